@@ -1,0 +1,60 @@
+# One command each: `make run` starts Quillmark on the demo setup, `make test` runs every test.
+# Both install the missing Debian packages first.
+BUILD   ?= build
+JOBS    ?= $(shell nproc)
+CMAKE   := cmake -G Ninja -Wno-dev
+DEMO    := demo
+
+.PHONY: all deps build debug run test test-asan test-tsan fuzz bench install clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+$(BUILD)/release/build.ninja: | deps
+	$(CMAKE) -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release
+
+build: deps $(BUILD)/release/build.ninja
+	cmake --build $(BUILD)/release -j $(JOBS)
+
+debug: deps
+	$(CMAKE) -S . -B $(BUILD)/debug -DCMAKE_BUILD_TYPE=Debug
+	cmake --build $(BUILD)/debug -j $(JOBS)
+
+run: build
+	cd $(DEMO) && ../$(BUILD)/release/quillmark
+
+test: build
+	cd $(BUILD)/release && ctest --output-on-failure --timeout 300
+
+# AddressSanitizer with UBSan over the whole suite.
+test-asan: deps
+	$(CMAKE) -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DQUILLMARK_SANITIZE=address
+	cmake --build $(BUILD)/asan -j $(JOBS)
+	cd $(BUILD)/asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure --timeout 600
+
+# ThreadSanitizer over the threaded tests (suites whose name ends in "Threads").
+test-tsan: deps
+	$(CMAKE) -S . -B $(BUILD)/tsan -DCMAKE_BUILD_TYPE=Debug -DQUILLMARK_SANITIZE=thread
+	cmake --build $(BUILD)/tsan -j $(JOBS)
+	cd $(BUILD)/tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  ctest --output-on-failure --timeout 600 -R 'Threads\.'
+
+# libFuzzer targets under ASan/UBSan for a bounded time each.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	CXX=clang++ $(CMAKE) -S . -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=Debug -DQUILLMARK_FUZZ=ON -DQUILLMARK_SANITIZE=address
+	cmake --build $(BUILD)/fuzz -j $(JOBS)
+	scripts/run-fuzzers.sh $(BUILD)/fuzz $(FUZZ_SECONDS)
+
+bench: build
+	bench/run.sh $(BUILD)/release
+
+install: build
+	cmake --install $(BUILD)/release
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing need; only those that are missing.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
+  qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
+  # run
+  fonts-dejavu-core
+  # tests: PDFs, a real CUPS with a virtual IPP printer, a virtual display with a tray host
+  poppler-utils cups cups-client cups-bsd cups-ipp-utils avahi-daemon dbus
+  xvfb xdotool imagemagick trayer x11-utils
+  # icon rendering and measuring
+  librsvg2-bin time
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q -o DPkg::Lock::Timeout=600
+$sudo apt-get install -y -q --no-install-recommends -o DPkg::Lock::Timeout=600 "${missing[@]}"

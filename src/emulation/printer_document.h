@@ -1,0 +1,34 @@
+#pragma once
+// One job as one printed document: device, page origin, position rules, footer. Print worker thread only.
+
+#include <cstdint>
+#include <string_view>
+
+#include "log/error_log.h"
+#include "platform/print_device.h"
+#include "spool/job_records.h"
+
+namespace quillmark {
+
+// The line that closes every document.
+inline constexpr std::string_view kFooterText = "Gedruckt mit Quillmark 1.0";
+
+// Opens the job's printer and reads its resolution. A printer that cannot be opened is logged; the job
+// then has no device and its resolution stays 0.
+void OpenPrinterDevice(PrintJob& job, PrintSystem& printers, const ErrorLog& log);
+
+// Page origin, document "DOS Job", first page, default print mode and first font.
+void StartDocument(PrintJob& job, PrintSystem& printers);
+
+std::int32_t LineStartX(const PrintJob& job);
+std::int32_t PageTopY(const PrintJob& job);
+// The Y of the next line; changes nothing.
+std::int32_t NextLineY(const PrintJob& job);
+
+// Footer one footer line below the current line, end of the last page and of the document.
+void EndDocument(PrintJob& job, PrintSystem& printers);
+
+// Releases the device and the job's last font.
+void ReleaseDevice(PrintJob& job, PrintSystem& printers);
+
+}  // namespace quillmark

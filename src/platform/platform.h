@@ -1,0 +1,20 @@
+#pragma once
+// Every platform service the core uses, built by main() and passed in.
+
+#include "platform/clock.h"
+#include "platform/desktop.h"
+#include "platform/file_system.h"
+#include "platform/print_device.h"
+#include "platform/spool_file.h"
+
+namespace quillmark {
+
+struct Platform {
+  FileSystem& files;
+  SpoolFiles& spoolFiles;
+  PrintSystem& printers;
+  const Clock& clock;
+  Desktop& desktop;
+};
+
+}  // namespace quillmark

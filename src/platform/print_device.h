@@ -1,0 +1,95 @@
+#pragma once
+// The printing seam: a print system that opens printer devices by name and makes fonts, and the device of
+// one open document. Everything here is called on the print worker's thread only.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace quillmark {
+
+struct JobSettings;
+
+// A font handle made by PrintSystem::CreateFont; 0 stands for "no font".
+using FontHandle = std::uintptr_t;
+
+// A font request in the printer's terms. Height is negative: its absolute value is the em height in dots.
+// Width is the average character width in dots (for a fixed pitch: the exact advance).
+struct FontRequest {
+  std::int32_t height = 0;
+  std::int32_t width = 0;
+  std::int32_t escapement = 0;
+  std::int32_t orientation = 0;
+  std::int32_t weight = 0;
+  std::uint8_t italic = 0;
+  std::uint8_t underline = 0;
+  std::uint8_t strikeOut = 0;
+  std::uint8_t charSet = 0;
+  std::uint8_t outPrecision = 0;
+  std::uint8_t clipPrecision = 0;
+  std::uint8_t quality = 0;
+  std::uint8_t pitchAndFamily = 0;  // 1 fixed / 2 variable pitch, with 0x30 for the modern family
+  std::string faceName;
+
+  bool operator==(const FontRequest&) const = default;
+};
+
+// A text rectangle in dots; (left, top) is the top-left corner of the first character cell.
+struct TextRect {
+  std::int32_t left = 0;
+  std::int32_t top = 0;
+  std::int32_t right = 0;
+  std::int32_t bottom = 0;
+
+  bool operator==(const TextRect&) const = default;
+};
+
+// One opened printer. Destroying it releases the device; a document still open is ended first.
+// Text is passed as raw bytes in the character set of the selected font (255: the DOS code page).
+// No call reports failure; Delivered() tells afterwards whether the document reached its destination.
+class PrintDevice {
+ public:
+  virtual ~PrintDevice() = default;
+
+  virtual std::int32_t DotsPerInchX() const = 0;
+  virtual std::int32_t DotsPerInchY() const = 0;
+  // Distance in dots from the paper's left and top edges to the printable area.
+  virtual std::int32_t PhysicalOffsetX() const = 0;
+  virtual std::int32_t PhysicalOffsetY() const = 0;
+
+  virtual void StartDocument(std::string_view title) = 0;
+  virtual void StartPage() = 0;
+  virtual void EndPage() = 0;
+  virtual void EndDocument() = 0;
+
+  virtual void SetTextColor(std::uint32_t rgb) = 0;
+  virtual void SetTransparentBackground() = 0;
+
+  // Makes `font` (from the print system that opened this device) the font of all following text.
+  virtual void SelectFont(FontHandle font) = 0;
+
+  // Sets rect.right and rect.bottom so that the rectangle bounds `text` placed at (left, top); whole dots.
+  virtual void MeasureText(std::string_view text, TextRect& rect) = 0;
+  // Draws `text` as one line with the top of its cell at (rect.left, rect.top).
+  virtual void DrawText(std::string_view text, const TextRect& rect) = 0;
+
+  // True once EndDocument has handed a complete document to the printer or written it to its file.
+  virtual bool Delivered() const = 0;
+};
+
+class PrintSystem {
+ public:
+  virtual ~PrintSystem() = default;
+
+  // Opens the printer named in settings.Printer for one document; nullptr when no such printer can be
+  // opened (the "no device" state, in which the caller does nothing on a device).
+  virtual std::unique_ptr<PrintDevice> OpenDevice(const JobSettings& settings) = 0;
+
+  // Fonts live independently of devices: a font may be made while no device is open. Never returns 0
+  // for a request that can be made; DeleteFont(0) does nothing.
+  virtual FontHandle CreateFont(const FontRequest& request) = 0;
+  virtual void DeleteFont(FontHandle font) = 0;
+};
+
+}  // namespace quillmark

@@ -1,0 +1,34 @@
+#include "spool/program_state.h"
+
+#include <utility>
+
+namespace quillmark {
+
+void QueuePrintJob(ProgramState& state, const JobSettings& settings, std::int32_t length, SpoolData data) {
+  PrintJob& job = state.PrintQueue.emplace_back();
+  job.Settings = settings;
+  job.DataLength = length;
+  job.Data = std::move(data);
+  state.PrintQueueSize.store(state.PrintQueue.size(), std::memory_order_release);
+}
+
+bool TakePrintJob(ProgramState& state, PrintJob& job) {
+  std::lock_guard lock(state.QueueLock);
+  if (state.PrintQueue.empty()) return false;
+  job = std::move(state.PrintQueue.front());
+  state.PrintQueue.pop_front();
+  state.PrintQueueSize.store(state.PrintQueue.size(), std::memory_order_release);
+  return true;
+}
+
+void FlushPendingJobs(ProgramState& state) {
+  std::lock_guard pending(state.PendingLock);
+  std::lock_guard queue(state.QueueLock);
+  while (!state.PendingList.empty()) {
+    PendingJob& first = state.PendingList.front();
+    QueuePrintJob(state, first.Settings, first.DataLength, std::move(first.Data));
+    state.PendingList.pop_front();
+  }
+}
+
+}  // namespace quillmark
