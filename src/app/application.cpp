@@ -1,5 +1,6 @@
 #include "app/application.h"
 
+#include <cstdlib>
 #include <system_error>
 #include <utility>
 
@@ -117,6 +118,7 @@ void Application::EndProgram() {
   }
   platform_.desktop.RemoveTrayIcon();
   platform_.desktop.ExitProcess(0);
+  std::abort();  // ExitProcess does not return
 }
 
 void Application::OnCloseRequest() { events_.Append(Event{EventKind::CloseRequest, 0, TrayMouse::Other, 0}); }
