@@ -131,10 +131,8 @@ TEST(PrinterDocumentRules, NextLineYRoundsTheSum) {
   const Case cases[] = {
       {300, 100, 0.125f, 138},  // 137.5 goes to the even neighbour
       {300, 101, 0.125f, 138},  // 138.5 as well
-      {600, 153, 1.0f / 6, 253},
-      {720, 0, 1.0f / 3, 240},
-      {600, 500, 0.0f, 500},
-      {600, kMax - 10, 1.0f / 6, kMax},  // saturates instead of overflowing
+      {600, 153, 1.0f / 6, 253}, {720, 0, 1.0f / 3, 240},
+      {600, 500, 0.0f, 500},     {600, kMax - 10, 1.0f / 6, kMax},  // saturates instead of overflowing
   };
   for (const auto& c : cases) {
     PrintJob job;

@@ -72,7 +72,8 @@ TEST(SelectFont, PrintModes) {
       {"bold", [](PrintJob& j) { j.Bold = 1; }, -84, 60, 700, 0x31},
       {"bold wins over double-strike", [](PrintJob& j) { j.Bold = j.DoubleStrike = 1; }, -84, 60, 700, 0x31},
       {"proportional alone keeps the width", [](PrintJob& j) { j.Proportional = 1; }, -84, 60, 400, 0x32},
-      {"condensed proportional halves", [](PrintJob& j) { j.Condensed = j.Proportional = 1; }, -84, 17, 400, 0x32},
+      {"condensed proportional halves", [](PrintJob& j) { j.Condensed = j.Proportional = 1; }, -84, 17, 400,
+       0x32},
       {"proportional 2 is variable but not halved",
        [](PrintJob& j) {
          j.Condensed = 1;

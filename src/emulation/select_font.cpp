@@ -63,8 +63,8 @@ FontRequest MakeFontRequest(const PrintJob& job) {
   request.width = SaturateToInt32(width);
   request.weight = weight;
   request.charSet = static_cast<std::uint8_t>(job.Settings.CharSet);
-  request.pitchAndFamily = static_cast<std::uint8_t>((job.Proportional == 0 ? kFixedPitch : kVariablePitch) |
-                                                     kModernFamily);
+  request.pitchAndFamily =
+      static_cast<std::uint8_t>((job.Proportional == 0 ? kFixedPitch : kVariablePitch) | kModernFamily);
   return request;
 }
 

@@ -1,7 +1,9 @@
 #include "support/recording_print_system.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <utility>
 
 #include "spool/job_records.h"
@@ -16,15 +18,20 @@ std::string Hex(unsigned value, int digits) {
   return buffer;
 }
 
+// Like a real device, the fake cannot report coordinates beyond 32 bits.
+std::int32_t Clamp(std::int64_t value) {
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
+                                                            std::numeric_limits<std::int32_t>::max()));
+}
+
 std::string Describe(FontHandle font, const FontRequest& r) {
   std::string line = "font #" + std::to_string(font) + " h=" + std::to_string(r.height) +
                      " w=" + std::to_string(r.width) + " wt=" + std::to_string(r.weight) +
                      " cs=" + std::to_string(r.charSet) + " pf=0x" + Hex(r.pitchAndFamily, 2);
   // Fields the emulation always leaves at 0 show only when they are not.
   const std::pair<const char*, std::int32_t> extras[] = {
-      {"esc", r.escapement}, {"orient", r.orientation},  {"italic", r.italic},
-      {"under", r.underline}, {"strike", r.strikeOut},   {"outp", r.outPrecision},
-      {"clip", r.clipPrecision}, {"quality", r.quality}};
+      {"esc", r.escapement},   {"orient", r.orientation}, {"italic", r.italic},      {"under", r.underline},
+      {"strike", r.strikeOut}, {"outp", r.outPrecision},  {"clip", r.clipPrecision}, {"quality", r.quality}};
   for (const auto& [name, value] : extras) {
     if (value != 0) line += std::string(" ") + name + "=" + std::to_string(value);
   }
@@ -93,8 +100,8 @@ class RecordingPrintSystem::Device : public PrintDevice {
     }
     const std::int64_t width = std::int64_t{request.width} * static_cast<std::int64_t>(text.size());
     const std::int64_t height = std::abs(std::int64_t{request.height});
-    rect.right = static_cast<std::int32_t>(rect.left + width);
-    rect.bottom = static_cast<std::int32_t>(rect.top + height);
+    rect.right = Clamp(rect.left + width);
+    rect.bottom = Clamp(rect.top + height);
   }
 
   void DrawText(std::string_view text, const TextRect& rect) override {
