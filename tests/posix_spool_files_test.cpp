@@ -1,6 +1,7 @@
 #include "platform/posix/posix_spool_files.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,8 +12,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "support/program_runner.h"
 
@@ -51,12 +50,14 @@ int WaitFor(pid_t pid, std::chrono::milliseconds timeout) {
   return status;
 }
 
-bool ExitedWith(int status, int code) { return status >= 0 && WIFEXITED(status) && WEXITSTATUS(status) == code; }
+bool ExitedWith(int status, int code) {
+  return status >= 0 && WIFEXITED(status) && WEXITSTATUS(status) == code;
+}
 
 std::string ReadAll(SpoolFile& file) {
   std::string bytes(static_cast<std::size_t>(file.Size()), '\0');
-  const std::int64_t got = file.Read(reinterpret_cast<std::uint8_t*>(bytes.data()),
-                                     static_cast<std::int64_t>(bytes.size()));
+  const std::int64_t got =
+      file.Read(reinterpret_cast<std::uint8_t*>(bytes.data()), static_cast<std::int64_t>(bytes.size()));
   bytes.resize(static_cast<std::size_t>(got < 0 ? 0 : got));
   return bytes;
 }
@@ -88,15 +89,19 @@ TEST_F(PosixSpoolFilesTest, PathsThatAreNoSpoolFileAreRefused) {
   ASSERT_EQ(::mkdir(dir_.File("folder").c_str(), 0700), 0);
   ASSERT_EQ(::mkfifo(dir_.File("fifo").c_str(), 0600), 0);
   PosixSpoolFiles files;
-  for (const std::string& path : {std::string(), dir_.File("no/such/folder/LPT1.PRN"), dir_.File("folder"),
-                                 dir_.File("fifo")}) {
+  for (const std::string& path :
+       {std::string(), dir_.File("no/such/folder/LPT1.PRN"), dir_.File("folder"), dir_.File("fifo")}) {
     EXPECT_EQ(files.Open(path), nullptr) << path;
   }
   EXPECT_FALSE(testing::FileExists(dir_.File("no")));
 }
 
 TEST_F(PosixSpoolFilesTest, TakeReadsEverythingAndEmptiesTheSameFile) {
-  const std::string bytes("\x1b" "E0123\0" "456\x0c", 11);
+  const std::string bytes(
+      "\x1b"
+      "E0123\0"
+      "456\x0c",
+      11);
   WriteFileBytes(spool_, bytes);
   const ino_t inode = InodeOf(spool_);
   PosixSpoolFiles files;

@@ -1,11 +1,11 @@
 #include "spool/spool_watcher.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "support/fake_spool_files.h"
 #include "support/fixed_clock.h"
@@ -47,7 +47,8 @@ class SpoolWatcherTest : public ::testing::Test {
   int LogLines() const {
     const std::string log = logFiles_.Get("Error.log");
     int lines = 0;
-    for (std::size_t at = log.find("Spooldatei"); at != std::string::npos; at = log.find("Spooldatei", at + 1)) {
+    for (std::size_t at = log.find("Spooldatei"); at != std::string::npos;
+         at = log.find("Spooldatei", at + 1)) {
       ++lines;
     }
     return lines;
@@ -61,7 +62,11 @@ class SpoolWatcherTest : public ::testing::Test {
 };
 
 TEST_F(SpoolWatcherTest, WholeContentBecomesOneJobAndTheFileIsEmptied) {
-  const std::string bytes("\x1b" "E\x8e\x99\0" "AB\r\n\x0c", 10);
+  const std::string bytes(
+      "\x1b"
+      "E\x8e\x99\0"
+      "AB\r\n\x0c",
+      10);
   spool_.Put("LPT1.PRN", bytes);
   RunSpoolPass(state_, spool_, log_);
 
@@ -136,7 +141,8 @@ TEST_F(SpoolWatcherTest, FileThatCannotBeTakenWholeIsLeftAlone) {
       const std::size_t first = written.find(c.logged);
       ASSERT_NE(first, std::string::npos) << written;
       EXPECT_EQ(written.find(c.logged, first + 1), std::string::npos) << written;
-      EXPECT_NE(written.find("|                                  | 0 | Spooldatei"), std::string::npos) << written;
+      EXPECT_NE(written.find("|                                  | 0 | Spooldatei"), std::string::npos)
+          << written;
     }
   }
 }

@@ -21,10 +21,10 @@ class FakeSpoolFiles final : public SpoolFiles {
  public:
   struct Entry {
     std::string bytes;
-    bool refuse = false;          // Open() fails: folder missing, or another process has the file open
-    std::int64_t claimedSize = -2; // reported by Size() instead of the real length when not -2
-    bool shortRead = false;       // Read() delivers one byte less than asked
-    bool failEmpty = false;       // Empty() fails and changes nothing
+    bool refuse = false;            // Open() fails: folder missing, or another process has the file open
+    std::int64_t claimedSize = -2;  // reported by Size() instead of the real length when not -2
+    bool shortRead = false;         // Read() delivers one byte less than asked
+    bool failEmpty = false;         // Empty() fails and changes nothing
     int opens = 0;
   };
 
@@ -37,7 +37,9 @@ class FakeSpoolFiles final : public SpoolFiles {
   }
 
   // Test set-up and inspection.
-  void Put(const std::string& path, std::string_view bytes) { With(path, [&](Entry& e) { e.bytes = bytes; }); }
+  void Put(const std::string& path, std::string_view bytes) {
+    With(path, [&](Entry& e) { e.bytes = bytes; });
+  }
   void Append(const std::string& path, std::string_view bytes) {
     With(path, [&](Entry& e) { e.bytes.append(bytes); });
   }
