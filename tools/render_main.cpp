@@ -2,6 +2,7 @@
 // or onto a printer, exactly as the background program would print it.
 
 #include <QGuiApplication>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -125,13 +126,30 @@ std::optional<std::string> ParseOptions(int argc, char** argv, Options& options)
   return std::nullopt;
 }
 
-// Reads the whole input; errno tells why not.
-bool ReadInput(const std::string& path, std::string& bytes) {
+// Reads the whole input into one buffer; errno tells why not. A regular file is read straight into a
+// buffer of its size, so a large job is held in memory once.
+bool ReadInput(const std::string& path, SpoolData& data, std::size_t& size) {
   std::FILE* file = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
   if (file == nullptr) return false;
-  char buffer[1 << 16];
-  std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
+  std::size_t capacity = 1 << 16;
+  struct stat status {};
+  if (::fstat(::fileno(file), &status) == 0 && S_ISREG(status.st_mode)) {
+    // One byte more than the file, so that its end is seen without growing the buffer.
+    capacity = static_cast<std::size_t>(status.st_size) + 1;
+  }
+  data = SpoolData(new std::uint8_t[capacity]);
+  size = 0;
+  for (;;) {
+    if (size == capacity) {
+      SpoolData larger(new std::uint8_t[capacity * 2]);
+      std::memcpy(larger.get(), data.get(), size);
+      data = std::move(larger);
+      capacity *= 2;
+    }
+    const std::size_t got = std::fread(data.get() + size, 1, capacity - size, file);
+    size += got;
+    if (got == 0) break;
+  }
   const bool failed = std::ferror(file) != 0;
   if (file != stdin) std::fclose(file);
   return !failed;
@@ -168,7 +186,7 @@ class FilePrintSystem final : public PrintSystem {
   int dotsPerInch_;
 };
 
-int Render(const Options& options, std::string bytes) {
+int Render(const Options& options, SpoolData data, std::size_t size) {
   QtPrintSystem qtPrinters;
   FilePrintSystem filePrinters(qtPrinters, options.output, options.dotsPerInch);
   PrintSystem& printers = options.printer.empty() ? static_cast<PrintSystem&>(filePrinters) : qtPrinters;
@@ -185,10 +203,8 @@ int Render(const Options& options, std::string bytes) {
   job.Settings.PaperHeight = options.paperHeight;
   job.Settings.BorderLeft = options.borderLeft;
   job.Settings.BorderTop = options.borderTop;
-  job.DataLength = static_cast<std::int32_t>(bytes.size());
-  job.Data = SpoolData(new std::uint8_t[bytes.size() + 1]());
-  std::memcpy(job.Data.get(), bytes.data(), bytes.size());
-  bytes = std::string();
+  job.DataLength = static_cast<std::int32_t>(size);
+  job.Data = std::move(data);
 
   OpenPrinterDevice(job, printers, log);
   std::int32_t readPosition = 0;
@@ -210,6 +226,10 @@ int Render(const Options& options, std::string bytes) {
 }  // namespace quillmark
 
 int main(int argc, char** argv) {
+  // The PDF writer builds every page in a fresh buffer of a few hundred kilobytes; keeping freed memory
+  // in the heap instead of returning it to the system saves a page fault per 4 KiB on every page.
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 64 << 20);
   quillmark::Options options;
   if (const auto error = quillmark::ParseOptions(argc, argv, options)) {
     std::cerr << "quillmark-render: " << *error << "\nTry 'quillmark-render --help'.\n";
@@ -219,13 +239,14 @@ int main(int argc, char** argv) {
     std::cout << quillmark::kUsage;
     return 0;
   }
-  std::string bytes;
-  if (!quillmark::ReadInput(options.input, bytes)) {
+  quillmark::SpoolData data;
+  std::size_t size = 0;
+  if (!quillmark::ReadInput(options.input, data, size)) {
     std::cerr << "quillmark-render: cannot read " << (options.input == "-" ? "standard input" : options.input)
               << ": " << std::strerror(errno) << "\n";
     return 2;
   }
-  if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+  if (size > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
     std::cerr << "quillmark-render: " << options.input << " is too large (2 GiB at most)\n";
     return 2;
   }
@@ -237,5 +258,5 @@ int main(int argc, char** argv) {
     if (::mkdir(runtime.c_str(), 0700) == 0 || errno == EEXIST) qputenv("XDG_RUNTIME_DIR", runtime.c_str());
   }
   QGuiApplication application(argc, argv);
-  return quillmark::Render(options, std::move(bytes));
+  return quillmark::Render(options, std::move(data), size);
 }

@@ -120,8 +120,11 @@ void QtPrintDevice::DrawText(std::string_view text, const TextRect& rect) {
   std::int32_t x = rect.left;
   for (const char c : text) {
     const auto byte = static_cast<std::uint8_t>(c);
-    batch_.glyphs.push_back(font->Glyph(byte));
-    batch_.positions.emplace_back(x / scale, 0.0);
+    // Report lines are padded with spaces; every glyph left out is PDF content not written and compressed.
+    if (!font->Blank(byte)) {
+      batch_.glyphs.push_back(font->Glyph(byte));
+      batch_.positions.emplace_back(x / scale, 0.0);
+    }
     x += font->Advance(byte);
   }
 }

@@ -28,6 +28,8 @@ class QtPrinterFont {
   std::int32_t LineHeight() const { return lineHeight_; }
 
   std::uint32_t Glyph(std::uint8_t byte) const { return glyphs_[byte]; }
+  // Spaces advance but leave no ink, so they need not be painted.
+  bool Blank(std::uint8_t byte) const { return blank_[byte]; }
   std::int32_t Advance(std::uint8_t byte) const { return advances_[byte]; }
 
  private:
@@ -40,6 +42,7 @@ class QtPrinterFont {
   std::int32_t lineHeight_ = 0;
   std::array<std::uint32_t, 256> glyphs_{};
   std::array<std::int32_t, 256> advances_{};
+  std::array<bool, 256> blank_{};
 };
 
 // The Unicode character for `byte` in character set `charSet`: 255 (OEM) is the DOS code page 437,
