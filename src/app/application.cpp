@@ -13,7 +13,9 @@
 namespace quillmark {
 
 Application::Application(Platform& platform)
-    : platform_(platform), log_(platform.files, platform.clock) {}
+    : platform_(platform), log_(platform.files, platform.clock) {
+  platform_.desktop.SetEvents(this);
+}
 
 Application::~Application() {
   // Only reached in tests: the program itself ends in EndProgram.
@@ -26,7 +28,6 @@ bool Application::WatcherRunning() const { return !watcherEnded_.load(); }
 bool Application::WorkerRunning() const { return !workerEnded_.load(); }
 
 void Application::Startup() {
-  platform_.desktop.SetEvents(this);
   if (!StartServices()) EndProgram();
   platform_.desktop.CreateTrayInterface();
   for (;;) {
