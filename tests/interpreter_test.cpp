@@ -262,7 +262,11 @@ std::string FontLines(const std::string& transcript) {
   return fonts;
 }
 
-std::string Esc(std::string_view command) { return "\x1b" + std::string(command); }
+std::string Esc(std::string_view command) {
+  std::string sequence(1, '\x1b');
+  sequence.append(command);
+  return sequence;
+}
 
 TEST_F(Interpreter, PitchAndModeCommands) {
   const struct {
@@ -280,12 +284,13 @@ TEST_F(Interpreter, PitchAndModeCommands) {
        "font #4 h=-84 w=20 wt=400 cs=255 pf=0x32 face=''\n"
        "font #5 h=-84 w=17 wt=400 cs=255 pf=0x32 face=''\n"
        "font #6 h=-84 w=17 wt=400 cs=255 pf=0x32 face=''\n"},
-      // ESC p keeps its argument as sent: "1" and "0" are both proportional, and never halve.
-      {"\x0f" + Esc("p1") + Esc("p0") + Esc(std::string_view("p\0", 2)),
+      // ESC p takes "1" and "0" like 1 and 0; any other value is proportional but never halves.
+      {"\x0f" + Esc("p1") + Esc("p0") + Esc("p\x02") + Esc(std::string_view("p\0", 2)),
        "font #2 h=-84 w=35 wt=400 cs=255 pf=0x31 face=''\n"
-       "font #3 h=-84 w=35 wt=400 cs=255 pf=0x32 face=''\n"
-       "font #4 h=-84 w=35 wt=400 cs=255 pf=0x32 face=''\n"
-       "font #5 h=-84 w=35 wt=400 cs=255 pf=0x31 face=''\n"},
+       "font #3 h=-84 w=17 wt=400 cs=255 pf=0x32 face=''\n"
+       "font #4 h=-84 w=35 wt=400 cs=255 pf=0x31 face=''\n"
+       "font #5 h=-84 w=35 wt=400 cs=255 pf=0x32 face=''\n"
+       "font #6 h=-84 w=35 wt=400 cs=255 pf=0x31 face=''\n"},
       {"\x0f\x0e\x12\x14",
        "font #2 h=-84 w=35 wt=400 cs=255 pf=0x31 face=''\n"
        "font #3 h=-84 w=70 wt=400 cs=255 pf=0x31 face=''\n"
