@@ -29,8 +29,8 @@ class StringFileSystem final : public FileSystem {
 
 void ReadLongValue(benchmark::State& state, std::string prefix, char fill) {
   const auto size = static_cast<std::size_t>(state.range(0));
-  StringFileSystem files(prefix + "[Main]\n[Job_1]\nPrinter = " + std::string(size, fill) + "  \nPath=" +
-                         std::string(size, ' ') + "1e5\n");
+  StringFileSystem files(prefix + "[Main]\n[Job_1]\nPrinter = " + std::string(size, fill) +
+                         "  \nPath=" + std::string(size, ' ') + "1e5\n");
   SettingsReader reader(files);
   for (auto _ : state) {
     reader.OpenSettingsFile("Settings.ini");
@@ -38,7 +38,8 @@ void ReadLongValue(benchmark::State& state, std::string prefix, char fill) {
     benchmark::DoNotOptimize(reader.ReadTextValue("Printer", ""));
     benchmark::DoNotOptimize(reader.ReadFloatValue("Path", 0.0f));
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(size) * 2);
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(size) *
+                          2);
   state.SetComplexityN(state.range(0));
 }
 

@@ -102,7 +102,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CountingDesktop desktop;
   ProgramState state;
   const bool started = SettingsLoader(state, files, log, desktop);
-  Check(started ? desktop.boxes == 0 && state.JobList.size() <= 1 : desktop.boxes == 1 && state.JobList.empty());
+  Check(started ? desktop.boxes == 0 && state.JobList.size() <= 1
+                : desktop.boxes == 1 && state.JobList.empty());
   if (started && !state.JobList.empty()) {
     const JobSettings& job = state.JobList[0];
     Check(job.JobNumber == 1 && job.CharSet == 255 && job.PositionMode == 1);

@@ -24,8 +24,8 @@ namespace {
 using testing::FixedClock;
 using testing::MemoryFileSystem;
 
-const std::string kHeader = std::string(14, '#') + "\r\n# Executable #\r\n" + std::string(14, '#') + "\r\n\r\n" +
-                            std::string(160, '#') + "\r\n";
+const std::string kHeader = std::string(14, '#') + "\r\n# Executable #\r\n" + std::string(14, '#') +
+                            "\r\n\r\n" + std::string(160, '#') + "\r\n";
 
 class ErrorLogTest : public ::testing::Test {
  protected:
@@ -52,11 +52,12 @@ TEST_F(ErrorLogTest, FirstEntryCreatesHeaderThenLinesFollowWithoutIt) {
   log_.LogError("", "Keine Settings.ini gefunden!", "", 0, 2);
   clock_.Set(LocalTime{2007, 3, 15, 9, 52, 40});
   log_.LogError("", "Drucker 'Office Printer' konnte nicht initialisiert werden.", "", 0, 0);
-  EXPECT_EQ(Log(), kHeader +
-                       "07-03-15 09:41:05 |                      | 0        |                                  "
-                       "| 2 | Keine Settings.ini gefunden!\r\n"
-                       "07-03-15 09:52:40 |                      | 0        |                                  "
-                       "| 0 | Drucker 'Office Printer' konnte nicht initialisiert werden.\r\n");
+  EXPECT_EQ(Log(),
+            kHeader +
+                "07-03-15 09:41:05 |                      | 0        |                                  "
+                "| 2 | Keine Settings.ini gefunden!\r\n"
+                "07-03-15 09:52:40 |                      | 0        |                                  "
+                "| 0 | Drucker 'Office Printer' konnte nicht initialisiert werden.\r\n");
 }
 
 TEST_F(ErrorLogTest, NonEmptyFileGetsNoHeaderAndEntryContinuesItsLastLine) {
@@ -102,7 +103,8 @@ TEST_F(ErrorLogTest, FieldsAreCutOrPaddedToTheirWidths) {
       {"", std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::min(), "m",
        "-2147483 | " + blanks32 + " | -2147483648 | m"},
       {std::string(40, 'c'), 0, -1, "m", "0        | " + std::string(32, 'c') + " | -1 | m"},
-      {"exactly-thirty-two-characters-xx", 12345678, 7, "", "12345678 | exactly-thirty-two-characters-xx | 7 | "},
+      {"exactly-thirty-two-characters-xx", 12345678, 7, "",
+       "12345678 | exactly-thirty-two-characters-xx | 7 | "},
       {"", 0, 0, "a | b\r\nc", "0        | " + blanks32 + " | 0 | a | b\r\nc"},
   };
   for (const Case& c : cases) {

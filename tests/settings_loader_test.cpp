@@ -16,7 +16,8 @@ namespace {
 
 const std::string kLogHeader = std::string(14, '#') + "\r\n# Executable #\r\n" + std::string(14, '#') +
                                "\r\n\r\n" + std::string(160, '#') + "\r\n";
-const std::string kLogPrefix = "07-03-15 09:41:05 |                      | 0        | " + std::string(32, ' ') + " | ";
+const std::string kLogPrefix =
+    "07-03-15 09:41:05 |                      | 0        | " + std::string(32, ' ') + " | ";
 
 // Notes, for every log entry, whether another thread could have taken the settings lock at that moment.
 class LockProbeFileSystem final : public FileSystem {
@@ -74,9 +75,10 @@ class SettingsLoaderTest : public ::testing::Test {
 };
 
 TEST_F(SettingsLoaderTest, ExampleFileFillsOneJob) {
-  ASSERT_TRUE(Load("[Main]\r\n; this group must exist; its keys are not read\r\n[Job_1]\r\n"
-                   "Path = D:\\SPOOL\\LPT1.PRN\r\nPrinter = Office Printer\r\nInventory = 0\r\n"
-                   "Paper.Width = 210\r\nPaper.Height = 297\r\nBorder.Top = 10.7\r\nBorder.Left = 9.75\r\n"));
+  ASSERT_TRUE(
+      Load("[Main]\r\n; this group must exist; its keys are not read\r\n[Job_1]\r\n"
+           "Path = D:\\SPOOL\\LPT1.PRN\r\nPrinter = Office Printer\r\nInventory = 0\r\n"
+           "Paper.Width = 210\r\nPaper.Height = 297\r\nBorder.Top = 10.7\r\nBorder.Left = 9.75\r\n"));
   JobSettings expected = DefaultJob();
   expected.Path.Assign("D:\\SPOOL\\LPT1.PRN");
   expected.Printer.Assign("Office Printer");
@@ -96,7 +98,8 @@ TEST_F(SettingsLoaderTest, MissingFileOrMainIsFatal) {
       {[](testing::MemoryFileSystem& files) { files.Put("Settings.ini", ""); }, noMain},
       {[](testing::MemoryFileSystem& files) { files.Put("Settings.ini", "\xEF\xBB\xBF"); }, noMain},
       {[](testing::MemoryFileSystem& files) { files.Put("Settings.ini", "[ Main ]\n[Job_1]\n"); }, noMain},
-      {[](testing::MemoryFileSystem& files) { files.Put("Settings.ini", "Main\n[Job_1]\nPath=x\n"); }, noMain},
+      {[](testing::MemoryFileSystem& files) { files.Put("Settings.ini", "Main\n[Job_1]\nPath=x\n"); },
+       noMain},
   };
   for (const auto& [setup, message] : cases) {
     testing::MemoryFileSystem files;

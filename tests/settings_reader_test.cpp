@@ -71,7 +71,7 @@ TEST_F(SettingsReaderTest, KeyLines) {
       {"[G]\n   ;Path=comment\n", "G", "Path", kDefault},
       {"[G]\nPaper Width=1\n", "G", "Paper Width", "1"},
       {"[G]\nPaper Width=1\n", "G", "PaperWidth", kDefault},
-      {"[G]\n\vPath=x\n", "G", "Path", kDefault},      // only space and tab are blanks
+      {"[G]\n\vPath=x\n", "G", "Path", kDefault},  // only space and tab are blanks
       {"[G]\nPath=x\xA0\n", "G", "Path", "x\xA0"},
       {"Path=top\n[G]\n", "G", "Path", kDefault},
       {"[Other]\nPath=other\n[G]\nX=1\n", "G", "Path", kDefault},
