@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "platform/desktop.h"
@@ -22,6 +23,8 @@ bool InDesktopChild();
 
 // Runs one test of this binary in a child process in `workDir`; the child is headless unless `env` names a
 // display. Passed() tells whether that test ran and passed.
+std::unique_ptr<RunningProgram> StartDesktopChild(const std::string& test, const std::string& workDir,
+                                                  const EnvChanges& env = {});
 ProgramResult RunDesktopChild(const std::string& test, const std::string& workDir, const EnvChanges& env = {},
                               std::chrono::milliseconds timeout = std::chrono::seconds(30));
 bool Passed(const ProgramResult& result);
