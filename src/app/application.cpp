@@ -1,0 +1,146 @@
+#include "app/application.h"
+
+#include <cstdlib>
+#include <system_error>
+#include <utility>
+
+#include "app/startup.h"
+#include "settings/settings_loader.h"
+#include "spool/delay.h"
+#include "spool/print_worker.h"
+#include "spool/spool_watcher.h"
+
+namespace quillmark {
+
+Application::Application(Platform& platform)
+    : platform_(platform), log_(platform.files, platform.clock) {
+  platform_.desktop.SetEvents(this);
+}
+
+Application::~Application() {
+  // Only reached in tests: the program itself ends in EndProgram.
+  state_.QuitFlag.store(true);
+  if (watcher_.joinable()) watcher_.join();
+  if (worker_.joinable()) worker_.join();
+}
+
+bool Application::WatcherRunning() const { return !watcherEnded_.load(); }
+bool Application::WorkerRunning() const { return !workerEnded_.load(); }
+
+void Application::Startup() {
+  if (!StartServices()) EndProgram();
+  platform_.desktop.CreateTrayInterface();
+  for (;;) {
+    const Event event = WaitEvent();
+    if (event.window == 0) HandleEvent(event);
+  }
+}
+
+bool Application::StartServices() {
+  if (!SettingsLoader(state_, platform_.files, log_, platform_.desktop)) return false;
+  StartThreads();
+  return true;
+}
+
+void Application::StartThreads() {
+  // A thread that cannot be started is not reported; the program runs on without it.
+  watcherEnded_.store(false);
+  try {
+    watcher_ = std::thread([this] {
+      SpoolWatcher(state_, platform_.spoolFiles, log_);
+      watcherEnded_.store(true);
+    });
+  } catch (const std::system_error&) {
+    watcherEnded_.store(true);
+  }
+  workerEnded_.store(false);
+  try {
+    worker_ = std::thread([this] {
+      PrintWorker(state_, platform_.printers, platform_.files, log_, watcherEnded_);
+      workerEnded_.store(true);
+    });
+  } catch (const std::system_error&) {
+    workerEnded_.store(true);
+  }
+}
+
+Event Application::WaitEvent() {
+  while (events_.Empty() && menuChoices_.empty()) {
+    platform_.desktop.WaitMessage();
+    if (!menuChoices_.empty()) break;
+    if (events_.Empty()) return Event{};  // a message of no concern: an other event
+  }
+  if (!menuChoices_.empty()) {
+    const Event choice = menuChoices_.front();
+    menuChoices_.pop_front();
+    return choice;
+  }
+  return events_.TakeOldest();
+}
+
+int Application::HandleEvent(const Event& event) {
+  switch (event.kind) {
+    case EventKind::CloseRequest:
+      Shutdown();
+      EndProgram();
+    case EventKind::TrayEvent:
+      if (event.mouse == TrayMouse::LeftButtonDown || event.mouse == TrayMouse::RightButtonDown) {
+        platform_.desktop.ShowTrayMenu();
+      }
+      break;
+    case EventKind::MenuChoice:
+      if (event.item == 1) {
+        FlushPendingJobs(state_);
+      } else if (event.item == 2) {
+        Shutdown();
+        EndProgram();
+      }
+      break;
+    case EventKind::Other:
+      break;
+  }
+  return 0;
+}
+
+int Application::Shutdown() {
+  FlushPendingJobs(state_);
+  state_.QuitFlag.store(true);
+  while (WatcherRunning()) Delay(10);
+  while (WorkerRunning()) Delay(10);
+  Delay(200);
+  return 0;
+}
+
+void Application::EndProgram() {
+  platform_.desktop.DestroyMainWindow();
+  // Both threads have ended on every path that gets here; joining only releases them.
+  for (std::thread* thread : {&watcher_, &worker_}) {
+    if (thread->joinable()) thread->join();
+  }
+  platform_.desktop.RemoveTrayIcon();
+  platform_.desktop.ExitProcess(0);
+  std::abort();  // ExitProcess does not return
+}
+
+void Application::OnCloseRequest() { events_.Append(Event{EventKind::CloseRequest, 0, TrayMouse::Other, 0}); }
+
+void Application::OnTrayMouse(TrayMouse mouse) {
+  if (mouse == TrayMouse::Other) return;  // moves, releases and the middle button make no event
+  events_.Append(Event{EventKind::TrayEvent, 0, mouse, 0});
+}
+
+void Application::OnMenuChoice(int item) {
+  menuChoices_.push_back(Event{EventKind::MenuChoice, 0, TrayMouse::Other, item});
+}
+
+void Application::OnSessionEndQuery() {
+  // The session may end; the program stops its threads and waits for the platform to end it.
+  Shutdown();
+}
+
+void Startup(Platform& platform) {
+  static Application application(platform);
+  application.Startup();
+}
+
+}  // namespace quillmark

@@ -1,0 +1,138 @@
+#include "platform/posix/posix_file_system.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+namespace quillmark {
+namespace {
+
+// Closes a descriptor when leaving scope.
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+
+ private:
+  int fd_;
+};
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = ::write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+// O_NONBLOCK keeps a FIFO or device under the name from blocking the open; only regular files go on.
+int OpenRegular(const std::string& path, int flags, mode_t mode = 0) {
+  const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, mode);
+  if (fd < 0) return -1;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  const int status = ::fcntl(fd, F_GETFL);
+  if (status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+bool MakeFolders(const std::string& folder) {
+  if (folder.empty()) return true;
+  for (std::size_t end = folder.find('/', 1);; end = folder.find('/', end + 1)) {
+    const std::string part = folder.substr(0, end);
+    if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    if (end == std::string::npos) break;
+  }
+  struct stat info {};
+  return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string TimeName(const LocalTime& t, unsigned number) {
+  char name[64];
+  std::snprintf(name, sizeof name, "%04d%02d%02d-%02d%02d%02d-%u.prn", t.year, t.month, t.day, t.hour,
+                t.minute, t.second, number);
+  return name;
+}
+
+}  // namespace
+
+bool PosixFileSystem::ReadWholeFile(const std::string& path, std::string& contents) {
+  contents.clear();
+  FileDescriptor file(OpenRegular(path, O_RDONLY));
+  if (!file.valid()) return false;
+  // Read to the end rather than trusting the size: the file may grow or shrink while it is read.
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
+    if (got == 0) return true;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      contents.clear();
+      return false;
+    }
+    contents.append(buffer, static_cast<std::size_t>(got));
+  }
+}
+
+bool PosixFileSystem::AppendLocked(const std::string& path, std::string_view headerIfEmpty,
+                                   std::string_view text) {
+  FileDescriptor file(OpenRegular(path, O_WRONLY | O_CREAT | O_APPEND, 0644));
+  if (!file.valid()) return false;
+  struct stat info {};
+  if (::fstat(file.get(), &info) != 0 || (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
+  while (::flock(file.get(), LOCK_EX) != 0) {
+    if (errno != EINTR) return false;
+  }
+  // The size is looked at under the lock, so exactly one writer sees the empty file and writes the header.
+  if (::fstat(file.get(), &info) != 0) return false;
+  std::string entry;
+  if (info.st_size == 0) entry.append(headerIfEmpty);
+  entry.append(text);
+  WriteAll(file.get(), entry.data(), entry.size());
+  return true;  // closing releases the lock
+}
+
+std::string PosixFileSystem::SaveNewFile(const std::string& folder, const std::uint8_t* data,
+                                         std::size_t size) {
+  if (!MakeFolders(folder)) return "";
+  const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+  const LocalTime now = clock_->Now();
+  for (unsigned number = 1; number < 1000000; ++number) {
+    const std::string path = prefix + TimeName(now, number);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return "";
+    }
+    const bool written = WriteAll(fd, reinterpret_cast<const char*>(data), size);
+    const bool closed = ::close(fd) == 0;
+    if (written && closed) return path;
+    ::unlink(path.c_str());
+    return "";
+  }
+  return "";
+}
+
+}  // namespace quillmark

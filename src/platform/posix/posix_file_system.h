@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/file_system.h"
+#include "platform/posix/posix_clock.h"
+
+namespace quillmark {
+
+// Files through POSIX calls. AppendLocked takes flock(LOCK_EX), so processes that append the same way
+// never interleave. A file without any write permission bit counts as read-only even for root, the way a
+// read-only attribute binds every user. SaveNewFile names files "YYYYMMDD-HHMMSS-<n>.prn" from `clock`
+// so that they sort by time, taking the next n when a name is taken.
+class PosixFileSystem final : public FileSystem {
+ public:
+  PosixFileSystem() : clock_(&ownClock_) {}
+  explicit PosixFileSystem(const Clock& clock) : clock_(&clock) {}
+
+  bool ReadWholeFile(const std::string& path, std::string& contents) override;
+  bool AppendLocked(const std::string& path, std::string_view headerIfEmpty, std::string_view text) override;
+  std::string SaveNewFile(const std::string& folder, const std::uint8_t* data, std::size_t size) override;
+
+ private:
+  PosixClock ownClock_;
+  const Clock* clock_;
+};
+
+}  // namespace quillmark
