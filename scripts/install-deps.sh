@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   # build
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
-  qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev libgl-dev libcups2-dev libgtest-dev libgmock-dev libbenchmark-dev
   # run
   fonts-dejavu-core
   # tests: PDFs, a real CUPS with a virtual IPP printer, a virtual display with a tray host

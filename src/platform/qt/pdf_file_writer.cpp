@@ -1,0 +1,53 @@
+#include "platform/qt/pdf_file_writer.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace quillmark {
+
+PdfFileWriter::~PdfFileWriter() { Discard(); }
+
+QPagedPaintDevice* PdfFileWriter::Open(const QString& folder, const QString& title, const QPageLayout& layout,
+                                       int dotsPerInch) {
+  Discard();
+  if (!QDir().mkpath(folder)) return nullptr;
+  // Hidden and without the .pdf ending, so nobody takes it for a finished document.
+  file_ = std::make_unique<QTemporaryFile>(QDir(folder).filePath(QStringLiteral(".quillmark-XXXXXX.part")));
+  file_->setAutoRemove(false);
+  if (!file_->open()) {
+    file_.reset();
+    return nullptr;
+  }
+  path_ = file_->fileName();
+  // Temporary files start private; a finished document is as readable as any file the user saves.
+  file_->setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                        QFileDevice::ReadOther);
+  writer_ = std::make_unique<QPdfWriter>(file_.get());
+  writer_->setTitle(title);
+  writer_->setCreator(QStringLiteral("Quillmark 1.0"));
+  writer_->setResolution(dotsPerInch);
+  writer_->setPageLayout(layout);
+  return writer_.get();
+}
+
+bool PdfFileWriter::Close() {
+  if (!file_) return false;
+  writer_.reset();
+  const bool flushed = file_->flush();
+  const bool ok = flushed && file_->error() == QFileDevice::NoError;
+  file_->close();
+  const bool closed = file_->error() == QFileDevice::NoError;
+  file_.reset();
+  if (ok && closed) return true;
+  Discard();
+  return false;
+}
+
+void PdfFileWriter::Discard() {
+  writer_.reset();
+  file_.reset();
+  if (!path_.isEmpty()) QFile::remove(path_);
+  path_.clear();
+}
+
+}  // namespace quillmark

@@ -1,0 +1,38 @@
+#include "platform/qt/qt_font_table.h"
+
+namespace quillmark {
+
+FontHandle QtFontTable::Create(const FontRequest& request) {
+  const Key key{request.height, request.width, request.weight, request.charSet,
+                static_cast<std::uint8_t>(request.pitchAndFamily & 0x03)};
+  std::lock_guard lock(mutex_);
+  auto made = made_.find(key);
+  if (made == made_.end()) {
+    auto font = QtPrinterFont::Make(request);
+    if (!font) return 0;
+    // A long job may touch many sizes; forgetting the cache only costs a reload.
+    if (made_.size() >= kMaxCachedFonts) made_.clear();
+    made = made_.emplace(key, std::move(font)).first;
+  }
+  const FontHandle handle = nextHandle_++;
+  handles_.emplace(handle, made->second);
+  return handle;
+}
+
+void QtFontTable::Delete(FontHandle handle) {
+  std::lock_guard lock(mutex_);
+  handles_.erase(handle);
+}
+
+std::shared_ptr<const QtPrinterFont> QtFontTable::Find(FontHandle handle) const {
+  std::lock_guard lock(mutex_);
+  const auto found = handles_.find(handle);
+  return found == handles_.end() ? nullptr : found->second;
+}
+
+std::size_t QtFontTable::LiveHandles() const {
+  std::lock_guard lock(mutex_);
+  return handles_.size();
+}
+
+}  // namespace quillmark

@@ -1,0 +1,155 @@
+#include "platform/qt/qt_print_device.h"
+
+#include <QGlyphRun>
+#include <QPagedPaintDevice>
+
+namespace quillmark {
+namespace {
+
+constexpr std::uint8_t kOemCharSet = 255;
+constexpr std::uint8_t kFixedPitchModern = 0x31;
+
+}  // namespace
+
+QtPrintDevice::QtPrintDevice(DeviceGeometry geometry, std::unique_ptr<DocumentOutput> output,
+                             std::shared_ptr<const QtFontTable> fonts)
+    : geometry_(std::move(geometry)), output_(std::move(output)), fonts_(std::move(fonts)) {}
+
+QtPrintDevice::~QtPrintDevice() {
+  // A document left open is finished rather than lost.
+  if (documentOpen_) EndDocument();
+}
+
+void QtPrintDevice::StartDocument(std::string_view title) {
+  if (documentOpen_) return;
+  documentOpen_ = true;
+  delivered_ = false;
+  pages_ = 0;
+  pageOpen_ = false;
+  const QString name = QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));
+  QPagedPaintDevice* target = output_->Begin(name, geometry_.layout, geometry_.dotsPerInch);
+  // A document that cannot be started is still run through; it is reported as not delivered.
+  painterOk_ = target != nullptr && painter_.begin(target);
+  if (painterOk_) painter_.setRenderHint(QPainter::TextAntialiasing);
+}
+
+void QtPrintDevice::StartPage() {
+  if (!documentOpen_ || pageOpen_) return;
+  // The painter opens the first sheet by itself; every later page needs a new one.
+  if (pages_ > 0 && painterOk_) {
+    auto* target = static_cast<QPagedPaintDevice*>(painter_.device());
+    if (!target->newPage()) painterOk_ = false;
+  }
+  ++pages_;
+  pageOpen_ = true;
+}
+
+void QtPrintDevice::EndPage() {
+  if (!documentOpen_) return;
+  Flush();
+  pageOpen_ = false;
+}
+
+void QtPrintDevice::EndDocument() {
+  if (!documentOpen_) return;
+  Flush();
+  pageOpen_ = false;
+  bool complete = painterOk_;
+  if (painter_.isActive()) complete = painter_.end() && complete;
+  delivered_ = output_->Finish(complete);
+  documentOpen_ = false;
+  painterOk_ = false;
+}
+
+void QtPrintDevice::SetTextColor(std::uint32_t rgb) {
+  // The colour is kept as red in the low byte, then green, then blue.
+  const QColor color(static_cast<int>(rgb & 0xFF), static_cast<int>((rgb >> 8) & 0xFF),
+                     static_cast<int>((rgb >> 16) & 0xFF));
+  if (color == textColor_) return;
+  Flush();
+  textColor_ = color;
+}
+
+void QtPrintDevice::SetTransparentBackground() { opaqueBackground_ = false; }
+
+void QtPrintDevice::SelectFont(FontHandle font) {
+  // A handle this device does not know leaves the current font selected.
+  if (auto found = fonts_->Find(font)) font_ = std::move(found);
+}
+
+const QtPrinterFont* QtPrintDevice::CurrentFont() {
+  if (font_) return font_.get();
+  if (!defaultFont_) {
+    FontRequest request;
+    request.charSet = kOemCharSet;
+    request.pitchAndFamily = kFixedPitchModern;
+    request.weight = 400;
+    defaultFont_ = QtPrinterFont::Make(request);
+  }
+  return defaultFont_.get();
+}
+
+void QtPrintDevice::MeasureText(std::string_view text, TextRect& rect) {
+  const QtPrinterFont* font = CurrentFont();
+  if (font == nullptr) return;
+  std::int32_t width = 0;
+  for (const char c : text) width += font->Advance(static_cast<std::uint8_t>(c));
+  rect.right = rect.left + width;
+  rect.bottom = rect.top + font->LineHeight();
+}
+
+void QtPrintDevice::DrawText(std::string_view text, const TextRect& rect) {
+  if (!Painting() || text.empty()) return;
+  const QtPrinterFont* font = CurrentFont();
+  if (font == nullptr) return;
+  const std::int32_t baseline = rect.top + font->Ascent();
+  const bool sameRun = batch_.font.get() == font && batch_.baseline == baseline;
+  if (!sameRun || opaqueBackground_) Flush();
+  if (opaqueBackground_) {
+    TextRect cell = rect;
+    MeasureText(text, cell);
+    painter_.fillRect(QRect(geometry_.offsetX + cell.left, geometry_.offsetY + cell.top, cell.right - cell.left,
+                            cell.bottom - cell.top),
+                      Qt::white);
+  }
+  if (batch_.glyphs.empty()) {
+    batch_.font = font_ ? font_ : defaultFont_;
+    batch_.baseline = baseline;
+  }
+  const double scale = font->ScaleX();
+  const std::int32_t strikeOffset = font->DoubleStrikeOffset();
+  std::int32_t x = rect.left;
+  for (const char c : text) {
+    const auto byte = static_cast<std::uint8_t>(c);
+    batch_.glyphs.push_back(font->Glyph(byte));
+    batch_.positions.emplace_back(x / scale, 0.0);
+    // The second pass of a double strike follows its glyph directly, as a printer head would strike it,
+    // which also lets text extraction see one character instead of two.
+    if (strikeOffset != 0) {
+      batch_.glyphs.push_back(font->Glyph(byte));
+      batch_.positions.emplace_back((x + strikeOffset) / scale, 0.0);
+    }
+    x += font->Advance(byte);
+  }
+}
+
+void QtPrintDevice::Flush() {
+  if (batch_.glyphs.empty()) return;
+  if (Painting()) {
+    QGlyphRun run;
+    run.setRawFont(batch_.font->RawFont());
+    run.setGlyphIndexes(QList<quint32>(batch_.glyphs.begin(), batch_.glyphs.end()));
+    run.setPositions(QList<QPointF>(batch_.positions.begin(), batch_.positions.end()));
+    // Glyph shapes are scaled across only; the positions were divided by the same scale.
+    painter_.setTransform(QTransform(batch_.font->ScaleX(), 0, 0, 1, geometry_.offsetX,
+                                     geometry_.offsetY + batch_.baseline));
+    painter_.setPen(textColor_);
+    painter_.drawGlyphRun(QPointF(0, 0), run);
+    painter_.resetTransform();
+  }
+  batch_.glyphs.clear();
+  batch_.positions.clear();
+  batch_.font.reset();
+}
+
+}  // namespace quillmark

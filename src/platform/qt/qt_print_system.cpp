@@ -1,0 +1,125 @@
+#include "platform/qt/qt_print_system.h"
+
+#include <QPageSize>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QString>
+
+#include <cups/cups.h>
+
+#include "platform/qt/cups_document_output.h"
+#include "platform/qt/pdf_document_output.h"
+#include "platform/qt/qt_print_device.h"
+#include "spool/job_records.h"
+
+namespace quillmark {
+namespace {
+
+constexpr std::string_view kPdfPrinterPrefix = "PDF:";
+constexpr int kPdfDotsPerInch = 600;
+constexpr int kFallbackDotsPerInch = 600;
+// A destination's properties change rarely; a new look-up after this long picks up a changed default.
+constexpr std::chrono::seconds kPrinterCacheTime{60};
+
+QPageLayout PaperLayout(const JobSettings& settings) {
+  const QPageSize size = settings.PaperWidth > 0 && settings.PaperHeight > 0
+                             ? QPageSize(QSizeF(settings.PaperWidth, settings.PaperHeight), QPageSize::Millimeter,
+                                         QString(), QPageSize::ExactMatch)
+                             : QPageSize(QPageSize::A4);
+  return QPageLayout(size, QPageLayout::Portrait, QMarginsF(0, 0, 0, 0));
+}
+
+// The destination's default resolution as CUPS reports it, or 0 when it reports none. Qt's print
+// support offers no default resolution for driverless queues.
+int CupsDefaultResolution(const std::string& name) {
+  cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.c_str(), nullptr);
+  if (dest == nullptr) return 0;
+  int dotsPerInch = 0;
+  if (cups_dinfo_t* info = cupsCopyDestInfo(CUPS_HTTP_DEFAULT, dest)) {
+    ipp_attribute_t* attribute = cupsFindDestDefault(CUPS_HTTP_DEFAULT, dest, info, "printer-resolution");
+    if (attribute != nullptr && ippGetValueTag(attribute) == IPP_TAG_RESOLUTION) {
+      int down = 0;
+      ipp_res_t units = IPP_RES_PER_INCH;
+      const int across = ippGetResolution(attribute, 0, &down, &units);
+      dotsPerInch = units == IPP_RES_PER_CM ? static_cast<int>(across * 2.54 + 0.5) : across;
+    }
+    cupsFreeDestInfo(info);
+  }
+  cupsFreeDests(1, dest);
+  return dotsPerInch;
+}
+
+}  // namespace
+
+QtPrintSystem::QtPrintSystem() : fonts_(std::make_shared<QtFontTable>()) {}
+
+QtPrintSystem::~QtPrintSystem() = default;
+
+std::unique_ptr<PrintDevice> QtPrintSystem::OpenDevice(const JobSettings& settings) {
+  const std::string_view name = settings.Printer.View();
+  if (name.starts_with(kPdfPrinterPrefix)) {
+    const std::string_view folder = name.substr(kPdfPrinterPrefix.size());
+    DeviceGeometry geometry;
+    geometry.dotsPerInch = kPdfDotsPerInch;
+    geometry.layout = PaperLayout(settings);
+    return std::make_unique<QtPrintDevice>(
+        geometry, PdfDocumentOutput::InFolder(QString::fromUtf8(folder.data(), static_cast<qsizetype>(folder.size()))),
+        fonts_);
+  }
+  const auto printer = LookUpCupsPrinter(std::string(name));
+  if (!printer) return nullptr;
+  DeviceGeometry geometry;
+  geometry.dotsPerInch = printer->dotsPerInch;
+  geometry.offsetX = printer->offsetX;
+  geometry.offsetY = printer->offsetY;
+  geometry.layout = printer->layout;
+  return std::make_unique<QtPrintDevice>(geometry, std::make_unique<CupsDocumentOutput>(std::string(name)), fonts_);
+}
+
+std::unique_ptr<PrintDevice> QtPrintSystem::OpenPdfFile(const std::string& path, const JobSettings& settings,
+                                                        int dotsPerInch) {
+  DeviceGeometry geometry;
+  geometry.dotsPerInch = dotsPerInch > 0 ? dotsPerInch : kPdfDotsPerInch;
+  geometry.layout = PaperLayout(settings);
+  return std::make_unique<QtPrintDevice>(geometry, PdfDocumentOutput::ToFile(QString::fromStdString(path)),
+                                         fonts_);
+}
+
+std::optional<QtPrintSystem::CupsPrinter> QtPrintSystem::LookUpCupsPrinter(const std::string& name) {
+  std::lock_guard lock(printersMutex_);
+  const auto now = std::chrono::steady_clock::now();
+  if (const auto cached = printers_.find(name); cached != printers_.end()) {
+    if (now - cached->second.lookedUp < kPrinterCacheTime) return cached->second;
+    printers_.erase(cached);
+  }
+  if (name.empty()) return std::nullopt;
+  const QString qtName = QString::fromStdString(name);
+  const QPrinterInfo info = QPrinterInfo::printerInfo(qtName);
+  if (info.isNull() || info.printerName() != qtName) return std::nullopt;
+
+  // QPrinter falls back to another printer for a name it does not know; make sure it took this one.
+  QPrinter printer(info, QPrinter::HighResolution);
+  if (printer.printerName() != qtName) return std::nullopt;
+  CupsPrinter found;
+  const int reported = CupsDefaultResolution(name);
+  found.dotsPerInch = reported > 0 ? reported : kFallbackDotsPerInch;
+  // QPrinter starts on A4 whatever the printer's default is; the margins it reports belong to the
+  // page size set last.
+  const QPageSize paper = info.defaultPageSize().isValid() ? info.defaultPageSize() : QPageSize(QPageSize::A4);
+  printer.setPageSize(paper);
+  const QMargins margins = QPageLayout(paper, QPageLayout::Portrait, printer.pageLayout().minimumMargins(),
+                                       printer.pageLayout().units())
+                               .marginsPixels(found.dotsPerInch);
+  found.offsetX = margins.left();
+  found.offsetY = margins.top();
+  found.layout = QPageLayout(paper, QPageLayout::Portrait, QMarginsF(0, 0, 0, 0));
+  found.lookedUp = now;
+  printers_[name] = found;
+  return found;
+}
+
+FontHandle QtPrintSystem::CreateFont(const FontRequest& request) { return fonts_->Create(request); }
+
+void QtPrintSystem::DeleteFont(FontHandle font) { fonts_->Delete(font); }
+
+}  // namespace quillmark

@@ -1,0 +1,70 @@
+#pragma once
+// The print system over Qt 6: the built-in PDF printer and CUPS printers, and fonts from the DejaVu faces.
+//
+// A QGuiApplication (or QApplication) must exist before a QtPrintSystem is made and must outlive it and
+// every device and font it made: Qt's font database lives in it. Without a display, set QT_QPA_PLATFORM
+// to "offscreen" before constructing the application. Devices and fonts are then used on the print
+// worker's thread; Qt paints PDFs and loads fonts off the GUI thread.
+//
+// Printer names:
+//   "PDF:<folder>"  the built-in PDF printer: 600 dots per inch, no unprintable margin, paper of
+//                   PaperWidth x PaperHeight mm (A4 when either is not positive); each document becomes a
+//                   new PDF file in <folder> (relative to the working directory, created when missing).
+//   anything else   the CUPS destination of exactly that name, at its default resolution (600 when it
+//                   reports none), on its default media, with its hardware margins as physical offsets.
+//                   The document is rendered 1:1 and submitted as one CUPS job named after its title.
+//                   Delivered() is true once CUPS has accepted the job.
+
+#include <QPageLayout>
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "platform/print_device.h"
+#include "platform/qt/qt_font_table.h"
+
+namespace quillmark {
+
+class QtPrintSystem final : public PrintSystem {
+ public:
+  QtPrintSystem();
+  ~QtPrintSystem() override;
+  QtPrintSystem(const QtPrintSystem&) = delete;
+  QtPrintSystem& operator=(const QtPrintSystem&) = delete;
+
+  // nullptr when the name is neither a PDF printer nor a CUPS destination.
+  std::unique_ptr<PrintDevice> OpenDevice(const JobSettings& settings) override;
+
+  // A PDF printer whose one document is written to exactly `path` (replacing a file there), at
+  // `dotsPerInch` on paper of settings.PaperWidth x PaperHeight mm; settings.Printer is not used.
+  std::unique_ptr<PrintDevice> OpenPdfFile(const std::string& path, const JobSettings& settings,
+                                           int dotsPerInch = 600);
+
+  FontHandle CreateFont(const FontRequest& request) override;
+  void DeleteFont(FontHandle font) override;
+
+  // Fonts made and not yet deleted.
+  std::size_t LiveFonts() const { return fonts_->LiveHandles(); }
+
+ private:
+  // What a CUPS destination reported, kept for a while because each look-up takes a noticeable time.
+  struct CupsPrinter {
+    int dotsPerInch = 600;
+    int offsetX = 0;
+    int offsetY = 0;
+    QPageLayout layout;
+    std::chrono::steady_clock::time_point lookedUp;
+  };
+
+  std::optional<CupsPrinter> LookUpCupsPrinter(const std::string& name);
+
+  std::shared_ptr<QtFontTable> fonts_;
+  std::mutex printersMutex_;
+  std::map<std::string, CupsPrinter> printers_;
+};
+
+}  // namespace quillmark
