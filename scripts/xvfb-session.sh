@@ -34,12 +34,13 @@ case "$command" in
     # -displayfd lets the server pick a free display number; a fixed one collides with other sessions.
     Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
     echo $! >"$dir/xvfb.pid"
-    for _ in $(seq 100); do
-      [ -s "$dir/display" ] && break
+    # Generous limits: on a loaded machine both servers can take seconds to come up.
+    deadline=$((SECONDS + 30))
+    while [ ! -s "$dir/display" ] && [ $SECONDS -lt $deadline ] && kill -0 "$(cat "$dir/xvfb.pid")" 2>/dev/null; do
       sleep 0.05
     done
     if [ ! -s "$dir/display" ]; then
-      echo "Xvfb did not start" >&2
+      echo "Xvfb did not start: $(tail -n 3 "$dir/xvfb.log")" >&2
       stop_pid "$dir/xvfb.pid"
       exit 1
     fi
@@ -50,12 +51,12 @@ case "$command" in
         --transparent false --tint 0x888888 >"$dir/trayer.log" 2>&1 &
       echo $! >"$dir/trayer.pid"
       # The tray is usable once its panel window is mapped.
-      for _ in $(seq 100); do
-        xdotool search --onlyvisible --class trayer >/dev/null 2>&1 && break
+      deadline=$((SECONDS + 30))
+      until xdotool search --onlyvisible --class trayer >/dev/null 2>&1 || [ $SECONDS -ge $deadline ]; do
         sleep 0.05
       done
       if ! xdotool search --onlyvisible --class trayer >/dev/null 2>&1; then
-        echo "trayer did not start" >&2
+        echo "trayer did not start: $(tail -n 3 "$dir/trayer.log")" >&2
         stop_pid "$dir/trayer.pid"
         stop_pid "$dir/xvfb.pid"
         exit 1

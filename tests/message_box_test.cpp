@@ -54,7 +54,7 @@ class MessageBoxOnDisplay : public ::testing::Test {
     const std::string missing = VirtualDisplay::MissingTools(false);
     if (!missing.empty()) GTEST_SKIP() << "missing: " << missing;
     display_ = std::make_unique<VirtualDisplay>(false);
-    ASSERT_TRUE(display_->ok());
+    ASSERT_TRUE(display_->ok()) << display_->error();
   }
   std::string X(const std::string& command) { return Capture(display_->ShellPrefix() + command + " 2>/dev/null"); }
   bool BoxShown() { return !X("xdotool search --onlyvisible --name '^Executable$'").empty(); }

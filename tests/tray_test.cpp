@@ -213,7 +213,7 @@ class TrayDesktop : public ::testing::Test {
   void SetUp() override {
     const std::string missing = VirtualDisplay::MissingTools(true);
     if (!missing.empty()) GTEST_SKIP() << "missing: " << missing;
-    ASSERT_TRUE(display_->ok()) << "the virtual display did not start";
+    ASSERT_TRUE(display_->ok()) << display_->error();
   }
   void RunChild(const std::string& name) {
     const auto result = RunDesktopChild("TrayDesktopChild." + name, dir_.path(), display_->Env(), 60s);
@@ -236,7 +236,7 @@ TEST(TrayDesktopWithoutHost, ProgramRunsWithoutIcon) {
   const std::string missing = VirtualDisplay::MissingTools(false);
   if (!missing.empty()) GTEST_SKIP() << "missing: " << missing;
   VirtualDisplay display(false);
-  ASSERT_TRUE(display.ok());
+  ASSERT_TRUE(display.ok()) << display.error();
   TempDir dir;
   const auto result = RunDesktopChild("TrayDesktopChild.NoTrayHostMeansNoIconButEventsStillFlow", dir.path(),
                                       display.Env(), 30s);

@@ -118,7 +118,7 @@ VirtualDisplay::VirtualDisplay(bool withTray) {
   if (out.size() >= 2 && out[0] == ':' && out.find('\n') == std::string::npos) {
     display_ = out;
   } else {
-    std::fprintf(stderr, "xvfb-session.sh start failed: %s\n", out.c_str());
+    error_ = "xvfb-session.sh start failed: " + out;
   }
 }
 

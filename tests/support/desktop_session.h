@@ -71,6 +71,7 @@ class VirtualDisplay {
   VirtualDisplay& operator=(const VirtualDisplay&) = delete;
 
   bool ok() const { return !display_.empty(); }
+  const std::string& error() const { return error_; }  // what the script said when it failed
   const std::string& display() const { return display_; }
   // DISPLAY and XDG_RUNTIME_DIR for a child.
   EnvChanges Env() const;
@@ -80,6 +81,7 @@ class VirtualDisplay {
  private:
   TempDir state_;
   std::string display_;
+  std::string error_;
 };
 
 }  // namespace quillmark::testing
