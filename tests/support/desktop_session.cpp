@@ -23,13 +23,19 @@ bool HaveTool(const std::string& name) {
 
 bool InDesktopChild() { return std::getenv(kChildVariable) != nullptr; }
 
-ProgramResult RunDesktopChild(const std::string& test, const std::string& workDir, const EnvChanges& env,
-                              std::chrono::milliseconds timeout) {
+std::unique_ptr<RunningProgram> StartDesktopChild(const std::string& test, const std::string& workDir,
+                                                  const EnvChanges& env) {
   EnvChanges childEnv = env;
   childEnv.push_back(std::string(kChildVariable) + "=1");
-  // The child must not write a second XML report over the parent's, nor run more than its one test.
+  // The child must not write its XML report over the parent's.
   childEnv.push_back("GTEST_OUTPUT");
-  return RunProgram({"/proc/self/exe", "--gtest_filter=" + test}, workDir, timeout, childEnv);
+  return std::make_unique<RunningProgram>(std::vector<std::string>{"/proc/self/exe", "--gtest_filter=" + test},
+                                          workDir, childEnv);
+}
+
+ProgramResult RunDesktopChild(const std::string& test, const std::string& workDir, const EnvChanges& env,
+                              std::chrono::milliseconds timeout) {
+  return StartDesktopChild(test, workDir, env)->Wait(timeout);
 }
 
 bool Passed(const ProgramResult& result) {
@@ -47,7 +53,9 @@ QApplication& ChildApplication() {
   static int argc = 1;
   static char name[] = "quillmark_tests";
   static char* argv[] = {name, nullptr};
-  static std::unique_ptr<QApplication> app = CreateQtApplication(argc, argv);
+  // Kept to the end of the process: destroying it among the static destructors crashes under xcb, and the
+  // program itself never destroys it either (it leaves through _Exit).
+  static QApplication* app = CreateQtApplication(argc, argv).release();
   return *app;
 }
 
@@ -110,7 +118,7 @@ VirtualDisplay::VirtualDisplay(bool withTray) {
   if (out.size() >= 2 && out[0] == ':' && out.find('\n') == std::string::npos) {
     display_ = out;
   } else {
-    std::fprintf(stderr, "xvfb-session.sh start failed: %s\n", out.c_str());
+    error_ = "xvfb-session.sh start failed: " + out;
   }
 }
 

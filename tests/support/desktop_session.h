@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "platform/desktop.h"
@@ -22,6 +23,8 @@ bool InDesktopChild();
 
 // Runs one test of this binary in a child process in `workDir`; the child is headless unless `env` names a
 // display. Passed() tells whether that test ran and passed.
+std::unique_ptr<RunningProgram> StartDesktopChild(const std::string& test, const std::string& workDir,
+                                                  const EnvChanges& env = {});
 ProgramResult RunDesktopChild(const std::string& test, const std::string& workDir, const EnvChanges& env = {},
                               std::chrono::milliseconds timeout = std::chrono::seconds(30));
 bool Passed(const ProgramResult& result);
@@ -68,6 +71,7 @@ class VirtualDisplay {
   VirtualDisplay& operator=(const VirtualDisplay&) = delete;
 
   bool ok() const { return !display_.empty(); }
+  const std::string& error() const { return error_; }  // what the script said when it failed
   const std::string& display() const { return display_; }
   // DISPLAY and XDG_RUNTIME_DIR for a child.
   EnvChanges Env() const;
@@ -77,6 +81,7 @@ class VirtualDisplay {
  private:
   TempDir state_;
   std::string display_;
+  std::string error_;
 };
 
 }  // namespace quillmark::testing
