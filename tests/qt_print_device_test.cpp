@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <thread>
 
 #include "platform/qt/qt_print_system.h"
 #include "spool/job_records.h"
@@ -313,6 +314,43 @@ TEST_F(QtPrintDeviceTest, DestroyingADeviceFinishesItsOpenDocument) {
   const auto words = testing::ReadPdfWords(OnlyPdf());
   ASSERT_EQ(words.size(), 1u);
   EXPECT_EQ(words[0].text, "Offen");
+}
+
+// The print worker prints on its own thread while the application object lives on the main thread.
+TEST(QtPrintDeviceThreads, WorkerThreadPrintsWhileTheMainThreadMakesFonts) {
+  testing::EnsureQtApplication();
+  if (!testing::PopplerInstalled()) GTEST_SKIP() << "poppler-utils are not installed";
+  TempDir dir;
+  QtPrintSystem system;
+  std::thread worker([&] {
+    for (int job = 0; job < 2; ++job) {
+      JobSettings settings;
+      settings.Printer.Assign("PDF:" + dir.File("out"));
+      auto device = system.OpenDevice(settings);
+      device->StartDocument("DOS Job");
+      device->StartPage();
+      const FontHandle font = system.CreateFont(Font(-84, 60 - job * 10));
+      device->SelectFont(font);
+      TextRect rect{230, 253, 0, 0};
+      device->MeasureText("Thread", rect);
+      device->DrawText("Thread", rect);
+      device->EndPage();
+      device->EndDocument();
+      EXPECT_TRUE(device->Delivered());
+      system.DeleteFont(font);
+    }
+  });
+  for (int i = 0; i < 20; ++i) system.DeleteFont(system.CreateFont(Font(-56 - i, 30, 700)));
+  worker.join();
+  int documents = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.File("out"))) {
+    const auto words = testing::ReadPdfWords(entry.path().string());
+    ASSERT_EQ(words.size(), 1u);
+    EXPECT_EQ(words[0].text, "Thread");
+    ++documents;
+  }
+  EXPECT_EQ(documents, 2);
+  EXPECT_EQ(system.LiveFonts(), 0u);
 }
 
 }  // namespace

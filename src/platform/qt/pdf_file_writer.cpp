@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <unistd.h>
+
 namespace quillmark {
 
 PdfFileWriter::~PdfFileWriter() { Discard(); }
@@ -33,7 +35,8 @@ QPagedPaintDevice* PdfFileWriter::Open(const QString& folder, bool makeFolder, c
 bool PdfFileWriter::Close() {
   if (!file_) return false;
   writer_.reset();
-  const bool flushed = file_->flush();
+  // On disk before it gets its final name: the spool data it came from is gone once it counts as printed.
+  const bool flushed = file_->flush() && ::fsync(file_->handle()) == 0;
   const bool ok = flushed && file_->error() == QFileDevice::NoError;
   file_->close();
   const bool closed = file_->error() == QFileDevice::NoError;
