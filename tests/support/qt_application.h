@@ -3,7 +3,7 @@
 
 namespace quillmark::testing {
 
-// Creates a headless QApplication the first time (offscreen unless QT_QPA_PLATFORM says otherwise);
+// Creates the QApplication the first time, as the program does (offscreen without a display);
 // uses an application that already exists. It lives until the test program ends.
 void EnsureQtApplication();
 
