@@ -123,10 +123,12 @@ std::map<std::string, int> WindowGeometry(const std::string& search, const std::
 }
 
 std::string VirtualDisplay::MissingTools(bool withTray) {
+  std::vector<std::string> tools = {"Xvfb", "xdotool"};
+  // The tray tests also look at the screen (import from ImageMagick).
+  if (withTray) tools.insert(tools.end(), {"trayer", "import"});
   std::string missing;
-  for (const char* tool : {"Xvfb", "xdotool", "import", "convert", "trayer"}) {
-    if (!withTray && std::string(tool) == "trayer") continue;
-    if (!HaveTool(tool)) missing += std::string(missing.empty() ? "" : " ") + tool;
+  for (const std::string& tool : tools) {
+    if (!HaveTool(tool)) missing += (missing.empty() ? "" : " ") + tool;
   }
   return missing;
 }
