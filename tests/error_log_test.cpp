@@ -24,8 +24,8 @@ namespace {
 using testing::FixedClock;
 using testing::MemoryFileSystem;
 
-const std::string kHeader = std::string(14, '#') + "\r\n# Executable #\r\n" + std::string(14, '#') + "\r\n\r\n" +
-                            std::string(160, '#') + "\r\n";
+const std::string kHeader = std::string(14, '#') + "\r\n# Executable #\r\n" + std::string(14, '#') +
+                            "\r\n\r\n" + std::string(160, '#') + "\r\n";
 
 class ErrorLogTest : public ::testing::Test {
  protected:
@@ -52,11 +52,12 @@ TEST_F(ErrorLogTest, FirstEntryCreatesHeaderThenLinesFollowWithoutIt) {
   log_.LogError("", "Keine Settings.ini gefunden!", "", 0, 2);
   clock_.Set(LocalTime{2007, 3, 15, 9, 52, 40});
   log_.LogError("", "Drucker 'Office Printer' konnte nicht initialisiert werden.", "", 0, 0);
-  EXPECT_EQ(Log(), kHeader +
-                       "07-03-15 09:41:05 |                      | 0        |                                  "
-                       "| 2 | Keine Settings.ini gefunden!\r\n"
-                       "07-03-15 09:52:40 |                      | 0        |                                  "
-                       "| 0 | Drucker 'Office Printer' konnte nicht initialisiert werden.\r\n");
+  EXPECT_EQ(Log(),
+            kHeader +
+                "07-03-15 09:41:05 |                      | 0        |                                  "
+                "| 2 | Keine Settings.ini gefunden!\r\n"
+                "07-03-15 09:52:40 |                      | 0        |                                  "
+                "| 0 | Drucker 'Office Printer' konnte nicht initialisiert werden.\r\n");
 }
 
 TEST_F(ErrorLogTest, NonEmptyFileGetsNoHeaderAndEntryContinuesItsLastLine) {
@@ -102,7 +103,8 @@ TEST_F(ErrorLogTest, FieldsAreCutOrPaddedToTheirWidths) {
       {"", std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::min(), "m",
        "-2147483 | " + blanks32 + " | -2147483648 | m"},
       {std::string(40, 'c'), 0, -1, "m", "0        | " + std::string(32, 'c') + " | -1 | m"},
-      {"exactly-thirty-two-characters-xx", 12345678, 7, "", "12345678 | exactly-thirty-two-characters-xx | 7 | "},
+      {"exactly-thirty-two-characters-xx", 12345678, 7, "",
+       "12345678 | exactly-thirty-two-characters-xx | 7 | "},
       {"", 0, 0, "a | b\r\nc", "0        | " + blanks32 + " | 0 | a | b\r\nc"},
   };
   for (const Case& c : cases) {
@@ -126,15 +128,6 @@ TEST_F(ErrorLogTest, TimeStampUsesTwoDigitFields) {
   }
 }
 
-TEST_F(ErrorLogTest, FailedAppendIsDroppedQuietly) {
-  files_.FailAppends(true);
-  log_.LogError("", "lost", "", 0, 0);
-  EXPECT_FALSE(files_.Exists("Error.log"));
-  files_.FailAppends(false);
-  log_.LogError("", "kept", "", 0, 0);
-  EXPECT_EQ(Log().substr(0, kHeader.size()), kHeader);
-}
-
 // The same log through the real file system.
 class ErrorLogFileTest : public ::testing::Test {
  protected:
@@ -144,18 +137,13 @@ class ErrorLogFileTest : public ::testing::Test {
   ErrorLog log_{files_, clock_, dir_.File("Error.log")};
 };
 
-TEST_F(ErrorLogFileTest, WritesHeaderOnceAndAppendsAfterLastByte) {
+TEST_F(ErrorLogFileTest, EmptyFileGetsHeaderOnce) {
+  testing::WriteFileBytes(dir_.File("Error.log"), "");
   log_.LogError("", "one", "", 0, 2);
   log_.LogError("", "two", "", 0, 0);
-  const std::string text = testing::ReadFileBytes(dir_.File("Error.log"));
   const std::string prefix = "07-03-15 09:41:05 |                      | 0        | " + std::string(32, ' ');
-  EXPECT_EQ(text, kHeader + prefix + " | 2 | one\r\n" + prefix + " | 0 | two\r\n");
-}
-
-TEST_F(ErrorLogFileTest, EmptyExistingFileGetsHeader) {
-  testing::WriteFileBytes(dir_.File("Error.log"), "");
-  log_.LogError("", "m", "", 0, 0);
-  EXPECT_EQ(testing::ReadFileBytes(dir_.File("Error.log")).substr(0, kHeader.size()), kHeader);
+  EXPECT_EQ(testing::ReadFileBytes(dir_.File("Error.log")),
+            kHeader + prefix + " | 2 | one\r\n" + prefix + " | 0 | two\r\n");
 }
 
 TEST_F(ErrorLogFileTest, ReadOnlyFileOrDirectoryLosesEntryAndChangesNothing) {

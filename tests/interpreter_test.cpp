@@ -251,50 +251,55 @@ TEST_F(Interpreter, LineSpacingCommands) {
   }
 }
 
+// Only the font lines of a transcript.
+std::string FontLines(const std::string& transcript) {
+  std::string fonts;
+  for (std::size_t start = 0; start < transcript.size();) {
+    const std::size_t end = transcript.find('\n', start) + 1;
+    if (transcript.compare(start, 5, "font ") == 0) fonts += transcript.substr(start, end - start);
+    start = end;
+  }
+  return fonts;
+}
+
+std::string Esc(std::string_view command) {
+  std::string sequence(1, '\x1b');
+  sequence.append(command);
+  return sequence;
+}
+
 TEST_F(Interpreter, PitchAndModeCommands) {
-  const Case cases[] = {
-      {"12 cpi, bold, double-strike",
-       "\x1bM\x1bG\x1b"
-       "E",
+  const struct {
+    std::string bytes;
+    const char* fonts;
+  } cases[] = {
+      {Esc("M") + Esc("G") + Esc("E") + Esc("H"),
        "font #2 h=-84 w=50 wt=400 cs=255 pf=0x31 face=''\n"
-       "select #2\n"
-       "delete #1\n"
        "font #3 h=-84 w=50 wt=500 cs=255 pf=0x31 face=''\n"
-       "select #3\n"
-       "delete #2\n"
        "font #4 h=-84 w=50 wt=700 cs=255 pf=0x31 face=''\n"
-       "select #4\n"
-       "delete #3\n"},
-      {"15 cpi, condensed, proportional 1, bold off",
-       "\x1bg\x1b\x0f\x1bp\x01\x1b"
-       "F",
+       "font #5 h=-84 w=50 wt=700 cs=255 pf=0x31 face=''\n"},
+      {Esc("g") + Esc("\x0f") + Esc("p\x01") + Esc("P") + Esc("F"),
        "font #2 h=-84 w=40 wt=400 cs=255 pf=0x31 face=''\n"
-       "select #2\n"
-       "delete #1\n"
        "font #3 h=-84 w=40 wt=400 cs=255 pf=0x31 face=''\n"
-       "select #3\n"
-       "delete #2\n"
        "font #4 h=-84 w=20 wt=400 cs=255 pf=0x32 face=''\n"
-       "select #4\n"
-       "delete #3\n"
-       "font #5 h=-84 w=20 wt=400 cs=255 pf=0x32 face=''\n"
-       "select #5\n"
-       "delete #4\n"},
-      {"DC2 and DC4 end condensed and line width", "\x0f\x0e\x12\x14",
+       "font #5 h=-84 w=17 wt=400 cs=255 pf=0x32 face=''\n"
+       "font #6 h=-84 w=17 wt=400 cs=255 pf=0x32 face=''\n"},
+      // ESC p takes "1" and "0" like 1 and 0; any other value is proportional but never halves.
+      {"\x0f" + Esc("p1") + Esc("p0") + Esc("p\x02") + Esc(std::string_view("p\0", 2)),
        "font #2 h=-84 w=35 wt=400 cs=255 pf=0x31 face=''\n"
-       "select #2\n"
-       "delete #1\n"
+       "font #3 h=-84 w=17 wt=400 cs=255 pf=0x32 face=''\n"
+       "font #4 h=-84 w=35 wt=400 cs=255 pf=0x31 face=''\n"
+       "font #5 h=-84 w=35 wt=400 cs=255 pf=0x32 face=''\n"
+       "font #6 h=-84 w=35 wt=400 cs=255 pf=0x31 face=''\n"},
+      {"\x0f\x0e\x12\x14",
+       "font #2 h=-84 w=35 wt=400 cs=255 pf=0x31 face=''\n"
        "font #3 h=-84 w=70 wt=400 cs=255 pf=0x31 face=''\n"
-       "select #3\n"
-       "delete #2\n"
        "font #4 h=-84 w=120 wt=400 cs=255 pf=0x31 face=''\n"
-       "select #4\n"
-       "delete #3\n"
-       "font #5 h=-84 w=60 wt=400 cs=255 pf=0x31 face=''\n"
-       "select #5\n"
-       "delete #4\n"},
+       "font #5 h=-84 w=60 wt=400 cs=255 pf=0x31 face=''\n"},
   };
-  ExpectTranscripts(cases);
+  for (const auto& c : cases) {
+    EXPECT_EQ(FontLines(Run(c.bytes)), c.fonts) << ::testing::PrintToString(c.bytes);
+  }
 }
 
 TEST_F(Interpreter, IncompleteAndUnknownEscapeSequences) {
@@ -315,13 +320,6 @@ TEST_F(Interpreter, IncompleteAndUnknownEscapeSequences) {
       {"bit image: its parameters are data", "\x1b*1", unknownThenOne.c_str()},
   };
   ExpectTranscripts(cases);
-}
-
-TEST_F(Interpreter, ProportionalKeepsItsArgument) {
-  Run("\x1bp1");
-  EXPECT_EQ(job.Proportional, '1');
-  Run("\x1bp\x02");
-  EXPECT_EQ(job.Proportional, 2);
 }
 
 TEST_F(Interpreter, WithoutDeviceNothingMoves) {

@@ -71,7 +71,9 @@ TEST_F(PosixFileSystemTest, SaveNewFileNeverOverwritesAndNamesSortByTime) {
   const std::string second = files_.SaveNewFile("Ungedruckt", data.data(), 2);
   EXPECT_EQ(first, "Ungedruckt/20261206-213000-1.prn");
   EXPECT_EQ(second, "Ungedruckt/20261206-213000-2.prn");
-  EXPECT_EQ(testing::ReadFileBytes(first), std::string("\x1B\x40\x00" "A\x0C", 5));
+  EXPECT_EQ(testing::ReadFileBytes(first), std::string("\x1B\x40\x00"
+                                                       "A\x0C",
+                                                       5));
   EXPECT_EQ(testing::ReadFileBytes(second), "\x1B\x40");
 
   clock_.Set(LocalTime{2027, 1, 2, 3, 4, 5});

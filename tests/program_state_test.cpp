@@ -73,26 +73,6 @@ std::vector<Taken> TakeAll(ProgramState& state, std::size_t count) {
   return taken;
 }
 
-TEST(ProgramState, FlushMovesPendingJobsBehindQueuedOnes) {
-  ProgramState state;
-  Queue(state, 1, 0);
-  for (std::int32_t i = 0; i < 2; ++i) {
-    PendingJob& pending = state.PendingList.emplace_back();
-    pending.Settings.JobNumber = 2;
-    pending.DataLength = i + 2;
-    pending.Data = Tagged(2, i);
-  }
-  FlushPendingJobs(state);
-  EXPECT_TRUE(state.PendingList.empty());
-  const std::vector<Taken> taken = TakeAll(state, 3);
-  ASSERT_EQ(taken.size(), 3u);
-  EXPECT_EQ(taken[0].producer, 1);
-  EXPECT_EQ(taken[1].sequence, 0);
-  EXPECT_EQ(taken[2].sequence, 1);
-  FlushPendingJobs(state);  // nothing pending: the queue stays empty
-  EXPECT_EQ(state.PrintQueueSize.load(), 0u);
-}
-
 TEST(PrintQueueThreads, ConcurrentAppendsAndTakesLoseNothingAndKeepOrder) {
   ProgramState state;
   constexpr std::int32_t kProducers = 4;

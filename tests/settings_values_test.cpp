@@ -14,6 +14,7 @@ namespace {
 TEST(SettingsValues, IntegerTakesLeadingDecimalNumber) {
   constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
   constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+  // clang-format off
   const std::vector<std::pair<std::string, std::int32_t>> cases = {
       {"300", 300},         {"-1", -1},         {"+7", 7},           {" \t42abc", 42},
       {"0x10", 0},          {"", 0},            {"abc", 0},          {"- 5", 0},
@@ -21,11 +22,13 @@ TEST(SettingsValues, IntegerTakesLeadingDecimalNumber) {
       {"2147483648", kMax}, {"-2147483648", kMin}, {"-2147483649", kMin}, {"99999999999999999999999", kMax},
       {"+-1", 0},           {"12.9", 12},
   };
+  // clang-format on
   for (const auto& [text, expected] : cases) EXPECT_EQ(ParseSettingsInteger(text), expected) << text;
 }
 
 TEST(SettingsValues, FloatTakesLeadingDecimalNumber) {
   const float inf = std::numeric_limits<float>::infinity();
+  // clang-format off
   const std::vector<std::pair<std::string, float>> cases = {
       {"1e1", 10.0f},        {"9,75", 9.0f},      {"210mm", 210.0f},     {"", 0.0f},
       {".", 0.0f},           {"-", 0.0f},         {".5", 0.5f},          {"5.", 5.0f},
@@ -36,6 +39,7 @@ TEST(SettingsValues, FloatTakesLeadingDecimalNumber) {
       {"0.000001e-45", 0.0f}, {"3.4028235e38", std::numeric_limits<float>::max()},
       {"1e99999999999999999999", inf},            {"1e-99999999999999999999", 0.0f},
   };
+  // clang-format on
   for (const auto& [text, expected] : cases) EXPECT_EQ(ParseSettingsFloat(text), expected) << text;
   EXPECT_TRUE(std::signbit(ParseSettingsFloat("-0")));
 }
@@ -43,19 +47,23 @@ TEST(SettingsValues, FloatTakesLeadingDecimalNumber) {
 TEST(SettingsValues, Utf8ToLatin1ReplacesEachBadSequenceOnce) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"plain", "plain"},
-      {"\xC3\xBC", "\xFC"},                      // ü
-      {"\xC2\xA0\xC3\xBF", "\xA0\xFF"},           // the last two Latin-1 characters
-      {"\xC4\x80", "?"},                          // U+0100
-      {"\xE2\x82\xAC", "?"},                      // €
-      {"\xF0\x9F\x98\x80!", "?!"},                // beyond the BMP
-      {"A\x80" "B", "A?B"},                       // stray continuation byte
-      {"\xC3", "?"},                              // cut off at the end
-      {"\xE2\x82" "A", "?A"},                     // cut off before an ASCII byte
-      {"\xE2\xC3\xBC", "?\xFC"},                  // cut off by a new lead byte
-      {"\xC0\x80", "??"},                         // overlong
-      {"\xE0\x80\x80", "???"},                    // overlong three-byte form
-      {"\xED\xA0\x80", "???"},                    // surrogate
-      {"\xF4\x90\x80\x80", "????"},               // above U+10FFFF
+      {"\xC3\xBC", "\xFC"},              // ü
+      {"\xC2\xA0\xC3\xBF", "\xA0\xFF"},  // the last two Latin-1 characters
+      {"\xC4\x80", "?"},                 // U+0100
+      {"\xE2\x82\xAC", "?"},             // €
+      {"\xF0\x9F\x98\x80!", "?!"},       // beyond the BMP
+      {"A\x80"
+       "B",
+       "A?B"},        // stray continuation byte
+      {"\xC3", "?"},  // cut off at the end
+      {"\xE2\x82"
+       "A",
+       "?A"},                        // cut off before an ASCII byte
+      {"\xE2\xC3\xBC", "?\xFC"},     // cut off by a new lead byte
+      {"\xC0\x80", "??"},            // overlong
+      {"\xE0\x80\x80", "???"},       // overlong three-byte form
+      {"\xED\xA0\x80", "???"},       // surrogate
+      {"\xF4\x90\x80\x80", "????"},  // above U+10FFFF
       {"\xF5\xFF\xFE", "???"},
       {std::string("a\0b", 3), std::string("a\0b", 3)},
   };

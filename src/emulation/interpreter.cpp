@@ -166,11 +166,14 @@ void ExecuteEscape(PrintJob& job, std::int32_t& readPosition, PrintSystem& print
       job.Pitch = 15;
       job.PointSize = 10.5f;
       break;
-    case 'p':
+    case 'p': {
       if (!HasByte(job, readPosition)) return;
-      // Kept as sent: font selection tells 0, 1 and other values apart.
-      job.Proportional = ReadDataByte(data, readPosition);
+      // DOS programs send the switch as 0/1 or as the digits "0"/"1", as for ESC W; other values are kept
+      // as sent, since font selection tells 0, 1 and the rest apart.
+      const std::uint8_t n = ReadDataByte(data, readPosition);
+      job.Proportional = n == '0' ? 0 : (n == '1' ? 1 : n);
       break;
+    }
     case 'W':
       if (!HasByte(job, readPosition)) return;
       SetDoubleWidth(job, readPosition);

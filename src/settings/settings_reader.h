@@ -71,7 +71,7 @@ class SettingsReader {
   bool loaded_ = false;
   bool utf8_ = false;
   std::string text_;
-  std::vector<Entry> entries_;  // group headers and key lines in file order
+  std::vector<Entry> entries_;               // group headers and key lines in file order
   std::size_t selected_ = kAboveFirstGroup;  // index of the selected header in entries_
   bool selectionFailed_ = false;
 };

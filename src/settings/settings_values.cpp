@@ -25,11 +25,16 @@ std::size_t SkipDigits(std::string_view text, std::size_t at) {
 // The allowed range of the byte after a lead byte; later bytes are plain continuation bytes.
 bool SecondByteFits(unsigned char lead, unsigned char second) {
   switch (lead) {
-    case 0xE0: return second >= 0xA0 && second <= 0xBF;
-    case 0xED: return second >= 0x80 && second <= 0x9F;
-    case 0xF0: return second >= 0x90 && second <= 0xBF;
-    case 0xF4: return second >= 0x80 && second <= 0x8F;
-    default: return IsContinuation(second);
+    case 0xE0:
+      return second >= 0xA0 && second <= 0xBF;
+    case 0xED:
+      return second >= 0x80 && second <= 0x9F;
+    case 0xF0:
+      return second >= 0x90 && second <= 0xBF;
+    case 0xF4:
+      return second >= 0x80 && second <= 0x8F;
+    default:
+      return IsContinuation(second);
   }
 }
 
@@ -158,8 +163,8 @@ float ParseSettingsFloat(std::string_view text) {
   }
   const std::string_view number = text.substr(start, at - start);
   float value = 0.0f;
-  const auto result = std::from_chars(number.data(), number.data() + number.size(), value,
-                                      std::chars_format::general);
+  const auto result =
+      std::from_chars(number.data(), number.data() + number.size(), value, std::chars_format::general);
   if (result.ec == std::errc::result_out_of_range) {
     value = LeadingExponent(mantissa) + exponent >= 0 ? std::numeric_limits<float>::infinity() : 0.0f;
   } else if (result.ec != std::errc()) {

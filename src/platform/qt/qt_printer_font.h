@@ -21,7 +21,7 @@ class QtPrinterFont {
   const QRawFont& RawFont() const { return raw_; }
   // Horizontal scale applied to the glyph shapes (1 = the face's natural width).
   double ScaleX() const { return scaleX_; }
-  // Dots between the two passes of a double-strike font; 0 for a single pass.
+  // Dots the second pass of a double-strike font lies below the first; 0 for a single pass.
   std::int32_t DoubleStrikeOffset() const { return doubleStrikeOffset_; }
   // Whole dots from the top of the character cell to the baseline, and of the whole cell.
   std::int32_t Ascent() const { return ascent_; }
