@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <map>
-#include <sstream>
 #include <thread>
 
 #include "support/desktop_session.h"
@@ -56,21 +55,8 @@ class ProgramDesktop : public ::testing::Test {
                                             onDisplay ? display_->Env() : testing::EnvChanges{});
   }
   std::string X(const std::string& command) { return Capture(display_->ShellPrefix() + command + " 2>/dev/null"); }
-  // The widest visible window that `search` finds (xdotool prints one block of values per window).
   std::map<std::string, int> Geometry(const std::string& search) {
-    std::map<std::string, int> widest;
-    std::map<std::string, int> current;
-    std::istringstream lines(X("xdotool search --onlyvisible " + search + " getwindowgeometry --shell %@"));
-    std::string line;
-    while (std::getline(lines, line)) {
-      const auto eq = line.find('=');
-      if (eq == std::string::npos) continue;
-      const std::string key = line.substr(0, eq);
-      if (key == "WINDOW") current.clear();
-      current[key] = std::atoi(line.c_str() + eq + 1);
-      if (key == "SCREEN" && current["WIDTH"] > widest["WIDTH"]) widest = current;
-    }
-    return widest;
+    return testing::WindowGeometry(search, display_->ShellPrefix());
   }
   static void ExpectPrintedReport(const TempDir& dir) {
     const auto pdfs = Pdfs(dir);

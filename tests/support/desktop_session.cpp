@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <sstream>
 
 #include "platform/qt/qt_application.h"
 
@@ -103,11 +104,31 @@ std::string Capture(const std::string& command) {
   return out;
 }
 
+std::map<std::string, int> WindowGeometry(const std::string& search, const std::string& shellPrefix) {
+  std::map<std::string, int> widest;
+  std::map<std::string, int> current;
+  // One block of KEY=value lines per window, WINDOW first and SCREEN last.
+  std::istringstream lines(Capture(shellPrefix + "xdotool search --onlyvisible " + search +
+                                   " getwindowgeometry --shell %@ 2>/dev/null"));
+  std::string line;
+  while (std::getline(lines, line)) {
+    const auto eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    const std::string key = line.substr(0, eq);
+    if (key == "WINDOW") current.clear();
+    current[key] = std::atoi(line.c_str() + eq + 1);
+    if (key == "SCREEN" && current["WIDTH"] > widest["WIDTH"]) widest = current;
+  }
+  return widest;
+}
+
 std::string VirtualDisplay::MissingTools(bool withTray) {
+  std::vector<std::string> tools = {"Xvfb", "xdotool"};
+  // The tray tests also look at the screen (import from ImageMagick).
+  if (withTray) tools.insert(tools.end(), {"trayer", "import"});
   std::string missing;
-  for (const char* tool : {"Xvfb", "xdotool", "import", "convert", "trayer"}) {
-    if (!withTray && std::string(tool) == "trayer") continue;
-    if (!HaveTool(tool)) missing += std::string(missing.empty() ? "" : " ") + tool;
+  for (const std::string& tool : tools) {
+    if (!HaveTool(tool)) missing += (missing.empty() ? "" : " ") + tool;
   }
   return missing;
 }

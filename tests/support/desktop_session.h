@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -57,6 +58,10 @@ bool PumpUntil(Desktop& desktop, const std::function<bool()>& done, std::chrono:
 
 // Standard output of a shell command.
 std::string Capture(const std::string& command);
+
+// X, Y, WIDTH and HEIGHT of the widest visible window that `xdotool search --onlyvisible <search>` finds
+// (all 0 when none); `shellPrefix` names the display when the process itself has none.
+std::map<std::string, int> WindowGeometry(const std::string& search, const std::string& shellPrefix = "");
 
 // A virtual X display (Xvfb), with a tray host (trayer) unless told otherwise, made by
 // scripts/xvfb-session.sh and stopped when the object dies.
