@@ -25,13 +25,16 @@ wait_for() {  # wait_for SECONDS COMMAND...
   done
 }
 
+# Alive and not a zombie: the daemons were started by an earlier call, so whoever reaps them may be slow.
+alive() { [ -r "/proc/$1/stat" ] && ! sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | grep -q '^Z'; }
+
 kill_pidfile() {
   local file=$1
   [ -f "$file" ] || return 0
   local pid; pid=$(cat "$file")
   if kill "$pid" 2>/dev/null; then
-    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill -9 "$pid" 2>/dev/null || true
+    for _ in $(seq 50); do alive "$pid" || break; sleep 0.05; done
+    alive "$pid" && kill -9 "$pid" 2>/dev/null
   fi
   rm -f "$file"
 }

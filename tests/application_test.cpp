@@ -2,56 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "support/fixed_clock.h"
 #include "support/memory_file_system.h"
+#include "support/recording_desktop.h"
 
 namespace quillmark {
 namespace {
-
-// Thrown by the fake ExitProcess so a test can watch the end of the process.
-struct ProcessExit {
-  int code;
-};
-
-// A desktop whose platform messages are scripted: each WaitMessage runs the next step, which reports
-// events the way the platform's message handling would.
-class ScriptedDesktop final : public Desktop {
- public:
-  using Step = std::function<void(DesktopEvents&)>;
-
-  void ShowMessageBox(std::string_view title, std::string_view text) override {
-    calls.push_back("message box " + std::string(title) + ": " + std::string(text));
-  }
-  void SetEvents(DesktopEvents* sink) override { events = sink; }
-  void CreateTrayInterface() override { calls.push_back("create tray"); }
-  void WaitMessage() override {
-    calls.push_back("wait");
-    if (steps.empty()) return;
-    Step step = std::move(steps.front());
-    steps.pop_front();
-    step(*events);
-  }
-  void ShowTrayMenu() override {
-    calls.push_back("menu");
-    if (menuChoice != 0) events->OnMenuChoice(menuChoice);
-  }
-  void DestroyMainWindow() override { calls.push_back("destroy window"); }
-  void RemoveTrayIcon() override { calls.push_back("remove icon"); }
-  [[noreturn]] void ExitProcess(int code) override {
-    calls.push_back("exit " + std::to_string(code));
-    throw ProcessExit{code};
-  }
-
-  DesktopEvents* events = nullptr;
-  std::deque<Step> steps;
-  int menuChoice = 0;
-  std::vector<std::string> calls;
-};
 
 class NoSpoolFiles final : public SpoolFiles {
  public:
@@ -76,20 +35,21 @@ class ApplicationTest : public ::testing::Test {
   testing::FixedClock clock;
   NoSpoolFiles spoolFiles;
   NoPrinters printers;
-  ScriptedDesktop desktop;
+  testing::RecordingDesktop desktop;
   Platform platform{files, spoolFiles, printers, clock, desktop};
 };
 
 TEST_F(ApplicationTest, WaitEventReturnsQueuedEventsOldestFirstWithoutRepeats) {
   Application app(platform);
-  desktop.steps.push_back([](DesktopEvents& e) {
+  desktop.Script([](DesktopEvents& e) {
     e.OnTrayMouse(TrayMouse::RightButtonDown);
     e.OnTrayMouse(TrayMouse::RightButtonDown);  // the same notification again while the first waits
     e.OnTrayMouse(TrayMouse::Other);            // moves and releases make no event
     e.OnCloseRequest();
     e.OnTrayMouse(TrayMouse::RightButtonDown);
   });
-  desktop.steps.push_back([](DesktopEvents& e) { e.OnMenuChoice(1); });
+  desktop.Script([](DesktopEvents& e) { e.OnMenuChoice(1); });
+  desktop.Script([](DesktopEvents&) {});
   EXPECT_EQ(app.WaitEvent(), Tray(TrayMouse::RightButtonDown));
   EXPECT_EQ(app.WaitEvent(), Close());
   EXPECT_EQ(app.WaitEvent(), Tray(TrayMouse::RightButtonDown));
@@ -103,20 +63,20 @@ TEST_F(ApplicationTest, HandleEventActsOnPressesAndKnownMenuItemsOnly) {
     std::vector<std::string> calls;
   };
   const std::vector<Case> cases = {
-      {Tray(TrayMouse::LeftButtonDown), {"menu"}},
-      {Tray(TrayMouse::RightButtonDown), {"menu"}},
-      {Tray(TrayMouse::LeftDoubleClick), {}},
-      {Tray(TrayMouse::RightDoubleClick), {}},
-      {Menu(1), {}},
-      {Menu(3), {}},
-      {Event{}, {}},
+      {Tray(TrayMouse::LeftButtonDown), {"SetEvents", "ShowTrayMenu"}},
+      {Tray(TrayMouse::RightButtonDown), {"SetEvents", "ShowTrayMenu"}},
+      {Tray(TrayMouse::LeftDoubleClick), {"SetEvents"}},
+      {Tray(TrayMouse::RightDoubleClick), {"SetEvents"}},
+      {Menu(1), {"SetEvents"}},
+      {Menu(3), {"SetEvents"}},
+      {Event{}, {"SetEvents"}},
   };
   for (const Case& c : cases) {
-    ScriptedDesktop fresh;
+    testing::RecordingDesktop fresh;
     Platform p{files, spoolFiles, printers, clock, fresh};
     Application app(p);
     EXPECT_EQ(app.HandleEvent(c.event), 0);
-    EXPECT_EQ(fresh.calls, c.calls);
+    EXPECT_EQ(fresh.Calls(), c.calls);
     EXPECT_FALSE(app.state().QuitFlag.load());
   }
 }
@@ -143,30 +103,31 @@ TEST_F(ApplicationTest, SpoolAusdruckenMovesPendingJobsBehindQueuedOnes) {
 
 TEST_F(ApplicationTest, BeendenAndCloseRequestEndTheProcessWithCodeZero) {
   for (const Event& quit : {Menu(2), Close()}) {
-    ScriptedDesktop fresh;
+    testing::RecordingDesktop fresh;
     Platform p{files, spoolFiles, printers, clock, fresh};
     Application app(p);
     try {
       app.HandleEvent(quit);
       FAIL() << "the program did not end";
-    } catch (const ProcessExit& exit) {
+    } catch (const testing::RecordingDesktop::Exited& exit) {
       EXPECT_EQ(exit.code, 0);
     }
     EXPECT_TRUE(app.state().QuitFlag.load());
-    const std::vector<std::string> expected = {"destroy window", "remove icon", "exit 0"};
-    EXPECT_EQ(fresh.calls, expected);
+    const std::vector<std::string> expected = {"SetEvents", "DestroyMainWindow", "RemoveTrayIcon",
+                                               "ExitProcess 0"};
+    EXPECT_EQ(fresh.Calls(), expected);
   }
 }
 
 TEST_F(ApplicationTest, MissingSettingsEndsBeforeAnyThreadOrTray) {
   Application app(platform);
-  EXPECT_THROW(app.Startup(), ProcessExit);
+  EXPECT_THROW(app.Startup(), testing::RecordingDesktop::Exited);
   EXPECT_FALSE(app.WatcherRunning());
   EXPECT_FALSE(app.WorkerRunning());
   const std::vector<std::string> expected = {
-      "message box Executable: Keine Settings.ini gefunden!\r\rDas Programm wird nun beendet.",
-      "destroy window", "remove icon", "exit 0"};
-  EXPECT_EQ(desktop.calls, expected);
+      "SetEvents", "ShowMessageBox Executable | Keine Settings.ini gefunden!\\r\\rDas Programm wird nun beendet.",
+      "DestroyMainWindow", "RemoveTrayIcon", "ExitProcess 0"};
+  EXPECT_EQ(desktop.Calls(), expected);
 }
 
 // Runs the real spool threads, so TSan looks at it.
@@ -180,17 +141,18 @@ TEST_F(ApplicationThreads, SessionEndStopsThreadsAndBeendenEndsLater) {
   ASSERT_TRUE(app.StartServices());
   EXPECT_TRUE(app.WatcherRunning() || app.WorkerRunning());
 
-  desktop.steps.push_back([](DesktopEvents& e) { e.OnSessionEndQuery(); });
+  desktop.Script([](DesktopEvents& e) { e.OnSessionEndQuery(); });
   EXPECT_EQ(app.WaitEvent(), Event{}) << "the query itself makes no event";
   EXPECT_TRUE(app.state().QuitFlag.load());
   EXPECT_FALSE(app.WatcherRunning());
   EXPECT_FALSE(app.WorkerRunning());
 
-  desktop.menuChoice = 2;
+  // The menu reports its choice through the next wait, as the platform does.
   app.HandleEvent(Tray(TrayMouse::LeftButtonDown));
+  desktop.Script([](DesktopEvents& e) { e.OnMenuChoice(2); });
   const Event choice = app.WaitEvent();
   EXPECT_EQ(choice, Menu(2));
-  EXPECT_THROW(app.HandleEvent(choice), ProcessExit);
+  EXPECT_THROW(app.HandleEvent(choice), testing::RecordingDesktop::Exited);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <sstream>
 
 #include "platform/qt/qt_application.h"
 
@@ -23,13 +24,19 @@ bool HaveTool(const std::string& name) {
 
 bool InDesktopChild() { return std::getenv(kChildVariable) != nullptr; }
 
-ProgramResult RunDesktopChild(const std::string& test, const std::string& workDir, const EnvChanges& env,
-                              std::chrono::milliseconds timeout) {
+std::unique_ptr<RunningProgram> StartDesktopChild(const std::string& test, const std::string& workDir,
+                                                  const EnvChanges& env) {
   EnvChanges childEnv = env;
   childEnv.push_back(std::string(kChildVariable) + "=1");
-  // The child must not write a second XML report over the parent's, nor run more than its one test.
+  // The child must not write its XML report over the parent's.
   childEnv.push_back("GTEST_OUTPUT");
-  return RunProgram({"/proc/self/exe", "--gtest_filter=" + test}, workDir, timeout, childEnv);
+  return std::make_unique<RunningProgram>(std::vector<std::string>{"/proc/self/exe", "--gtest_filter=" + test},
+                                          workDir, childEnv);
+}
+
+ProgramResult RunDesktopChild(const std::string& test, const std::string& workDir, const EnvChanges& env,
+                              std::chrono::milliseconds timeout) {
+  return StartDesktopChild(test, workDir, env)->Wait(timeout);
 }
 
 bool Passed(const ProgramResult& result) {
@@ -47,7 +54,9 @@ QApplication& ChildApplication() {
   static int argc = 1;
   static char name[] = "quillmark_tests";
   static char* argv[] = {name, nullptr};
-  static std::unique_ptr<QApplication> app = CreateQtApplication(argc, argv);
+  // Kept to the end of the process: destroying it among the static destructors crashes under xcb, and the
+  // program itself never destroys it either (it leaves through _Exit).
+  static QApplication* app = CreateQtApplication(argc, argv).release();
   return *app;
 }
 
@@ -95,11 +104,31 @@ std::string Capture(const std::string& command) {
   return out;
 }
 
+std::map<std::string, int> WindowGeometry(const std::string& search, const std::string& shellPrefix) {
+  std::map<std::string, int> widest;
+  std::map<std::string, int> current;
+  // One block of KEY=value lines per window, WINDOW first and SCREEN last.
+  std::istringstream lines(Capture(shellPrefix + "xdotool search --onlyvisible " + search +
+                                   " getwindowgeometry --shell %@ 2>/dev/null"));
+  std::string line;
+  while (std::getline(lines, line)) {
+    const auto eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    const std::string key = line.substr(0, eq);
+    if (key == "WINDOW") current.clear();
+    current[key] = std::atoi(line.c_str() + eq + 1);
+    if (key == "SCREEN" && current["WIDTH"] > widest["WIDTH"]) widest = current;
+  }
+  return widest;
+}
+
 std::string VirtualDisplay::MissingTools(bool withTray) {
+  std::vector<std::string> tools = {"Xvfb", "xdotool"};
+  // The tray tests also look at the screen (import from ImageMagick).
+  if (withTray) tools.insert(tools.end(), {"trayer", "import"});
   std::string missing;
-  for (const char* tool : {"Xvfb", "xdotool", "import", "convert", "trayer"}) {
-    if (!withTray && std::string(tool) == "trayer") continue;
-    if (!HaveTool(tool)) missing += std::string(missing.empty() ? "" : " ") + tool;
+  for (const std::string& tool : tools) {
+    if (!HaveTool(tool)) missing += (missing.empty() ? "" : " ") + tool;
   }
   return missing;
 }
@@ -110,7 +139,7 @@ VirtualDisplay::VirtualDisplay(bool withTray) {
   if (out.size() >= 2 && out[0] == ':' && out.find('\n') == std::string::npos) {
     display_ = out;
   } else {
-    std::fprintf(stderr, "xvfb-session.sh start failed: %s\n", out.c_str());
+    error_ = "xvfb-session.sh start failed: " + out;
   }
 }
 

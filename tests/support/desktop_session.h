@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <chrono>
 #include <functional>
+#include <map>
+#include <memory>
 #include <string>
 
 #include "platform/desktop.h"
@@ -22,6 +24,8 @@ bool InDesktopChild();
 
 // Runs one test of this binary in a child process in `workDir`; the child is headless unless `env` names a
 // display. Passed() tells whether that test ran and passed.
+std::unique_ptr<RunningProgram> StartDesktopChild(const std::string& test, const std::string& workDir,
+                                                  const EnvChanges& env = {});
 ProgramResult RunDesktopChild(const std::string& test, const std::string& workDir, const EnvChanges& env = {},
                               std::chrono::milliseconds timeout = std::chrono::seconds(30));
 bool Passed(const ProgramResult& result);
@@ -55,6 +59,10 @@ bool PumpUntil(Desktop& desktop, const std::function<bool()>& done, std::chrono:
 // Standard output of a shell command.
 std::string Capture(const std::string& command);
 
+// X, Y, WIDTH and HEIGHT of the widest visible window that `xdotool search --onlyvisible <search>` finds
+// (all 0 when none); `shellPrefix` names the display when the process itself has none.
+std::map<std::string, int> WindowGeometry(const std::string& search, const std::string& shellPrefix = "");
+
 // A virtual X display (Xvfb), with a tray host (trayer) unless told otherwise, made by
 // scripts/xvfb-session.sh and stopped when the object dies.
 class VirtualDisplay {
@@ -68,6 +76,7 @@ class VirtualDisplay {
   VirtualDisplay& operator=(const VirtualDisplay&) = delete;
 
   bool ok() const { return !display_.empty(); }
+  const std::string& error() const { return error_; }  // what the script said when it failed
   const std::string& display() const { return display_; }
   // DISPLAY and XDG_RUNTIME_DIR for a child.
   EnvChanges Env() const;
@@ -77,6 +86,7 @@ class VirtualDisplay {
  private:
   TempDir state_;
   std::string display_;
+  std::string error_;
 };
 
 }  // namespace quillmark::testing

@@ -11,7 +11,7 @@ CupsDocumentOutput::CupsDocumentOutput(std::string destination) : destination_(s
 
 QPagedPaintDevice* CupsDocumentOutput::Begin(const QString& title, const QPageLayout& layout, int dotsPerInch) {
   title_ = title.toStdString();
-  return writer_.Open(QDir::tempPath(), title, layout, dotsPerInch);
+  return writer_.Open(QDir::tempPath(), false, title, layout, dotsPerInch);
 }
 
 bool CupsDocumentOutput::Finish(bool complete) {

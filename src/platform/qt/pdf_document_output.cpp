@@ -34,7 +34,8 @@ std::unique_ptr<PdfDocumentOutput> PdfDocumentOutput::ToFile(const QString& path
 
 QPagedPaintDevice* PdfDocumentOutput::Begin(const QString& title, const QPageLayout& layout, int dotsPerInch) {
   title_ = title;
-  return writer_.Open(folder_, title, layout, dotsPerInch);
+  // An exact path names a file, not a place to create: its folder must exist.
+  return writer_.Open(folder_, exactPath_.isEmpty(), title, layout, dotsPerInch);
 }
 
 bool PdfDocumentOutput::Finish(bool complete) {

@@ -15,7 +15,7 @@ class PdfDocumentOutput final : public DocumentOutput {
   // local time of completion with a counter for the same second ("DOS-Job-20261206-213000-001.pdf"),
   // so that names sort by time. An existing file is never overwritten.
   static std::unique_ptr<PdfDocumentOutput> InFolder(const QString& folder);
-  // The document is written to exactly `path`, replacing a file of that name.
+  // The document is written to exactly `path`, replacing a file of that name; its folder must exist.
   static std::unique_ptr<PdfDocumentOutput> ToFile(const QString& path);
 
   QPagedPaintDevice* Begin(const QString& title, const QPageLayout& layout, int dotsPerInch) override;

@@ -7,10 +7,10 @@ namespace quillmark {
 
 PdfFileWriter::~PdfFileWriter() { Discard(); }
 
-QPagedPaintDevice* PdfFileWriter::Open(const QString& folder, const QString& title, const QPageLayout& layout,
-                                       int dotsPerInch) {
+QPagedPaintDevice* PdfFileWriter::Open(const QString& folder, bool makeFolder, const QString& title,
+                                       const QPageLayout& layout, int dotsPerInch) {
   Discard();
-  if (!QDir().mkpath(folder)) return nullptr;
+  if (makeFolder && !QDir().mkpath(folder)) return nullptr;
   // Hidden and without the .pdf ending, so nobody takes it for a finished document.
   file_ = std::make_unique<QTemporaryFile>(QDir(folder).filePath(QStringLiteral(".quillmark-XXXXXX.part")));
   file_->setAutoRemove(false);

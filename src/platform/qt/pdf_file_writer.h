@@ -18,9 +18,10 @@ class PdfFileWriter {
   PdfFileWriter(const PdfFileWriter&) = delete;
   PdfFileWriter& operator=(const PdfFileWriter&) = delete;
 
-  // Creates a new temporary file in `folder` (made when missing) and a PDF writer on it; nullptr when
-  // the folder or the file cannot be made.
-  QPagedPaintDevice* Open(const QString& folder, const QString& title, const QPageLayout& layout, int dotsPerInch);
+  // Creates a new temporary file in `folder` (made when missing if `makeFolder`) and a PDF writer on it;
+  // nullptr when the folder or the file cannot be made.
+  QPagedPaintDevice* Open(const QString& folder, bool makeFolder, const QString& title, const QPageLayout& layout,
+                          int dotsPerInch);
 
   // After the painter has ended: closes the file. False when anything could not be written, and the
   // temporary file is then already removed.

@@ -117,17 +117,13 @@ void QtPrintDevice::DrawText(std::string_view text, const TextRect& rect) {
     batch_.baseline = baseline;
   }
   const double scale = font->ScaleX();
-  const std::int32_t strikeOffset = font->DoubleStrikeOffset();
   std::int32_t x = rect.left;
   for (const char c : text) {
     const auto byte = static_cast<std::uint8_t>(c);
-    batch_.glyphs.push_back(font->Glyph(byte));
-    batch_.positions.emplace_back(x / scale, 0.0);
-    // The second pass of a double strike follows its glyph directly, as a printer head would strike it,
-    // which also lets text extraction see one character instead of two.
-    if (strikeOffset != 0) {
+    // Report lines are padded with spaces; every glyph left out is PDF content not written and compressed.
+    if (!font->Blank(byte)) {
       batch_.glyphs.push_back(font->Glyph(byte));
-      batch_.positions.emplace_back((x + strikeOffset) / scale, 0.0);
+      batch_.positions.emplace_back(x / scale, 0.0);
     }
     x += font->Advance(byte);
   }
@@ -145,6 +141,11 @@ void QtPrintDevice::Flush() {
                                      geometry_.offsetY + batch_.baseline));
     painter_.setPen(textColor_);
     painter_.drawGlyphRun(QPointF(0, 0), run);
+    // A double strike is a second pass over the whole run, a little lower, as the paper moves a fraction
+    // of a dot between a printer's two passes. As a whole second run, text extraction drops it as a copy.
+    if (const std::int32_t strike = batch_.font->DoubleStrikeOffset(); strike != 0) {
+      painter_.drawGlyphRun(QPointF(0, strike), run);
+    }
     painter_.resetTransform();
   }
   batch_.glyphs.clear();

@@ -7,6 +7,8 @@
 
 #include <cups/cups.h>
 
+#include <cmath>
+
 #include "platform/qt/cups_document_output.h"
 #include "platform/qt/pdf_document_output.h"
 #include "platform/qt/qt_print_device.h"
@@ -29,24 +31,40 @@ QPageLayout PaperLayout(const JobSettings& settings) {
   return QPageLayout(size, QPageLayout::Portrait, QMarginsF(0, 0, 0, 0));
 }
 
-// The destination's default resolution as CUPS reports it, or 0 when it reports none. Qt's print
-// support offers no default resolution for driverless queues.
-int CupsDefaultResolution(const std::string& name) {
+// What CUPS reports as a destination's defaults. Qt's print support offers no default resolution for
+// driverless queues and starts every printer on A4, so ask CUPS itself.
+struct CupsDefaults {
+  int dotsPerInch = 0;  // 0: none reported
+  std::optional<QPageSize> paper;
+  double leftMillimetres = 0;
+  double topMillimetres = 0;
+};
+
+CupsDefaults QueryCupsDefaults(const std::string& name) {
+  CupsDefaults defaults;
   cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.c_str(), nullptr);
-  if (dest == nullptr) return 0;
-  int dotsPerInch = 0;
+  if (dest == nullptr) return defaults;
   if (cups_dinfo_t* info = cupsCopyDestInfo(CUPS_HTTP_DEFAULT, dest)) {
     ipp_attribute_t* attribute = cupsFindDestDefault(CUPS_HTTP_DEFAULT, dest, info, "printer-resolution");
     if (attribute != nullptr && ippGetValueTag(attribute) == IPP_TAG_RESOLUTION) {
       int down = 0;
       ipp_res_t units = IPP_RES_PER_INCH;
       const int across = ippGetResolution(attribute, 0, &down, &units);
-      dotsPerInch = units == IPP_RES_PER_CM ? static_cast<int>(across * 2.54 + 0.5) : across;
+      defaults.dotsPerInch = units == IPP_RES_PER_CM ? static_cast<int>(across * 2.54 + 0.5) : across;
+    }
+    cups_size_t media{};
+    if (cupsGetDestMediaDefault(CUPS_HTTP_DEFAULT, dest, info, 0, &media) != 0 && media.width > 0 &&
+        media.length > 0) {
+      // Sizes and margins come in hundredths of a millimetre.
+      defaults.paper = QPageSize(QSizeF(media.width / 100.0, media.length / 100.0), QPageSize::Millimeter, QString(),
+                                 QPageSize::FuzzyMatch);
+      defaults.leftMillimetres = media.left / 100.0;
+      defaults.topMillimetres = media.top / 100.0;
     }
     cupsFreeDestInfo(info);
   }
   cupsFreeDests(1, dest);
-  return dotsPerInch;
+  return defaults;
 }
 
 }  // namespace
@@ -101,18 +119,23 @@ std::optional<QtPrintSystem::CupsPrinter> QtPrintSystem::LookUpCupsPrinter(const
   QPrinter printer(info, QPrinter::HighResolution);
   if (printer.printerName() != qtName) return std::nullopt;
   CupsPrinter found;
-  const int reported = CupsDefaultResolution(name);
-  found.dotsPerInch = reported > 0 ? reported : kFallbackDotsPerInch;
-  // QPrinter starts on A4 whatever the printer's default is; the margins it reports belong to the
-  // page size set last.
-  const QPageSize paper = info.defaultPageSize().isValid() ? info.defaultPageSize() : QPageSize(QPageSize::A4);
-  printer.setPageSize(paper);
-  const QMargins margins = QPageLayout(paper, QPageLayout::Portrait, printer.pageLayout().minimumMargins(),
-                                       printer.pageLayout().units())
-                               .marginsPixels(found.dotsPerInch);
-  found.offsetX = margins.left();
-  found.offsetY = margins.top();
-  found.layout = QPageLayout(paper, QPageLayout::Portrait, QMarginsF(0, 0, 0, 0));
+  const CupsDefaults defaults = QueryCupsDefaults(name);
+  found.dotsPerInch = defaults.dotsPerInch > 0 ? defaults.dotsPerInch : kFallbackDotsPerInch;
+  if (defaults.paper) {
+    found.layout = QPageLayout(*defaults.paper, QPageLayout::Portrait, QMarginsF(0, 0, 0, 0));
+    found.offsetX = static_cast<int>(std::lround(defaults.leftMillimetres / 25.4 * found.dotsPerInch));
+    found.offsetY = static_cast<int>(std::lround(defaults.topMillimetres / 25.4 * found.dotsPerInch));
+  } else {
+    // The driver's description as Qt reads it; its margins belong to the page size set last.
+    const QPageSize paper = info.defaultPageSize().isValid() ? info.defaultPageSize() : QPageSize(QPageSize::A4);
+    printer.setPageSize(paper);
+    const QMargins margins = QPageLayout(paper, QPageLayout::Portrait, printer.pageLayout().minimumMargins(),
+                                         printer.pageLayout().units())
+                                 .marginsPixels(found.dotsPerInch);
+    found.layout = QPageLayout(paper, QPageLayout::Portrait, QMarginsF(0, 0, 0, 0));
+    found.offsetX = margins.left();
+    found.offsetY = margins.top();
+  }
   found.lookedUp = now;
   printers_[name] = found;
   return found;

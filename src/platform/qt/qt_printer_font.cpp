@@ -90,6 +90,7 @@ std::shared_ptr<const QtPrinterFont> QtPrinterFont::Make(const FontRequest& requ
   for (std::size_t byte = 0; byte < 256; ++byte) {
     const auto index = static_cast<qsizetype>(byte);
     font->glyphs_[byte] = glyphs[index];
+    font->blank_[byte] = text.at(index).isSpace();
     // A fixed pitch advances every character by the same whole number of dots, so columns stay aligned.
     const double advance = fixedPitch ? (width > 0 ? width : digitAdvance) : natural[index].x() * font->scaleX_;
     font->advances_[byte] = static_cast<std::int32_t>(std::lround(advance));

@@ -21,13 +21,15 @@ class QtPrinterFont {
   const QRawFont& RawFont() const { return raw_; }
   // Horizontal scale applied to the glyph shapes (1 = the face's natural width).
   double ScaleX() const { return scaleX_; }
-  // Dots between the two passes of a double-strike font; 0 for a single pass.
+  // Dots the second pass of a double-strike font lies below the first; 0 for a single pass.
   std::int32_t DoubleStrikeOffset() const { return doubleStrikeOffset_; }
   // Whole dots from the top of the character cell to the baseline, and of the whole cell.
   std::int32_t Ascent() const { return ascent_; }
   std::int32_t LineHeight() const { return lineHeight_; }
 
   std::uint32_t Glyph(std::uint8_t byte) const { return glyphs_[byte]; }
+  // Spaces advance but leave no ink, so they need not be painted.
+  bool Blank(std::uint8_t byte) const { return blank_[byte]; }
   std::int32_t Advance(std::uint8_t byte) const { return advances_[byte]; }
 
  private:
@@ -40,6 +42,7 @@ class QtPrinterFont {
   std::int32_t lineHeight_ = 0;
   std::array<std::uint32_t, 256> glyphs_{};
   std::array<std::int32_t, 256> advances_{};
+  std::array<bool, 256> blank_{};
 };
 
 // The Unicode character for `byte` in character set `charSet`: 255 (OEM) is the DOS code page 437,

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Renders the benchmark corpus with quillmark-render and reports speed and peak memory.
+#   bench/run.sh BUILD_DIR [PAGES]
+# Targets: 1,000 pages in at most 2.5 s, one page in at most 0.15 s, peak memory at most 100 MB and not
+# growing with the page count. Each figure is the best of three runs.
+set -euo pipefail
+
+build=${1:?usage: bench/run.sh BUILD_DIR [PAGES]}
+pages=${2:-1000}
+render="$build/quillmark-render"
+corpus="$build/quillmark-corpus"
+[ -x "$render" ] && [ -x "$corpus" ] || { echo "build quillmark-render and quillmark-corpus in $build first" >&2; exit 1; }
+[ -x /usr/bin/time ] || { echo "/usr/bin/time is missing (Debian package: time)" >&2; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$corpus" "$work" "$pages"
+mkdir -p "$work/small" && "$corpus" "$work/small" 100
+
+# measure NAME INPUT PAGES: best wall time and its peak memory over three runs
+measure() {
+  local name=$1 input=$2 count=$3 best="" rss="" cpu=""
+  for _ in 1 2 3; do
+    /usr/bin/time -v -o "$work/time.txt" "$render" -o "$work/out.pdf" "$input" >/dev/null
+    local wall kb seconds used
+    wall=$(sed -n 's/.*Elapsed (wall clock) time (h:mm:ss or m:ss): //p' "$work/time.txt")
+    used=$(awk -F': ' '/User time|System time/ { s += $2 } END { print s }' "$work/time.txt")
+    kb=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$work/time.txt")
+    seconds=$(awk -F: '{ s = 0; for (i = 1; i <= NF; i++) s = s * 60 + $i; print s }' <<<"$wall")
+    if [ -z "$best" ] || awk -v a="$seconds" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$seconds; rss=$kb; cpu=$used; fi
+  done
+  local pdf_pages
+  pdf_pages=$(pdfinfo "$work/out.pdf" 2>/dev/null | sed -n 's/^Pages: *//p' || true)
+  awk -v n="$name" -v p="$count" -v s="$best" -v c="$cpu" -v k="$rss" -v pp="${pdf_pages:-?}" 'BEGIN {
+    printf "%-18s %5d pages (%s in PDF)  %7.3f s (CPU %6.3f s)  %7.1f pages/s  peak %6.1f MB\n",
+           n, p, pp, s, c, (s > 0 ? p / s : 0), k / 1024 }'
+}
+
+echo "quillmark-render on $(nproc) cores, load $(cut -d' ' -f1 /proc/loadavg); best of three runs"
+measure "one page" "$work/small/one-page.prn" 1
+measure "100-page report" "$work/small/report.prn" 100
+measure "$pages-page report" "$work/report.prn" "$pages"

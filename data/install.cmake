@@ -1,0 +1,23 @@
+# Desktop integration: the menu entry (also usable for autostart), the systemd user unit and the icons, in
+# the XDG places under CMAKE_INSTALL_PREFIX. Included by the top-level CMakeLists.txt.
+include(GNUInstallDirs)
+
+set(QUILLMARK_DATA_DIR ${CMAKE_CURRENT_LIST_DIR})
+
+install(FILES ${QUILLMARK_DATA_DIR}/quillmark.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+
+# The program's path is filled in at install time, so that `cmake --install --prefix` is honoured too.
+install(CODE "
+  file(READ \"${QUILLMARK_DATA_DIR}/quillmark.service\" unit)
+  string(REPLACE \"@QUILLMARK_PROGRAM@\" \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/quillmark\" unit \"\${unit}\")
+  file(WRITE \"${PROJECT_BINARY_DIR}/quillmark.service\" \"\${unit}\")
+")
+# systemd looks for user units in lib/systemd/user under /usr and /usr/local, whatever the libdir.
+install(FILES ${PROJECT_BINARY_DIR}/quillmark.service DESTINATION lib/systemd/user)
+
+foreach(size 16 24 32 48)
+  install(FILES ${QUILLMARK_DATA_DIR}/icons/quillmark-${size}.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME quillmark.png)
+endforeach()
+install(FILES ${QUILLMARK_DATA_DIR}/icons/quillmark.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
