@@ -225,12 +225,12 @@ TEST_F(SpoolEndToEnd, ConcurrentWritersLoseAndDuplicateNothing) {
 TEST_F(SpoolEndToEnd, CloseRequestPrintsTheJobInHandAndEveryQueuedOneInOrder) {
   WriteSettings();
   auto program = Start();
-  // A first job long enough to be still printing while three more are taken (about two seconds in a
+  // A first job long enough to be still printing while three more are taken (about four seconds in a
   // release build; pages cost far more under AddressSanitizer).
 #ifdef __SANITIZE_ADDRESS__
   constexpr int kPages = 1000;
 #else
-  constexpr int kPages = 4000;
+  constexpr int kPages = 8000;
 #endif
   std::string big = "Auftrag 1\r\n";
   for (int page = 0; page < kPages; ++page) big += "\fSeite " + std::to_string(page) + "\r\n";
