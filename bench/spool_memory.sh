@@ -23,9 +23,10 @@ peak_kb() {  # $1: working directory, $2: bytes to take (0: none)
   else
     sleep 2
   fi
+  # The runner is /usr/bin/time; quillmark is its only child.
   local child
-  child=$(pgrep -P "$runner" || true)
-  [ -n "$child" ] && kill -TERM "$child"
+  child=$(cat "/proc/$runner/task/$runner/children" 2>/dev/null || true)
+  [ -n "$child" ] && kill -TERM $child
   wait "$runner" || true
   sed -n 's/^\s*Maximum resident set size (kbytes): //p' "$dir/time.txt"
 }

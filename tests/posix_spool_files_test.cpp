@@ -76,19 +76,14 @@ class PosixSpoolFilesTest : public ::testing::Test {
   bool leases_ = false;
 };
 
-TEST_F(PosixSpoolFilesTest, MissingFileIsCreatedEmpty) {
-  PosixSpoolFiles files;
-  auto file = files.Open(spool_);
-  ASSERT_NE(file, nullptr);
-  EXPECT_EQ(file->Size(), 0);
-  file.reset();
-  EXPECT_TRUE(testing::FileExists(spool_));
-}
-
-TEST_F(PosixSpoolFilesTest, PathsThatAreNoSpoolFileAreRefused) {
+TEST_F(PosixSpoolFilesTest, OpenCreatesAMissingFileAndRefusesWhatIsNoSpoolFile) {
   ASSERT_EQ(::mkdir(dir_.File("folder").c_str(), 0700), 0);
   ASSERT_EQ(::mkfifo(dir_.File("fifo").c_str(), 0600), 0);
   PosixSpoolFiles files;
+  auto created = files.Open(spool_);
+  ASSERT_NE(created, nullptr);
+  EXPECT_EQ(created->Size(), 0);
+  EXPECT_TRUE(testing::FileExists(spool_));
   for (const std::string& path :
        {std::string(), dir_.File("no/such/folder/LPT1.PRN"), dir_.File("folder"), dir_.File("fifo")}) {
     EXPECT_EQ(files.Open(path), nullptr) << path;

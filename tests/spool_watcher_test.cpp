@@ -82,24 +82,6 @@ TEST_F(SpoolWatcherTest, WholeContentBecomesOneJobAndTheFileIsEmptied) {
   EXPECT_EQ(LogLines(), 0);
 }
 
-TEST_F(SpoolWatcherTest, MissingFileIsOpenedAndNothingQueued) {
-  RunSpoolPass(state_, spool_, log_);
-  EXPECT_TRUE(spool_.Exists("LPT1.PRN"));
-  EXPECT_EQ(state_.PrintQueueSize.load(), 0u);
-}
-
-TEST_F(SpoolWatcherTest, EverySlotIsTakenInListOrder) {
-  state_.JobList.push_back(Slot(2, "LPT2.PRN"));
-  spool_.Put("LPT2.PRN", "second");
-  spool_.Put("LPT1.PRN", "first");
-  RunSpoolPass(state_, spool_, log_);
-  std::vector<PrintJob> jobs = TakeAll();
-  ASSERT_EQ(jobs.size(), 2u);
-  EXPECT_EQ(Bytes(jobs[0]), "first");
-  EXPECT_EQ(jobs[1].Settings.JobNumber, 2);
-  EXPECT_EQ(Bytes(jobs[1]), "second");
-}
-
 // Every way a take can fail must leave the file's bytes where they are and queue nothing.
 TEST_F(SpoolWatcherTest, FileThatCannotBeTakenWholeIsLeftAlone) {
   struct Case {
@@ -145,18 +127,6 @@ TEST_F(SpoolWatcherTest, FileThatCannotBeTakenWholeIsLeftAlone) {
           << written;
     }
   }
-}
-
-TEST_F(SpoolWatcherTest, FileIsTakenOnceTheProblemIsGone) {
-  spool_.Put("LPT1.PRN", "late");
-  spool_.With("LPT1.PRN", [](FakeSpoolFiles::Entry& e) { e.refuse = true; });
-  SpoolWatcherMemory memory;
-  RunSpoolPass(state_, spool_, log_, memory);
-  spool_.With("LPT1.PRN", [](FakeSpoolFiles::Entry& e) { e.refuse = false; });
-  RunSpoolPass(state_, spool_, log_, memory);
-  std::vector<PrintJob> jobs = TakeAll();
-  ASSERT_EQ(jobs.size(), 1u);
-  EXPECT_EQ(Bytes(jobs[0]), "late");
 }
 
 TEST_F(SpoolWatcherTest, CollectingSlotKeepsItsData) {

@@ -53,10 +53,6 @@ class FakeSpoolFiles final : public SpoolFiles {
     const auto found = files_.find(path);
     return found == files_.end() ? Entry{} : found->second;
   }
-  bool Exists(const std::string& path) {
-    std::lock_guard lock(mutex_);
-    return files_.count(path) != 0;
-  }
 
  private:
   class File final : public SpoolFile {
