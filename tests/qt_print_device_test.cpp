@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <algorithm>
 #include <filesystem>
 #include <thread>
@@ -96,7 +98,12 @@ TEST_F(QtPrintDeviceTest, PaperSizeComesFromSettingsWithA4Fallback) {
   const struct {
     float width, height;
     const char* pageSize;
-  } cases[] = {{0, 0, "595 x 842"}, {210, -1, "595 x 842"}, {100, 150, "283 x 425"}, {297, 210, "842 x 595"}};
+  } cases[] = {{0, 0, "595 x 842"},
+               {210, -1, "595 x 842"},
+               {100, 150, "283 x 425"},
+               {297, 210, "842 x 595"},
+               {std::numeric_limits<float>::infinity(), 297, "595 x 842"},
+               {210, 1e9f, "595 x 842"}};
   for (const auto& c : cases) {
     auto device = Open(c.width, c.height);
     Begin(*device);

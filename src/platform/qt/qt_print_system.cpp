@@ -23,8 +23,15 @@ constexpr int kFallbackDotsPerInch = 600;
 // A destination's properties change rarely; a new look-up after this long picks up a changed default.
 constexpr std::chrono::seconds kPrinterCacheTime{60};
 
+// PDF pages cannot be larger than 200 inches a side.
+constexpr float kLargestPaperMillimetres = 5080.0f;
+
+bool UsablePaperLength(float millimetres) {
+  return std::isfinite(millimetres) && millimetres > 0 && millimetres <= kLargestPaperMillimetres;
+}
+
 QPageLayout PaperLayout(const JobSettings& settings) {
-  const QPageSize size = settings.PaperWidth > 0 && settings.PaperHeight > 0
+  const QPageSize size = UsablePaperLength(settings.PaperWidth) && UsablePaperLength(settings.PaperHeight)
                              ? QPageSize(QSizeF(settings.PaperWidth, settings.PaperHeight), QPageSize::Millimeter,
                                          QString(), QPageSize::ExactMatch)
                              : QPageSize(QPageSize::A4);
