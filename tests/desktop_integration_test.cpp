@@ -31,7 +31,6 @@ TEST(DesktopIntegration, InstallPutsEveryFileInItsXdgPlace) {
     EXPECT_EQ(png.find("IHDR" + side + side), 12u) << dim;
   }
   EXPECT_TRUE(testing::FileExists(prefix.File("share/icons/hicolor/scalable/apps/quillmark.svg")));
-  EXPECT_TRUE(testing::FileExists(prefix.File("bin/quillmark")));
 }
 
 }  // namespace

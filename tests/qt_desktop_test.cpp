@@ -27,7 +27,6 @@ namespace {
 using namespace std::chrono_literals;
 using testing::ReadFileBytes;
 using testing::WaitUntil;
-using testing::WriteFileBytes;
 
 class RecordingEvents final : public DesktopEvents {
  public:
@@ -84,21 +83,23 @@ std::string Capture(const std::string& command) {
 class ProgramDesktop : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const std::string tool : {"Xvfb", "xdotool", "xdpyinfo", "trayer", "convert", "pdftotext"}) {
+    for (const std::string tool : {"Xvfb", "xdotool", "xprop", "trayer", "convert", "pdftotext"}) {
       if (std::system(("command -v " + tool + " >/dev/null").c_str()) != 0) GTEST_SKIP() << "no " << tool;
     }
-    WriteFileBytes(dir_.File("Settings.ini"),
-                   "[Main]\r\n[Job_1]\r\nPath = LPT1.PRN\r\nPrinter = PDF:out\r\n");
+    testing::WriteFileBytes(dir_.File("Settings.ini"),
+                            "[Main]\r\n[Job_1]\r\nPath = LPT1.PRN\r\nPrinter = PDF:out\r\n");
   }
   void TearDown() override { std::system((script_ + " stop " + state_.path()).c_str()); }
 
-  // Returns once the display answers: a program started before that may fail to connect under load and
-  // fall back to offscreen.
+  // Returns once the display answers. A client that stays connected keeps the server from resetting: a reset
+  // re-creates sockets that other sessions may have unlinked, and a program connecting then goes offscreen.
   std::string StartDisplay(bool withTray) {
     const std::string out = Capture(script_ + " start " + state_.path() + (withTray ? "" : " --no-tray"));
+    if (!out.starts_with(":")) return "xvfb-session.sh failed";
     env_ = {"DISPLAY=" + out.substr(0, out.find('\n')), "XDG_RUNTIME_DIR=" + state_.File("runtime")};
-    const bool up = WaitUntil([&] { return !X("xdpyinfo >/dev/null && echo up").empty(); }, 30s);
-    return up ? "" : "no display: " + ReadFileBytes(state_.File("xvfb.log"));
+    X("xprop -root -spy _NET_ACTIVE_WINDOW >/dev/null &");
+    const bool up = WaitUntil([&] { return !X("xdpyinfo >/dev/null 2>&1 && echo up").empty(); }, 30s);
+    return up ? "" : "the display does not answer";
   }
   std::string X(const std::string& command) {
     return Capture(env_[0] + " " + env_[1] + " " + command + " 2>/dev/null");
@@ -171,7 +172,7 @@ TEST_F(ProgramDesktop, TrayIconMenuAndBeendenEndWithCodeZeroAfterPrinting) {
   EXPECT_EQ(menu["Y"], y - 1);
   EXPECT_LE(menu["X"] + menu["WIDTH"], 800);
   // A report taken from the spool file just before "Beenden" (the last entry) is chosen is still printed.
-  WriteFileBytes(dir_.File("LPT1.PRN"), report_);
+  testing::WriteFileBytes(dir_.File("LPT1.PRN"), report_);
   ASSERT_TRUE(WaitUntil([&] { return ReadFileBytes(dir_.File("LPT1.PRN")).empty(); }, 5s));
   Click(menu["X"] + menu["WIDTH"] / 2, menu["Y"] + menu["HEIGHT"] - 10);
   ExpectCleanEnd(*program, true);
@@ -195,7 +196,7 @@ TEST_F(ProgramDesktop, WithoutIconSigtermEndsWithCodeZeroAfterPrinting) {
     SCOPED_TRACE(withDisplay ? "display without tray host" : "headless");
     ASSERT_EQ(withDisplay ? StartDisplay(false) : "", "");
     std::filesystem::remove_all(dir_.File("out"));
-    WriteFileBytes(dir_.File("LPT1.PRN"), report_);
+    testing::WriteFileBytes(dir_.File("LPT1.PRN"), report_);
     auto program = Start();
     // Asked to close as soon as the report is taken from the spool file, it still prints it.
     ASSERT_TRUE(WaitUntil([&] { return ReadFileBytes(dir_.File("LPT1.PRN")).empty(); }, 20s))
