@@ -42,9 +42,9 @@ TEST(SettingsLoader, FaultsAreLoggedAndOnlyAMissingJobLetsTheStartGoOn) {
               std::string(14, '#') + "\r\n# Executable #\r\n" + std::string(14, '#') + "\r\n\r\n" +
                   std::string(160, '#') + "\r\n07-03-15 09:41:05 |                      | 0        | " +
                   std::string(32, ' ') + " | " + (fatal ? "2" : "0") + " | " + message + "\r\n");
-    const std::vector<std::string> box = {"ShowMessageBox Executable | " + message +
-                                          "\\r\\rDas Programm wird nun beendet."};
-    EXPECT_EQ(loader.desktop.Calls(), fatal ? box : std::vector<std::string>());
+    const std::string box =
+        "ShowMessageBox Executable | " + message + "\\r\\rDas Programm wird nun beendet.\n";
+    EXPECT_EQ(loader.desktop.Transcript(), fatal ? box : "");
     EXPECT_TRUE(loader.state.JobList.empty());
   }
 }

@@ -9,7 +9,6 @@
 #include <string>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 #include "platform/desktop.h"
 
@@ -27,7 +26,7 @@ class RecordingDesktop final : public Desktop {
     for (char c : std::string(title) + " | " + std::string(text)) {
       call += c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
     }
-    Record(std::move(call));
+    Record(call);
   }
   void SetEvents(DesktopEvents* events) override {
     Record(events != nullptr ? "SetEvents" : "SetEvents none");
@@ -60,19 +59,20 @@ class RecordingDesktop final : public Desktop {
     std::lock_guard lock(mutex_);
     script_.push_back(std::move(step));
   }
-  std::vector<std::string> Calls() const {
+  // All calls, each followed by "\n".
+  std::string Transcript() const {
     std::lock_guard lock(mutex_);
-    return calls_;
+    return transcript_;
   }
 
  private:
-  void Record(std::string call) {
+  void Record(const std::string& call) {
     std::lock_guard lock(mutex_);
-    calls_.push_back(std::move(call));
+    transcript_ += call + "\n";
   }
 
   mutable std::mutex mutex_;
-  std::vector<std::string> calls_;
+  std::string transcript_;
   std::deque<Step> script_;
   DesktopEvents* events_ = nullptr;
 };
