@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <limits>
+#include <cmath>
+#include <cstdint>
 #include <string>
 
 #include "support/fixed_clock.h"
@@ -13,7 +14,7 @@
 namespace quillmark {
 namespace {
 
-constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+constexpr std::int32_t kMax = INT32_MAX;
 
 class PrinterDocument : public ::testing::Test {
  protected:
@@ -35,7 +36,6 @@ class PrinterDocument : public ::testing::Test {
 };
 
 TEST_F(PrinterDocument, OriginFromBordersAndPhysicalOffsets) {
-  const float nan = std::numeric_limits<float>::quiet_NaN();
   const struct {
     std::int32_t dpi, offset;
     float left, top;
@@ -43,7 +43,7 @@ TEST_F(PrinterDocument, OriginFromBordersAndPhysicalOffsets) {
   } cases[] = {
       {600, 100, 9.75f, 10.7f, 130, 153}, {600, 0, 9.75f, 10.7f, 230, 253}, {300, 0, 9.75f, 10.7f, 115, 126},
       {600, 100, 0.0f, 10.7f, 0, 153},    {600, 100, 9.75f, 1.0f, 130, 0},  {600, 0, -5.0f, -5.0f, 0, 0},
-      {600, 0, 1e30f, 1e30f, kMax, kMax}, {600, 0, nan, nan, 0, 0},
+      {600, 0, 1e30f, 1e30f, kMax, kMax}, {600, 0, NAN, NAN, 0, 0},
   };
   for (const auto& c : cases) {
     printers.AddPrinter("Office", {c.dpi, c.dpi, c.offset, c.offset, true});
@@ -72,18 +72,15 @@ TEST(PrinterDocumentRules, NextLineYRoundsTheSum) {
 TEST_F(PrinterDocument, WholeDocumentWithTheFooterAThirdInchBelowTheLastLine) {
   printers.AddPrinter("Office");
   PrintJob job = Started("Office");
+  EXPECT_TRUE(
+      printers.Transcript().ends_with("page start\ntext color 0x000000\ntransparent\n"
+                                      "font #1 h=-84 w=60 wt=400 cs=0 pf=0x31 face=''\nselect #1\n"));
+  printers.ClearTranscript();
   job.Y = 1000;
   job.Condensed = job.DoubleWidth = job.DoubleHeight = job.Proportional = 1;
   EndDocument(job, printers);
   ReleaseDevice(job, printers);
   EXPECT_EQ(printers.Transcript(),
-            "open Office\n"
-            "start doc 'DOS Job'\n"
-            "page start\n"
-            "text color 0x000000\n"
-            "transparent\n"
-            "font #1 h=-84 w=60 wt=400 cs=0 pf=0x31 face=''\n"
-            "select #1\n"
             "font #2 h=-56 w=30 wt=700 cs=0 pf=0x31 face=''\n"
             "select #2\n"
             "delete #1\n"

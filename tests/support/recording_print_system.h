@@ -1,11 +1,8 @@
 #pragma once
-// A print system that prints nothing and writes down every call it gets as one line of text:
-//   "open Office" / "open Nowhere: no such printer", "font #1 h=-84 w=60 wt=400 cs=255 pf=0x31 face=''",
-//   "select #1", "delete #1" ("(unknown)" appended for a font not alive), "start doc 'DOS Job'",
-//   "page start", "text color 0x000000", "transparent", "text 'A' at 230,253-290,337" (left,top-right,bottom,
-//   bytes outside printable ASCII as \xNN), "page end", "end doc", "release device".
-// MeasureText gives (width of the selected font) x (bytes) by |height|. Fonts count from 1. Devices must not
-// outlive their print system. Use it from one thread at a time.
+// A print system that prints nothing and writes down every call as one line of text, such as "open Office",
+// "font #1 h=-84 w=60 wt=400 cs=255 pf=0x31 face=''", "select #1", "delete #1", "text 'A' at 230,253-290,337"
+// (left,top-right,bottom) or "release device"; "(unknown)" marks a font not alive. Text measures as the
+// selected font's width per byte by its |height|. Devices must not outlive it. Not thread-safe.
 
 #include <cstdint>
 #include <map>
@@ -17,10 +14,8 @@
 namespace quillmark::testing {
 
 struct FakePrinter {
-  std::int32_t dpiX = 600;
-  std::int32_t dpiY = 600;
-  std::int32_t offsetX = 0;
-  std::int32_t offsetY = 0;
+  std::int32_t dpiX = 600, dpiY = 600;
+  std::int32_t offsetX = 0, offsetY = 0;
   bool delivers = true;  // false: the printer refuses the document
 };
 
