@@ -5,11 +5,14 @@
 // selected font's width per byte by its |height|. Devices must not outlive it. Not thread-safe.
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <string>
 
 #include "platform/print_device.h"
+#include "spool/job_records.h"
 
 namespace quillmark::testing {
 
@@ -28,12 +31,86 @@ class RecordingPrintSystem : public PrintSystem {
   std::size_t LiveFonts() const { return fonts_.size(); }
   int OpenDevices() const { return openDevices_; }
 
-  std::unique_ptr<PrintDevice> OpenDevice(const JobSettings& settings) override;
-  FontHandle CreateFont(const FontRequest& request) override;
-  void DeleteFont(FontHandle font) override;
+  std::unique_ptr<PrintDevice> OpenDevice(const JobSettings& settings) override {
+    const std::string name(settings.Printer.View());
+    const auto found = printers_.find(name);
+    transcript_ += "open " + name + (found == printers_.end() ? ": no such printer\n" : "\n");
+    if (found == printers_.end()) return nullptr;
+    ++openDevices_;
+    return std::make_unique<Device>(*this, found->second);
+  }
+
+  FontHandle CreateFont(const FontRequest& r) override {
+    transcript_ += "font #" + std::to_string(nextFont_) + " h=" + std::to_string(r.height) +
+                   " w=" + std::to_string(r.width) + " wt=" + std::to_string(r.weight) +
+                   " cs=" + std::to_string(r.charSet) + " pf=0x" + Hex(r.pitchAndFamily, 2) + " face='" +
+                   r.faceName + "'\n";
+    fonts_[nextFont_] = r;
+    return nextFont_++;
+  }
+
+  void DeleteFont(FontHandle font) override {
+    if (font == 0) return;  // "no font": nothing to release
+    transcript_ += "delete #" + std::to_string(font) + (fonts_.erase(font) != 0 ? "\n" : " (unknown)\n");
+  }
 
  private:
-  class Device;
+  static std::string Hex(unsigned value, int digits) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%0*X", digits, value);
+    return buffer;
+  }
+
+  class Device : public PrintDevice {
+   public:
+    Device(RecordingPrintSystem& system, FakePrinter printer) : system_(system), printer_(printer) {}
+    ~Device() override {
+      --system_.openDevices_;
+      Record("release device");
+    }
+
+    std::int32_t DotsPerInchX() const override { return printer_.dpiX; }
+    std::int32_t DotsPerInchY() const override { return printer_.dpiY; }
+    std::int32_t PhysicalOffsetX() const override { return printer_.offsetX; }
+    std::int32_t PhysicalOffsetY() const override { return printer_.offsetY; }
+
+    void StartDocument(std::string_view title) override { Record("start doc '" + std::string(title) + "'"); }
+    void StartPage() override { Record("page start"); }
+    void EndPage() override { Record("page end"); }
+    void EndDocument() override {
+      ended_ = true;
+      Record("end doc");
+    }
+    void SetTextColor(std::uint32_t rgb) override { Record("text color 0x" + Hex(rgb, 6)); }
+    void SetTransparentBackground() override { Record("transparent"); }
+
+    // Keeps a copy of the font: like a real device, it still draws after the font is deleted.
+    void SelectFont(FontHandle font) override {
+      const auto found = system_.fonts_.find(font);
+      if (found != system_.fonts_.end()) selected_ = found->second;
+      Record("select #" + std::to_string(font) + (found == system_.fonts_.end() ? " (unknown)" : ""));
+    }
+
+    void MeasureText(std::string_view text, TextRect& rect) override {
+      rect.right = rect.left + selected_.width * static_cast<std::int32_t>(text.size());
+      rect.bottom = rect.top + std::abs(selected_.height);
+    }
+
+    void DrawText(std::string_view text, const TextRect& r) override {
+      Record("text '" + std::string(text) + "' at " + std::to_string(r.left) + "," + std::to_string(r.top) +
+             "-" + std::to_string(r.right) + "," + std::to_string(r.bottom));
+    }
+
+    bool Delivered() const override { return ended_ && printer_.delivers; }
+
+   private:
+    void Record(const std::string& line) { system_.transcript_ += line + "\n"; }
+
+    RecordingPrintSystem& system_;
+    FakePrinter printer_;
+    FontRequest selected_;  // no font: measures as 0 x 0
+    bool ended_ = false;
+  };
 
   std::map<std::string, FakePrinter> printers_;
   std::map<FontHandle, FontRequest> fonts_;
