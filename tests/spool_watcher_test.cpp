@@ -43,23 +43,27 @@ struct FaultySpoolFiles final : SpoolFiles {
 TEST(SpoolWatcherTest, FileThatCannotBeTakenWholeIsLeftAlone) {
   const std::string unreadable = "Spooldatei 'LPT1.PRN' konnte nicht gelesen werden und bleibt unveraendert.";
   const struct {
-    Faults faults;
+    std::int64_t size;
+    bool shortRead;
+    bool failEmpty;
     std::string logged;
-    bool taken = false;
+    bool taken;
   } cases[] = {
-      {{}, "", true},
-      {{.shortRead = true}, unreadable},
-      {{.size = -1}, unreadable},
-      {{.failEmpty = true}, ""},
-      {{.size = std::int64_t{1} << 31},
-       "Spooldatei 'LPT1.PRN' ist zu gross (2147483648 Bytes) und wird nicht gelesen."},
+      {0, false, false, "", true},
+      {0, true, false, unreadable, false},
+      {-1, false, false, unreadable, false},
+      {0, false, true, "", false},
+      {std::int64_t{1} << 31, false, false,
+       "Spooldatei 'LPT1.PRN' ist zu gross (2147483648 Bytes) und wird nicht gelesen.", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(&c - cases);
     ProgramState state;
     state.JobList.emplace_back().Path.Assign("LPT1.PRN");
     FaultySpoolFiles spool;
-    spool.f = c.faults;
+    spool.f.size = c.size;
+    spool.f.shortRead = c.shortRead;
+    spool.f.failEmpty = c.failEmpty;
     testing::MemoryFileSystem logFiles;
     testing::FixedClock clock;
     ErrorLog log(logFiles, clock);
