@@ -34,7 +34,7 @@ TEST(StartupEndToEnd, FatalSettingsErrorsAreLoggedShownAndEndWithCodeZero) {
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.err, "Executable: " + c.message + "\n\nDas Programm wird nun beendet.\n");
     const std::string log = testing::ReadFileBytes(dir.File("Error.log"));
-    ASSERT_EQ(log.size(), header.size() + 17 + 72 + c.message.size() + 2);
+    ASSERT_EQ(log.size(), header.size() + 17 + 76 + c.message.size() + 2);
     EXPECT_EQ(log.substr(0, header.size()), header);
     EXPECT_EQ(log.substr(header.size() + 17), " |                      | 0        |" +
                                                   std::string(34, ' ') + "| 2 | " + c.message + "\r\n");
