@@ -1,7 +1,5 @@
 #pragma once
-// A Clock that returns whatever the test set. Thread-safe.
-
-#include <mutex>
+// A Clock that always returns the time it was made with.
 
 #include "platform/clock.h"
 
@@ -9,21 +7,11 @@ namespace quillmark::testing {
 
 class FixedClock final : public Clock {
  public:
-  FixedClock() = default;
-  explicit FixedClock(const LocalTime& time) : time_(time) {}
-
-  LocalTime Now() const override {
-    std::lock_guard lock(mutex_);
-    return time_;
-  }
-  void Set(const LocalTime& time) {
-    std::lock_guard lock(mutex_);
-    time_ = time;
-  }
+  explicit FixedClock(const LocalTime& time = {2007, 3, 15, 9, 41, 5}) : time_(time) {}
+  LocalTime Now() const override { return time_; }
 
  private:
-  mutable std::mutex mutex_;
-  LocalTime time_{2007, 3, 15, 9, 41, 5};
+  LocalTime time_;
 };
 
 }  // namespace quillmark::testing

@@ -1,6 +1,5 @@
 #pragma once
-// An in-memory FileSystem for unit tests, with switches that make appends or saves fail. Thread-safe, so
-// a log written from a worker thread can be read by the test.
+// An in-memory FileSystem for unit tests. Thread-safe, so a log written by a worker can be read by the test.
 
 #include <cstddef>
 #include <cstdint>
@@ -18,22 +17,19 @@ class MemoryFileSystem final : public FileSystem {
  public:
   bool ReadWholeFile(const std::string& path, std::string& contents) override {
     std::lock_guard lock(mutex_);
-    contents.clear();
     const auto found = files_.find(path);
-    if (found == files_.end() || unreadable_.count(path) != 0) return false;
-    contents = found->second;
-    return true;
+    const bool ok = found != files_.end() && folders_.count(path) == 0;
+    contents = ok ? found->second : std::string();
+    return ok;
   }
-
   bool AppendLocked(const std::string& path, std::string_view headerIfEmpty, std::string_view text) override {
     std::lock_guard lock(mutex_);
-    if (failAppends_ || folders_.count(path) != 0) return false;
+    if (folders_.count(path) != 0) return false;
     std::string& file = files_[path];
     if (file.empty()) file.append(headerIfEmpty);
     file.append(text);
     return true;
   }
-
   // Names the files "<folder>/saved-<n>.prn" in the order they were saved.
   std::string SaveNewFile(const std::string& folder, const std::uint8_t* data, std::size_t size) override {
     std::lock_guard lock(mutex_);
@@ -43,7 +39,6 @@ class MemoryFileSystem final : public FileSystem {
     return path;
   }
 
-  // Test set-up and inspection.
   void Put(const std::string& path, std::string_view contents) {
     std::lock_guard lock(mutex_);
     files_[path] = std::string(contents);
@@ -57,26 +52,10 @@ class MemoryFileSystem final : public FileSystem {
     std::lock_guard lock(mutex_);
     return files_.count(path) != 0;
   }
-  std::map<std::string, std::string> Files() const {
-    std::lock_guard lock(mutex_);
-    return files_;
-  }
-  // A folder under `path`: reads and appends fail there, as with a directory on disk.
+  // Reads and appends fail on a folder, as on disk.
   void MakeFolder(const std::string& path) {
     std::lock_guard lock(mutex_);
     folders_.insert(path);
-    unreadable_.insert(path);
-    files_[path];
-  }
-  // The file exists but cannot be read.
-  void MakeUnreadable(const std::string& path) {
-    std::lock_guard lock(mutex_);
-    unreadable_.insert(path);
-    files_[path];
-  }
-  void FailAppends(bool fail) {
-    std::lock_guard lock(mutex_);
-    failAppends_ = fail;
   }
   void FailSaves(bool fail) {
     std::lock_guard lock(mutex_);
@@ -87,8 +66,6 @@ class MemoryFileSystem final : public FileSystem {
   mutable std::mutex mutex_;
   std::map<std::string, std::string> files_;
   std::set<std::string> folders_;
-  std::set<std::string> unreadable_;
-  bool failAppends_ = false;
   bool failSaves_ = false;
   int saved_ = 0;
 };

@@ -14,9 +14,6 @@ class TempDir {
  public:
   TempDir();
   ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
   const std::string& path() const { return path_; }
   std::string File(const std::string& name) const { return path_ + "/" + name; }
 
@@ -49,10 +46,6 @@ class RunningProgram {
   RunningProgram(const std::vector<std::string>& argv, const std::string& workDir, const EnvChanges& env = {},
                  const std::string* input = nullptr);
   ~RunningProgram();  // kills a child that is still running
-  RunningProgram(const RunningProgram&) = delete;
-  RunningProgram& operator=(const RunningProgram&) = delete;
-
-  pid_t pid() const { return pid_; }
   void Signal(int signal) const;
   bool Running();
   // Waits up to `timeout`; kills the child after it. Output is read once the child has ended.

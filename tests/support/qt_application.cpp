@@ -7,13 +7,11 @@
 namespace quillmark::testing {
 
 void EnsureQtApplication() {
-  if (QCoreApplication::instance() != nullptr) return;
   static int argc = 1;
   static char name[] = "quillmark_tests";
   static char* argv[] = {name, nullptr};
   // Never destroyed: tests in any order may still use fonts at the end of the program.
-  static QApplication* application = CreateQtApplication(argc, argv).release();
-  (void)application;
+  if (QCoreApplication::instance() == nullptr) CreateQtApplication(argc, argv).release();
 }
 
 }  // namespace quillmark::testing

@@ -1,9 +1,7 @@
 #pragma once
-// A Desktop for unit tests that writes every call into a transcript, one line per call, such as
-//   ShowMessageBox Executable | Keine Settings.ini gefunden!\r\rDas Programm wird nun beendet.
-// ("\r" and "\n" in texts are written as those two characters). WaitMessage runs the next scripted step
-// against the events sink; with no step left it delivers a close request, so a loop under test ends.
-// ExitProcess throws RecordingDesktop::Exited instead of ending the test binary.
+// A Desktop that records every call, one line each ("\r" and "\n" in texts written as those two
+// characters). WaitMessage runs the next scripted step against the events sink, or with no step left
+// delivers a close request so a loop under test ends. ExitProcess throws Exited instead of ending the test.
 
 #include <deque>
 #include <functional>
@@ -11,7 +9,6 @@
 #include <string>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 #include "platform/desktop.h"
 
@@ -25,7 +22,11 @@ class RecordingDesktop final : public Desktop {
   using Step = std::function<void(DesktopEvents&)>;
 
   void ShowMessageBox(std::string_view title, std::string_view text) override {
-    Record("ShowMessageBox " + Escaped(title) + " | " + Escaped(text));
+    std::string call = "ShowMessageBox ";
+    for (char c : std::string(title) + " | " + std::string(text)) {
+      call += c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
+    }
+    Record(call);
   }
   void SetEvents(DesktopEvents* events) override {
     Record(events != nullptr ? "SetEvents" : "SetEvents none");
@@ -35,22 +36,15 @@ class RecordingDesktop final : public Desktop {
   void CreateTrayInterface() override { Record("CreateTrayInterface"); }
   void WaitMessage() override {
     Record("WaitMessage");
-    Step step;
-    DesktopEvents* events = nullptr;
-    {
-      std::lock_guard lock(mutex_);
-      events = events_;
-      if (!script_.empty()) {
-        step = std::move(script_.front());
-        script_.pop_front();
-      }
+    std::unique_lock lock(mutex_);
+    Step step = [](DesktopEvents& events) { events.OnCloseRequest(); };
+    if (!script_.empty()) {
+      step = std::move(script_.front());
+      script_.pop_front();
     }
-    if (events == nullptr) return;
-    if (step) {
-      step(*events);
-    } else {
-      events->OnCloseRequest();
-    }
+    DesktopEvents* events = events_;
+    lock.unlock();
+    if (events != nullptr) step(*events);
   }
   void ShowTrayMenu() override { Record("ShowTrayMenu"); }
   void DestroyMainWindow() override { Record("DestroyMainWindow"); }
@@ -65,39 +59,20 @@ class RecordingDesktop final : public Desktop {
     std::lock_guard lock(mutex_);
     script_.push_back(std::move(step));
   }
-
-  std::vector<std::string> Calls() const {
-    std::lock_guard lock(mutex_);
-    return calls_;
-  }
   // All calls, each followed by "\n".
   std::string Transcript() const {
-    std::string text;
-    for (const std::string& call : Calls()) text += call + "\n";
-    return text;
+    std::lock_guard lock(mutex_);
+    return transcript_;
   }
 
  private:
-  static std::string Escaped(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-      if (c == '\r') {
-        out += "\\r";
-      } else if (c == '\n') {
-        out += "\\n";
-      } else {
-        out += c;
-      }
-    }
-    return out;
-  }
-  void Record(std::string call) {
+  void Record(const std::string& call) {
     std::lock_guard lock(mutex_);
-    calls_.push_back(std::move(call));
+    transcript_ += call + "\n";
   }
 
   mutable std::mutex mutex_;
-  std::vector<std::string> calls_;
+  std::string transcript_;
   std::deque<Step> script_;
   DesktopEvents* events_ = nullptr;
 };

@@ -1,87 +1,122 @@
 #pragma once
-// A print system for tests that prints nothing and writes down every call it gets, in order, as one line
-// of text each. Tests compare the whole transcript at once.
-//
-// Lines, by call:
-//   OpenDevice          "open Office"                     or "open Nowhere: no such printer"
-//   CreateFont          "font #1 h=-84 w=60 wt=400 cs=255 pf=0x31 face=''"  (other fields only when non-zero)
-//   DeleteFont          "delete #1"                       ("delete #7 (unknown)" for a font not alive;
-//                                                         DeleteFont(0) does nothing and writes nothing)
-//   CreateFont failing  "font failed"                     (after SetFontCreationFails(true))
-//   device StartDocument "start doc 'DOS Job'"
-//   StartPage/EndPage   "page start" / "page end"
-//   EndDocument         "end doc"
-//   SetTextColor        "text color 0x000000"
-//   SetTransparentBackground "transparent"
-//   SelectFont          "select #1"                       ("select #7 (unknown)" for a font not alive)
-//   DrawText            "text 'A' at 230,253-290,337"     (left,top-right,bottom; other bytes as \xNN)
-//   device destroyed    "release device"
-// MeasureText is not written down; its result shows in the rectangle of the DrawText that follows.
-//
-// Character model: MeasureText sets right = left + (width of the selected font) x (number of bytes) and
-// bottom = top + |height of the selected font|; with no font selected both stay at left and top.
-//
-// Fonts are numbered from 1 in the order they are made. Devices must not outlive their print system.
-// All members may be called from any thread.
+// A print system that prints nothing and writes down every call as one line of text, such as "open Office",
+// "font #1 h=-84 w=60 wt=400 cs=255 pf=0x31 face=''", "select #1", "delete #1", "text 'A' at 230,253-290,337"
+// (left,top-right,bottom) or "release device"; "(unknown)" marks a font not alive. Text measures as the
+// selected font's width per byte by its |height|. Devices must not outlive it. Not thread-safe.
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <string_view>
-#include <vector>
 
 #include "platform/print_device.h"
+#include "spool/job_records.h"
 
 namespace quillmark::testing {
 
-// What a fake printer reports.
 struct FakePrinter {
-  std::int32_t dpiX = 600;
-  std::int32_t dpiY = 600;
-  std::int32_t offsetX = 0;
-  std::int32_t offsetY = 0;
-  bool delivers = true;  // false: Delivered() stays false, as for a document the printer refused
+  std::int32_t dpiX = 600, dpiY = 600;
+  std::int32_t offsetX = 0, offsetY = 0;
+  bool delivers = true;  // false: the printer refuses the document
 };
 
 class RecordingPrintSystem : public PrintSystem {
  public:
-  // Makes a printer of this name exist; OpenDevice fails for every other name.
-  void AddPrinter(const std::string& name, FakePrinter printer = {});
-  // From now on CreateFont returns 0 (no font can be made), or works again.
-  void SetFontCreationFails(bool fails);
+  void AddPrinter(const std::string& name, FakePrinter printer = {}) { printers_[name] = printer; }
 
-  // The calls so far, one line each, every line ending in '\n'.
-  std::string Transcript() const;
-  void ClearTranscript();
-  // Fonts made and not yet deleted.
-  std::size_t LiveFonts() const;
-  // Devices opened and not yet released.
-  int OpenDevices() const;
+  const std::string& Transcript() const { return transcript_; }
+  void ClearTranscript() { transcript_.clear(); }
+  std::size_t LiveFonts() const { return fonts_.size(); }
+  int OpenDevices() const { return openDevices_; }
 
-  std::unique_ptr<PrintDevice> OpenDevice(const JobSettings& settings) override;
-  FontHandle CreateFont(const FontRequest& request) override;
-  void DeleteFont(FontHandle font) override;
+  std::unique_ptr<PrintDevice> OpenDevice(const JobSettings& settings) override {
+    const std::string name(settings.Printer.View());
+    const auto found = printers_.find(name);
+    transcript_ += "open " + name + (found == printers_.end() ? ": no such printer\n" : "\n");
+    if (found == printers_.end()) return nullptr;
+    ++openDevices_;
+    return std::make_unique<Device>(*this, found->second);
+  }
+
+  FontHandle CreateFont(const FontRequest& r) override {
+    transcript_ += "font #" + std::to_string(nextFont_) + " h=" + std::to_string(r.height) +
+                   " w=" + std::to_string(r.width) + " wt=" + std::to_string(r.weight) +
+                   " cs=" + std::to_string(r.charSet) + " pf=0x" + Hex(r.pitchAndFamily, 2) + " face='" +
+                   r.faceName + "'\n";
+    fonts_[nextFont_] = r;
+    return nextFont_++;
+  }
+
+  void DeleteFont(FontHandle font) override {
+    if (font == 0) return;  // "no font": nothing to release
+    transcript_ += "delete #" + std::to_string(font) + (fonts_.erase(font) != 0 ? "\n" : " (unknown)\n");
+  }
 
  private:
-  class Device;
-  friend class Device;
+  static std::string Hex(unsigned value, int digits) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%0*X", digits, value);
+    return buffer;
+  }
 
-  void Record(std::string line);
-  // The selected font's request, if it is alive.
-  bool FindFont(FontHandle font, FontRequest& request) const;
+  class Device : public PrintDevice {
+   public:
+    Device(RecordingPrintSystem& system, FakePrinter printer) : system_(system), printer_(printer) {}
+    ~Device() override {
+      --system_.openDevices_;
+      Record("release device");
+    }
 
-  mutable std::mutex mutex_;
+    std::int32_t DotsPerInchX() const override { return printer_.dpiX; }
+    std::int32_t DotsPerInchY() const override { return printer_.dpiY; }
+    std::int32_t PhysicalOffsetX() const override { return printer_.offsetX; }
+    std::int32_t PhysicalOffsetY() const override { return printer_.offsetY; }
+
+    void StartDocument(std::string_view title) override { Record("start doc '" + std::string(title) + "'"); }
+    void StartPage() override { Record("page start"); }
+    void EndPage() override { Record("page end"); }
+    void EndDocument() override {
+      ended_ = true;
+      Record("end doc");
+    }
+    void SetTextColor(std::uint32_t rgb) override { Record("text color 0x" + Hex(rgb, 6)); }
+    void SetTransparentBackground() override { Record("transparent"); }
+
+    // Keeps a copy of the font: like a real device, it still draws after the font is deleted.
+    void SelectFont(FontHandle font) override {
+      const auto found = system_.fonts_.find(font);
+      if (found != system_.fonts_.end()) selected_ = found->second;
+      Record("select #" + std::to_string(font) + (found == system_.fonts_.end() ? " (unknown)" : ""));
+    }
+
+    void MeasureText(std::string_view text, TextRect& rect) override {
+      rect.right = rect.left + selected_.width * static_cast<std::int32_t>(text.size());
+      rect.bottom = rect.top + std::abs(selected_.height);
+    }
+
+    void DrawText(std::string_view text, const TextRect& r) override {
+      Record("text '" + std::string(text) + "' at " + std::to_string(r.left) + "," + std::to_string(r.top) +
+             "-" + std::to_string(r.right) + "," + std::to_string(r.bottom));
+    }
+
+    bool Delivered() const override { return ended_ && printer_.delivers; }
+
+   private:
+    void Record(const std::string& line) { system_.transcript_ += line + "\n"; }
+
+    RecordingPrintSystem& system_;
+    FakePrinter printer_;
+    FontRequest selected_;  // no font: measures as 0 x 0
+    bool ended_ = false;
+  };
+
   std::map<std::string, FakePrinter> printers_;
   std::map<FontHandle, FontRequest> fonts_;
   FontHandle nextFont_ = 1;
-  bool fontCreationFails_ = false;
   int openDevices_ = 0;
-  std::vector<std::string> lines_;
+  std::string transcript_;
 };
-
-// Formats text bytes the way the transcript shows them: printable ASCII as is, everything else as \xNN.
-std::string ShowBytes(std::string_view text);
 
 }  // namespace quillmark::testing
