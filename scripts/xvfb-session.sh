@@ -32,7 +32,8 @@ case "$command" in
     chmod 0700 "$dir/runtime"
     rm -f "$dir/display"
     # -displayfd lets the server pick a free display number; a fixed one collides with other sessions.
-    Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
+    # -noreset: a reset when the last client leaves re-creates the sockets, and a client connecting then fails.
+    Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -noreset 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
     echo $! >"$dir/xvfb.pid"
     # Generous limits: on a loaded machine both servers can take seconds to come up.
     deadline=$((SECONDS + 30))
