@@ -71,7 +71,7 @@ bool MakeFolders(const std::string& folder) {
 
 std::string TimeName(const LocalTime& t, unsigned number) {
   char name[64];
-  std::snprintf(name, sizeof name, "%04d%02d%02d-%02d%02d%02d-%u.prn", t.year, t.month, t.day, t.hour,
+  std::snprintf(name, sizeof name, "%04d%02d%02d-%02d%02d%02d-%03u.prn", t.year, t.month, t.day, t.hour,
                 t.minute, t.second, number);
   return name;
 }
