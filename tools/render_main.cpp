@@ -1,7 +1,6 @@
 // quillmark-render: prints one spool file (or standard input) through the printer emulation into a PDF,
 // or onto a printer, exactly as the background program would print it.
 
-#include <QGuiApplication>
 #include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "emulation/interpreter.h"
 #include "emulation/printer_document.h"
 #include "log/error_log.h"
 #include "platform/posix/posix_clock.h"
+#include "platform/qt/qt_application.h"
 #include "platform/qt/qt_print_system.h"
 #include "spool/job_records.h"
 
@@ -206,12 +205,7 @@ int Render(const Options& options, SpoolData data, std::size_t size) {
   job.DataLength = static_cast<std::int32_t>(size);
   job.Data = std::move(data);
 
-  OpenPrinterDevice(job, printers, log);
-  std::int32_t readPosition = 0;
-  StartDocument(job, printers);
-  while (readPosition < job.DataLength) InterpretByte(job, readPosition, printers);
-  EndDocument(job, printers);
-  const bool delivered = job.DeviceContext != nullptr && job.DeviceContext->Delivered();
+  const bool delivered = PrintDocument(job, printers, log);
   ReleaseDevice(job, printers);
   if (!delivered) {
     std::cerr << "quillmark-render: the document could not be "
@@ -252,11 +246,6 @@ int main(int argc, char** argv) {
   }
   // A render never shows a window, so it needs no display.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  // Qt would warn about a missing runtime directory and then make this same one.
-  if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
-    const std::string runtime = "/tmp/runtime-" + std::to_string(getuid());
-    if (::mkdir(runtime.c_str(), 0700) == 0 || errno == EEXIST) qputenv("XDG_RUNTIME_DIR", runtime.c_str());
-  }
-  QGuiApplication application(argc, argv);
+  const auto application = quillmark::CreateQtApplication(argc, argv);
   return quillmark::Render(options, std::move(data), size);
 }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "emulation/dot_math.h"
+#include "emulation/interpreter.h"
 #include "emulation/select_font.h"
 
 namespace quillmark {
@@ -111,6 +112,15 @@ void ReleaseDevice(PrintJob& job, PrintSystem& printers) {
   job.DeviceContext.reset();
   if (job.Font != 0) printers.DeleteFont(job.Font);
   job.Font = 0;
+}
+
+bool PrintDocument(PrintJob& job, PrintSystem& printers, const ErrorLog& log) {
+  OpenPrinterDevice(job, printers, log);
+  std::int32_t readPosition = 0;
+  StartDocument(job, printers);
+  while (readPosition < job.DataLength) InterpretByte(job, readPosition, printers);
+  EndDocument(job, printers);
+  return job.DeviceContext != nullptr && job.DeviceContext->Delivered();
 }
 
 }  // namespace quillmark

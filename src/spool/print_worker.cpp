@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <string>
 
-#include "emulation/interpreter.h"
 #include "emulation/printer_document.h"
 #include "spool/delay.h"
 
@@ -36,12 +35,7 @@ void KeepUndelivered(const PrintJob& job, FileSystem& files, const ErrorLog& log
 }  // namespace
 
 void PrintOneJob(PrintJob& job, PrintSystem& printers, FileSystem& files, const ErrorLog& log) {
-  OpenPrinterDevice(job, printers, log);
-  std::int32_t readPosition = 0;
-  StartDocument(job, printers);
-  while (readPosition < job.DataLength) InterpretByte(job, readPosition, printers);
-  EndDocument(job, printers);
-  if (job.DeviceContext == nullptr || !job.DeviceContext->Delivered()) KeepUndelivered(job, files, log);
+  if (!PrintDocument(job, printers, log)) KeepUndelivered(job, files, log);
   ReleaseDevice(job, printers);
   job.Data.reset();
   job.DataLength = 0;
