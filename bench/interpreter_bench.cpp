@@ -35,6 +35,19 @@ class NullDevice final : public PrintDevice {
     benchmark::DoNotOptimize(text.data());
     benchmark::DoNotOptimize(rect);
   }
+  void MeasureUnicodeText(std::u32string_view text, TextRect& rect) override {
+    rect.right = rect.left + 60 * static_cast<std::int32_t>(text.size());
+    rect.bottom = rect.top + 84;
+  }
+  void DrawUnicodeText(std::u32string_view text, const TextRect& rect) override {
+    benchmark::DoNotOptimize(text.data());
+    benchmark::DoNotOptimize(rect);
+  }
+  void FillRectangle(const TextRect& rect) override { benchmark::DoNotOptimize(rect); }
+  void DrawBitImage(const BitImage& image, const TextRect& rect) override {
+    benchmark::DoNotOptimize(image.bits.data());
+    benchmark::DoNotOptimize(rect);
+  }
   bool Delivered() const override { return true; }
 };
 

@@ -57,6 +57,19 @@ class FuzzDevice final : public PrintDevice {
   void SelectFont(FontHandle font) override;
   void MeasureText(std::string_view text, TextRect& rect) override;
   void DrawText(std::string_view, const TextRect&) override {}
+  void MeasureUnicodeText(std::u32string_view text, TextRect& rect) override {
+    rect.right = Clamp(std::int64_t{rect.left} +
+                       std::int64_t{selected_.width} * static_cast<std::int64_t>(text.size()));
+    rect.bottom = Clamp(std::int64_t{rect.top} - std::int64_t{selected_.height});
+  }
+  void DrawUnicodeText(std::u32string_view, const TextRect&) override {}
+  void FillRectangle(const TextRect&) override {}
+  void DrawBitImage(const BitImage& image, const TextRect&) override {
+    // The decoder promises whole rows of bits.
+    if (image.bits.size() !=
+        static_cast<std::size_t>(image.BytesPerRow()) * static_cast<std::size_t>(image.height))
+      __builtin_trap();
+  }
   bool Delivered() const override { return true; }
 
  private:

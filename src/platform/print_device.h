@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillmark {
 
@@ -30,6 +31,9 @@ struct FontRequest {
   std::uint8_t clipPrecision = 0;
   std::uint8_t quality = 0;
   std::uint8_t pitchAndFamily = 0;  // 1 fixed / 2 variable pitch, with 0x30 for the modern family
+  // Empty: the Basic emulation's faces (a monospaced face for fixed pitch, its proportional sibling for
+  // variable pitch). Otherwise a typeface of the ESC/P 2 printer, "Roman" or "Sans Serif"; ChooseFontFace
+  // (platform/font_faces.h) says which installed family stands for it.
   std::string faceName;
 
   bool operator==(const FontRequest&) const = default;
@@ -43,6 +47,17 @@ struct TextRect {
   std::int32_t bottom = 0;
 
   bool operator==(const TextRect&) const = default;
+};
+
+// A 1-bit picture at its own resolution. Rows run top to bottom, each (width + 7) / 8 bytes with the
+// leftmost dot in the high bit of its first byte; a set bit is a dot of ink.
+struct BitImage {
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  std::vector<std::uint8_t> bits;
+
+  std::int32_t BytesPerRow() const { return (width + 7) / 8; }
+  bool operator==(const BitImage&) const = default;
 };
 
 // One opened printer. Destroying it releases the device; a document still open is ended first.
@@ -73,6 +88,20 @@ class PrintDevice {
   virtual void MeasureText(std::string_view text, TextRect& rect) = 0;
   // Draws `text` as one line with the top of its cell at (rect.left, rect.top).
   virtual void DrawText(std::string_view text, const TextRect& rect) = 0;
+
+  // The same two calls for Unicode text, for emulations that decode their own character tables. A
+  // fixed-pitch font advances exactly its requested width per character; a character the face lacks
+  // still advances and draws as the face's missing-glyph box.
+  virtual void MeasureUnicodeText(std::u32string_view text, TextRect& rect) = 0;
+  virtual void DrawUnicodeText(std::u32string_view text, const TextRect& rect) = 0;
+
+  // Fills [left, right) x [top, bottom) with the text colour: underlines, rules, block characters.
+  // An empty or inverted rectangle draws nothing.
+  virtual void FillRectangle(const TextRect& rect) = 0;
+
+  // Draws `image` stretched over [left, right) x [top, bottom): its set dots in the text colour, its clear
+  // dots leave the page as it is. An image without dots, or an empty rectangle, draws nothing.
+  virtual void DrawBitImage(const BitImage& image, const TextRect& rect) = 0;
 
   // True once EndDocument has handed a complete document to the printer or written it to its file.
   virtual bool Delivered() const = 0;

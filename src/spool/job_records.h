@@ -30,6 +30,12 @@ struct FixedText {
   bool operator==(const FixedText&) const = default;
 };
 
+// The printer a job slot emulates.
+enum class Emulation : std::uint8_t {
+  kBasic,  // the original control-code set, exactly
+  kEscP2,  // an Epson 24-pin ESC/P 2 printer
+};
+
 struct JobSettings {
   std::int32_t JobNumber = 0;
   FixedText<2048> Path;
@@ -42,7 +48,9 @@ struct JobSettings {
   float PaperHeight = 0.0f;
   float BorderTop = 0.0f;
   float BorderLeft = 0.0f;
-  std::array<std::int32_t, 14> Reserved{};
+  Emulation Mode = Emulation::kBasic;
+  std::int32_t CodePage = 437;  // the ESC/P 2 printer's character table at power-on
+  std::array<std::int32_t, 12> Reserved{};
 
   bool operator==(const JobSettings&) const = default;
 };

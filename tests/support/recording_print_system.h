@@ -101,10 +101,44 @@ class RecordingPrintSystem : public PrintSystem {
              "-" + std::to_string(r.right) + "," + std::to_string(r.bottom));
     }
 
+    // Unicode text is written down as UTF-8.
+    void MeasureUnicodeText(std::u32string_view text, TextRect& rect) override {
+      rect.right = rect.left + selected_.width * static_cast<std::int32_t>(text.size());
+      rect.bottom = rect.top + std::abs(selected_.height);
+    }
+    void DrawUnicodeText(std::u32string_view text, const TextRect& r) override {
+      Record("utext '" + Utf8(text) + "' at " + Corners(r));
+    }
+    void FillRectangle(const TextRect& r) override { Record("fill " + Corners(r)); }
+    void DrawBitImage(const BitImage& image, const TextRect& r) override {
+      Record("image " + std::to_string(image.width) + "x" + std::to_string(image.height) + " at " +
+             Corners(r));
+    }
+
     bool Delivered() const override { return ended_ && printer_.delivers; }
 
    private:
     void Record(const std::string& line) { system_.transcript_ += line + "\n"; }
+    static std::string Corners(const TextRect& r) {
+      return std::to_string(r.left) + "," + std::to_string(r.top) + "-" + std::to_string(r.right) + "," +
+             std::to_string(r.bottom);
+    }
+    static std::string Utf8(std::u32string_view text) {
+      std::string out;
+      for (const char32_t c : text) {
+        if (c < 0x80) {
+          out += static_cast<char>(c);
+        } else if (c < 0x800) {
+          out += static_cast<char>(0xC0 | (c >> 6));
+          out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+          out += static_cast<char>(0xE0 | ((c >> 12) & 0x0F));
+          out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+          out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+      }
+      return out;
+    }
 
     RecordingPrintSystem& system_;
     FakePrinter printer_;

@@ -108,8 +108,8 @@ void QtPrintDevice::DrawText(std::string_view text, const TextRect& rect) {
   if (opaqueBackground_) {
     TextRect cell = rect;
     MeasureText(text, cell);
-    painter_.fillRect(QRect(geometry_.offsetX + cell.left, geometry_.offsetY + cell.top, cell.right - cell.left,
-                            cell.bottom - cell.top),
+    painter_.fillRect(QRect(geometry_.offsetX + cell.left, geometry_.offsetY + cell.top,
+                            cell.right - cell.left, cell.bottom - cell.top),
                       Qt::white);
   }
   if (batch_.glyphs.empty()) {
@@ -129,6 +129,26 @@ void QtPrintDevice::DrawText(std::string_view text, const TextRect& rect) {
   }
 }
 
+// Not yet drawn: the ESC/P 2 emulation brings Unicode text to this device.
+void QtPrintDevice::MeasureUnicodeText(std::u32string_view text, TextRect& rect) {
+  const QtPrinterFont* font = CurrentFont();
+  if (font == nullptr) return;
+  rect.right = rect.left + font->Advance('0') * static_cast<std::int32_t>(text.size());
+  rect.bottom = rect.top + font->LineHeight();
+}
+
+void QtPrintDevice::DrawUnicodeText(std::u32string_view, const TextRect&) {}
+
+void QtPrintDevice::FillRectangle(const TextRect& rect) {
+  if (!Painting() || rect.right <= rect.left || rect.bottom <= rect.top) return;
+  Flush();
+  painter_.fillRect(QRect(geometry_.offsetX + rect.left, geometry_.offsetY + rect.top, rect.right - rect.left,
+                          rect.bottom - rect.top),
+                    textColor_);
+}
+
+void QtPrintDevice::DrawBitImage(const BitImage&, const TextRect&) {}
+
 void QtPrintDevice::Flush() {
   if (batch_.glyphs.empty()) return;
   if (Painting()) {
@@ -137,8 +157,8 @@ void QtPrintDevice::Flush() {
     run.setGlyphIndexes(QList<quint32>(batch_.glyphs.begin(), batch_.glyphs.end()));
     run.setPositions(QList<QPointF>(batch_.positions.begin(), batch_.positions.end()));
     // Glyph shapes are scaled across only; the positions were divided by the same scale.
-    painter_.setTransform(QTransform(batch_.font->ScaleX(), 0, 0, 1, geometry_.offsetX,
-                                     geometry_.offsetY + batch_.baseline));
+    painter_.setTransform(
+        QTransform(batch_.font->ScaleX(), 0, 0, 1, geometry_.offsetX, geometry_.offsetY + batch_.baseline));
     painter_.setPen(textColor_);
     painter_.drawGlyphRun(QPointF(0, 0), run);
     // A double strike is a second pass over the whole run, a little lower, as the paper moves a fraction

@@ -8,7 +8,6 @@
 #include <QPageLayout>
 #include <QPainter>
 #include <QString>
-
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -64,6 +63,10 @@ class QtPrintDevice final : public PrintDevice {
 
   void MeasureText(std::string_view text, TextRect& rect) override;
   void DrawText(std::string_view text, const TextRect& rect) override;
+  void MeasureUnicodeText(std::u32string_view text, TextRect& rect) override;
+  void DrawUnicodeText(std::u32string_view text, const TextRect& rect) override;
+  void FillRectangle(const TextRect& rect) override;
+  void DrawBitImage(const BitImage& image, const TextRect& rect) override;
 
   bool Delivered() const override { return delivered_; }
 

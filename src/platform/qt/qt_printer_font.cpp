@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "platform/qt/code_page_437.h"
+#include "emulation/code_page_437.h"
 
 namespace quillmark {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/qt/code_page_437.h"
+#include "emulation/code_page_437.h"
 
 namespace quillmark {
 
