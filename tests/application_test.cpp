@@ -12,7 +12,7 @@ namespace {
 using Exited = testing::RecordingDesktop::Exited;
 
 class NoSpoolFiles final : public SpoolFiles {
-  std::unique_ptr<SpoolFile> Open(const std::string&) override { return nullptr; }
+  std::unique_ptr<SpoolFile> Open(const std::string&, SpoolNotice&) override { return nullptr; }
 };
 
 class NoPrinters final : public PrintSystem {
@@ -82,15 +82,29 @@ TEST_F(ApplicationTest, BeendenAndCloseRequestEndTheProcessWithCodeZero) {
 
 using ApplicationThreads = ApplicationTest;
 
-// The session-end query stops both threads but the program runs on; "Beenden" then ends it.
+// Takes a killed run left are handled first, oldest first. The session-end query stops both threads but
+// the program runs on; "Beenden" then ends it.
 TEST_F(ApplicationThreads, SessionEndStopsThreadsAndBeendenEndsLater) {
   files.Put("Settings.ini", "[Main]\n[Job_1]\nPath = LPT1.PRN\nPrinter = Office\n");
+  files.Put("Warteschlange/000000000012-1.prn", "second");
+  files.Put("Warteschlange/000000000011-1.prn", "first");
+  // Kept but not known to be out of the spool file: printed only when the spool file lacks them.
+  files.Put("Warteschlange/000000000010-1.new", "zeroth");
+  files.Put("Warteschlange/000000000013-1.new", "again");
+  files.Put("LPT1.PRN", "again and more");
   ASSERT_TRUE(app.StartServices());
   EXPECT_TRUE(app.WatcherRunning() || app.WorkerRunning());
   desktop.Script([](DesktopEvents& e) { e.OnSessionEndQuery(); });
   EXPECT_EQ(app.WaitEvent(), Event{}) << "the query itself makes no event";
   EXPECT_TRUE(app.state().QuitFlag.load());
   EXPECT_FALSE(app.WatcherRunning() || app.WorkerRunning());
+  EXPECT_EQ(files.Get("Ungedruckt/saved-1.prn") + files.Get("Ungedruckt/saved-2.prn") +
+                files.Get("Ungedruckt/saved-3.prn") + files.Get("Ungedruckt/saved-4.prn"),
+            "zerothfirstsecond");
+  EXPECT_TRUE(files.ListFiles("Warteschlange").empty());
+  const std::string log = files.Get("Error.log");
+  EXPECT_LT(log.find("'Warteschlange/000000000011-1.prn' eines frueheren Laufs wird gedruckt."),
+            log.find("'Warteschlange/000000000012-1.prn' eines frueheren Laufs wird gedruckt.")) << log;
   desktop.Script([](DesktopEvents& e) { e.OnMenuChoice(2); });
   EXPECT_THROW(app.HandleEvent(app.WaitEvent()), Exited);
 }

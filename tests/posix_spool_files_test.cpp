@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,16 +17,37 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(PosixSpoolFilesTest, FileAnotherProcessHasOpenIsSkippedUntilClosed) {
+// With a lease or guarded without one: skipped while another process has it open, taken once it stood
+// still after it was closed, and never emptied when it may have changed after it was read.
+TEST(PosixSpoolFilesTest, FileIsTakenOnlyWhileNobodyElseCanWriteIt) {
+  for (const auto sharing : {PosixSpoolFiles::Sharing::Lease, PosixSpoolFiles::Sharing::Guarded}) {
+    SCOPED_TRACE(sharing == PosixSpoolFiles::Sharing::Lease ? "lease" : "guarded");
+    testing::TempDir dir;
+    const std::string spool = dir.File("LPT1.PRN");
+    testing::WriteFileBytes(spool, "data");
+    testing::RunningProgram holder({"/bin/sh", "-c", "exec 3<LPT1.PRN; : >ready; exec sleep 60"}, dir.path());
+    ASSERT_TRUE(testing::WaitUntil([&] { return testing::FileExists(dir.File("ready")); }, 10s));
+    PosixSpoolFiles files(sharing);
+    SpoolNotice notice = SpoolNotice::kNone;
+    for (int pass = 0; pass < 2; ++pass) EXPECT_EQ(files.Open(spool, notice), nullptr);
+    EXPECT_EQ(notice, SpoolNotice::kInUse);
+    holder.Signal(SIGKILL);
+    holder.Wait(10s);
+    auto file = files.Open(spool, notice);
+    if (file == nullptr) file = files.Open(spool, notice);  // the guard takes it once it stood still
+    ASSERT_NE(file, nullptr);
+    files.loseLeaseBeforeEmpty = true;
+    if (sharing == PosixSpoolFiles::Sharing::Guarded) testing::WriteFileBytes(spool, "data, more");
+    EXPECT_FALSE(file->Empty(4));
+    EXPECT_NE(testing::ReadFileBytes(spool), "");
+  }
+  // A FIFO is never opened, so writers waiting on it are not let through into a pipe nobody reads.
   testing::TempDir dir;
-  testing::WriteFileBytes(dir.File("LPT1.PRN"), "data");
-  testing::RunningProgram holder({"/bin/sh", "-c", "exec 3<LPT1.PRN; : >ready; exec sleep 60"}, dir.path());
-  ASSERT_TRUE(testing::WaitUntil([&] { return testing::FileExists(dir.File("ready")); }, 10s));
+  ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
   PosixSpoolFiles files;
-  EXPECT_EQ(files.Open(dir.File("LPT1.PRN")), nullptr);
-  holder.Signal(SIGKILL);
-  holder.Wait(10s);
-  EXPECT_NE(files.Open(dir.File("LPT1.PRN")), nullptr);
+  SpoolNotice notice = SpoolNotice::kNone;
+  EXPECT_EQ(files.Open(dir.File("fifo"), notice), nullptr);
+  EXPECT_EQ(notice, SpoolNotice::kNotRegular);
 }
 
 TEST(PosixSpoolFilesTest, LeaseBreakSignalDoesNotEndTheProcess) {
@@ -36,7 +58,8 @@ TEST(PosixSpoolFilesTest, LeaseBreakSignalDoesNotEndTheProcess) {
   if (holder == 0) {
     ::signal(SIGIO, SIG_DFL);  // as a program starts
     PosixSpoolFiles files;
-    auto file = files.Open(spool);
+    SpoolNotice notice = SpoolNotice::kNone;
+    auto file = files.Open(spool, notice);
     if (file == nullptr) ::_exit(3);
     if (::fork() == 0) ::_exit(::open(spool.c_str(), O_RDONLY) >= 0 ? 0 : 1);  // breaks the lease
     ::usleep(200 * 1000);

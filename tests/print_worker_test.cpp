@@ -12,31 +12,52 @@
 namespace quillmark {
 namespace {
 
-// A printer that takes the document but never delivers it; the bytes must be kept, or their loss logged.
-TEST(PrintWorkerTest, UndeliveredDocumentIsKept) {
-  for (const bool saveFails : {false, true}) {
-    SCOPED_TRACE(saveFails ? "cannot be saved" : "saved");
+// A delivered document removes its take; an undelivered one moves it to "Ungedruckt/"; one that can be
+// neither delivered nor kept stays whole, in memory and on disk, until a later try can keep it.
+TEST(PrintWorkerTest, EveryTakeIsDeliveredOrKept) {
+  const std::string queued = "Warteschlange/000000000007-1.prn";
+  const struct {
+    bool delivers;
+    bool saveFails;
+    std::string logged;
+  } cases[] = {
+      {true, false, ""},
+      {false, false, "| 0 | Druckdaten gespeichert unter 'Ungedruckt/saved-1.prn'."},
+      {false, true,
+       "| 0 | Druckdaten (5 Bytes) konnten nicht unter 'Ungedruckt' gespeichert werden; der Auftrag bleibt in "
+       "der Warteschlange."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(&c - cases);
     testing::RecordingPrintSystem printers;
-    printers.AddPrinter("Refuser", testing::FakePrinter{.delivers = false});
+    printers.AddPrinter("Office", testing::FakePrinter{.delivers = c.delivers});
     testing::MemoryFileSystem files;
-    files.FailSaves(saveFails);
+    files.FailSaves(c.saveFails);
+    files.Put(queued, "bytes");
+    TakeStore store(files);
     testing::FixedClock clock;
     ErrorLog log(files, clock);
     PrintJob job;
-    job.Settings.Printer.Assign("Refuser");
+    job.Settings.Printer.Assign("Office");
     job.DataLength = 5;
     job.Data.reset(new std::uint8_t[5]{'b', 'y', 't', 'e', 's'});
-    PrintOneJob(job, printers, files, log);
+    job.QueueFile = queued;
+    EXPECT_EQ(PrintOneJob(job, printers, store, log), !c.saveFails);
 
-    const std::string kept = saveFails ? "Druckdaten (5 Bytes) konnten nicht unter 'Ungedruckt' gespeichert "
-                                         "werden und sind verloren."
-                                       : "Druckdaten gespeichert unter 'Ungedruckt/saved-1.prn'.";
     const std::string logged = files.Get("Error.log");
-    EXPECT_NE(logged.find("| 0 | Drucker 'Refuser' konnte das Dokument nicht ausgeben."), std::string::npos);
-    EXPECT_NE(logged.find("| 0 | " + kept), std::string::npos) << logged;
-    EXPECT_EQ(files.Get("Ungedruckt/saved-1.prn"), saveFails ? "" : "bytes");
+    EXPECT_EQ(logged.find("Drucker 'Office' konnte das Dokument nicht ausgeben.") != std::string::npos,
+              !c.delivers);
+    EXPECT_NE(logged.find(c.logged), std::string::npos) << logged;
+    EXPECT_EQ(files.Get(queued) + files.Get("Ungedruckt/saved-1.prn"), c.delivers ? "" : "bytes");
+    EXPECT_EQ(job.Data != nullptr, c.saveFails);
     EXPECT_EQ(printers.OpenDevices(), 0);
     EXPECT_EQ(printers.LiveFonts(), 0u);
+    if (!c.saveFails) continue;
+    EXPECT_FALSE(KeepUnprintedJob(job, store, log));
+    files.FailSaves(false);
+    EXPECT_TRUE(KeepUnprintedJob(job, store, log));
+    EXPECT_EQ(files.Get("Ungedruckt/saved-1.prn"), "bytes");
+    EXPECT_FALSE(files.Exists(queued));
   }
 }
 

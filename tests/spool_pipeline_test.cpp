@@ -35,9 +35,10 @@ TEST(SpoolPipelineThreads, QuitPrintsEveryQueuedJobInOrderAndWaitsForTheLastPass
   testing::MemoryFileSystem files;
   testing::FixedClock clock;
   ErrorLog log(files, clock);
+  TakeStore store(files);
   std::atomic<bool> watcherEnded{false};
   std::thread watcher([&] {
-    SpoolWatcher(state, spool, log);
+    SpoolWatcher(state, spool, store, log);
     watcherEnded = true;
   });
   for (std::size_t n = 1; n <= 4; ++n) {
@@ -49,7 +50,7 @@ TEST(SpoolPipelineThreads, QuitPrintsEveryQueuedJobInOrderAndWaitsForTheLastPass
   testing::WriteFileBytes(path, "late");
   std::this_thread::sleep_for(300ms);
   state.QuitFlag = true;
-  std::thread worker([&] { PrintWorker(state, printers, files, log, watcherEnded); });
+  std::thread worker([&] { PrintWorker(state, printers, store, log, watcherEnded); });
   std::this_thread::sleep_for(1200ms);
   settings.unlock();
   watcher.join();

@@ -16,7 +16,8 @@ struct Faults {
   std::string bytes = "keep these bytes";
   std::int64_t size = 0;   // what Size() reports instead of the length, when not 0
   bool shortRead = false;  // Read() delivers one byte less than asked
-  bool failEmpty = false;
+  bool failEmpty = false;  // Empty() refuses, as after a lost lease
+  SpoolNotice notice = SpoolNotice::kNone;
 };
 
 struct FaultyFile final : SpoolFile {
@@ -27,7 +28,7 @@ struct FaultyFile final : SpoolFile {
     std::copy_n(f.bytes.begin(), count, buffer);
     return count;
   }
-  bool Empty() override {
+  bool Empty(std::int64_t) override {
     if (!f.failEmpty) f.bytes.clear();
     return !f.failEmpty;
   }
@@ -35,26 +36,45 @@ struct FaultyFile final : SpoolFile {
 };
 
 struct FaultySpoolFiles final : SpoolFiles {
-  std::unique_ptr<SpoolFile> Open(const std::string&) override { return std::make_unique<FaultyFile>(f); }
+  std::unique_ptr<SpoolFile> Open(const std::string&, SpoolNotice& notice) override {
+    notice = f.notice;
+    if (notice == SpoolNotice::kNotRegular) return nullptr;
+    return std::make_unique<FaultyFile>(f);
+  }
   Faults f;
 };
 
-// A take that cannot be made whole leaves the bytes where they are, queues nothing and logs at most once.
+// A take that cannot be made whole, or kept on disk, leaves the bytes where they are, queues nothing and
+// logs at most once.
 TEST(SpoolWatcherTest, FileThatCannotBeTakenWholeIsLeftAlone) {
   const std::string unreadable = "Spooldatei 'LPT1.PRN' konnte nicht gelesen werden und bleibt unveraendert.";
   const struct {
     std::int64_t size;
     bool shortRead;
     bool failEmpty;
+    bool failKeep;
+    SpoolNotice notice;
     std::string logged;
     bool taken;
   } cases[] = {
-      {0, false, false, "", true},
-      {0, true, false, unreadable, false},
-      {-1, false, false, unreadable, false},
-      {0, false, true, "", false},
-      {std::int64_t{1} << 31, false, false,
+      {0, false, false, false, SpoolNotice::kNone, "", true},
+      {0, true, false, false, SpoolNotice::kNone, unreadable, false},
+      {-1, false, false, false, SpoolNotice::kNone, unreadable, false},
+      {0, false, true, false, SpoolNotice::kNone, "", false},
+      {std::int64_t{1} << 31, false, false, false, SpoolNotice::kNone,
        "Spooldatei 'LPT1.PRN' ist zu gross (2147483648 Bytes) und wird nicht gelesen.", false},
+      {0, false, false, true, SpoolNotice::kNone,
+       "Spooldatei 'LPT1.PRN' bleibt unveraendert: ihre Daten konnten nicht in 'Warteschlange' gesichert "
+       "werden.",
+       false},
+      {0, false, false, false, SpoolNotice::kNotRegular,
+       "Spooldatei 'LPT1.PRN' ist keine gewoehnliche Datei (FIFO, Geraet oder Ordner) und wird nicht "
+       "geoeffnet.",
+       false},
+      {0, false, false, false, SpoolNotice::kGuardedWithoutLease,
+       "Spooldatei 'LPT1.PRN' wird ohne Lease bewacht: sie wird nur geleert, wenn kein anderes Programm sie "
+       "geoeffnet hat und ihre Groesse gleich blieb.",
+       true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(&c - cases);
@@ -64,14 +84,23 @@ TEST(SpoolWatcherTest, FileThatCannotBeTakenWholeIsLeftAlone) {
     spool.f.size = c.size;
     spool.f.shortRead = c.shortRead;
     spool.f.failEmpty = c.failEmpty;
+    spool.f.notice = c.notice;
     testing::MemoryFileSystem logFiles;
+    logFiles.FailDurableWrites(c.failKeep);
+    TakeStore store(logFiles);
     testing::FixedClock clock;
     ErrorLog log(logFiles, clock);
     SpoolWatcherMemory memory;
-    for (int pass = 0; pass < 3; ++pass) RunSpoolPass(state, spool, log, memory);
+    for (int pass = 0; pass < 3; ++pass) RunSpoolPass(state, spool, store, log, memory);
 
     EXPECT_EQ(state.PrintQueueSize, c.taken ? 1u : 0u);
     EXPECT_EQ(spool.f.bytes, c.taken ? "" : "keep these bytes");
+    // The take is on disk before the file is emptied, and only while it is out of the file.
+    const std::string kept = "Warteschlange/000000000001-0.prn";  // renamed once the file is empty
+    EXPECT_EQ(logFiles.ListFiles("Warteschlange").size(), c.taken ? 1u : 0u);
+    if (c.taken) {
+      EXPECT_EQ(logFiles.Get(kept) + state.PrintQueue.front().QueueFile, "keep these bytes" + kept);
+    }
     const std::string written = logFiles.Get("Error.log");
     const std::size_t at = written.find(c.logged);  // once per run, not once per pass
     EXPECT_NE(at, std::string::npos) << written;

@@ -13,7 +13,7 @@
 namespace quillmark {
 
 Application::Application(Platform& platform)
-    : platform_(platform), log_(platform.files, platform.clock) {
+    : platform_(platform), log_(platform.files, platform.clock), store_(platform.files) {
   platform_.desktop.SetEvents(this);
 }
 
@@ -38,6 +38,8 @@ void Application::Startup() {
 
 bool Application::StartServices() {
   if (!SettingsLoader(state_, platform_.files, log_, platform_.desktop)) return false;
+  for (const JobSettings& settings : state_.JobList) platform_.printers.RemoveLeftovers(settings);
+  QueueLeftoverTakes(state_, store_, platform_.files, log_);
   StartThreads();
   return true;
 }
@@ -47,7 +49,7 @@ void Application::StartThreads() {
   watcherEnded_.store(false);
   try {
     watcher_ = std::thread([this] {
-      SpoolWatcher(state_, platform_.spoolFiles, log_);
+      SpoolWatcher(state_, platform_.spoolFiles, store_, log_);
       watcherEnded_.store(true);
     });
   } catch (const std::system_error&) {
@@ -56,7 +58,7 @@ void Application::StartThreads() {
   workerEnded_.store(false);
   try {
     worker_ = std::thread([this] {
-      PrintWorker(state_, platform_.printers, platform_.files, log_, watcherEnded_);
+      PrintWorker(state_, platform_.printers, store_, log_, watcherEnded_);
       workerEnded_.store(true);
     });
   } catch (const std::system_error&) {

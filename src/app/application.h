@@ -10,6 +10,7 @@
 #include "log/error_log.h"
 #include "platform/platform.h"
 #include "spool/program_state.h"
+#include "spool/take_store.h"
 
 namespace quillmark {
 
@@ -23,7 +24,8 @@ class Application final : private DesktopEvents {
   // Settings, threads, tray, then the event loop; never returns.
   [[noreturn]] void Startup();
 
-  // Loads the settings and starts both threads. False after a fatal settings error (already reported).
+  // Loads the settings, removes what a killed run left half-written, queues the takes it left unprinted
+  // and starts both threads. False after a fatal settings error (already reported).
   bool StartServices();
 
   // The next event: a waiting one, else the result of handling the next platform message.
@@ -50,6 +52,7 @@ class Application final : private DesktopEvents {
   Platform& platform_;
   ErrorLog log_;
   ProgramState state_;
+  TakeStore store_;
   EventQueue events_;
   std::deque<Event> menuChoices_;  // produced by the current message, returned directly
 

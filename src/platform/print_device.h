@@ -115,6 +115,10 @@ class PrintSystem {
   // opened (the "no device" state, in which the caller does nothing on a device).
   virtual std::unique_ptr<PrintDevice> OpenDevice(const JobSettings& settings) = 0;
 
+  // Removes what a run that was killed left half-written for settings.Printer (partial output files),
+  // never touching output that another running process is still writing. Main thread, at start-up.
+  virtual void RemoveLeftovers(const JobSettings& settings) { static_cast<void>(settings); }
+
   // Fonts live independently of devices: a font may be made while no device is open. Never returns 0
   // for a request that can be made; DeleteFont(0) does nothing.
   virtual FontHandle CreateFont(const FontRequest& request) = 0;

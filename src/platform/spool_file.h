@@ -8,7 +8,7 @@
 namespace quillmark {
 
 // One spool file opened for a take. While the object lives no other process can open the file for
-// writing or cut it. Destroying it closes the file.
+// writing or cut it, as far as the platform can make sure of that (see Empty). Destroying it closes the file.
 class SpoolFile {
  public:
   virtual ~SpoolFile() = default;
@@ -16,16 +16,27 @@ class SpoolFile {
   virtual std::int64_t Size() = 0;
   // Reads up to `length` bytes from the start into `buffer`; returns the count read, -1 on error.
   virtual std::int64_t Read(std::uint8_t* buffer, std::int64_t length) = 0;
-  // Cuts the file to length 0 in place (same file, never deleted or renamed). False on failure.
-  virtual bool Empty() = 0;
+  // Cuts the file to length 0 in place (same file, never deleted or renamed), but only while nobody else
+  // can have written to it since it was opened and its length is still `readSize`. False when it was left
+  // as it is.
+  virtual bool Empty(std::int64_t readSize) = 0;
+};
+
+// What Open() has to say about a path besides its result; the watcher logs each kind once per run.
+enum class SpoolNotice {
+  kNone,
+  kInUse,                // another process has the file open: no file this pass
+  kNotRegular,           // a FIFO, device or folder: never opened, no file
+  kGuardedWithoutLease,  // no exclusive hold is possible here; the file is guarded by watching its openers
 };
 
 class SpoolFiles {
  public:
   virtual ~SpoolFiles() = default;
   // Opens `path` for a take, creating it empty when missing. nullptr when the path or folder is bad, rights
-  // are missing, or another process has the file open (the sharing conflict): the caller skips it.
-  virtual std::unique_ptr<SpoolFile> Open(const std::string& path) = 0;
+  // are missing, it is no regular file, or another process has the file open (the sharing conflict): the
+  // caller skips it. `notice` is set on every call.
+  virtual std::unique_ptr<SpoolFile> Open(const std::string& path, SpoolNotice& notice) = 0;
 };
 
 }  // namespace quillmark

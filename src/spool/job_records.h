@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "platform/print_device.h"
@@ -88,6 +89,7 @@ struct PrinterState {
 // because it owns its data.
 struct PrintJob : PrinterState {
   JobSettings Settings;
+  std::string QueueFile;  // the take's copy on disk (see TakeStore); empty for a job without one
 };
 
 // Spool data held back from printing until FlushPendingJobs.

@@ -1,7 +1,9 @@
 #include "spool/print_worker.h"
 
+#include <chrono>
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "emulation/printer_document.h"
 #include "spool/delay.h"
@@ -10,40 +12,60 @@ namespace quillmark {
 namespace {
 
 constexpr int kIdlePollMs = 500;
-constexpr const char* kUnprintedFolder = "Ungedruckt";
+constexpr std::chrono::seconds kRetryInterval{3};
 
-// The job's bytes have already left the spool file; a document that did not arrive keeps them on disk.
-void KeepUndelivered(const PrintJob& job, FileSystem& files, const ErrorLog& log) {
-  if (job.DeviceContext != nullptr) {
-    log.LogError(
-        "", "Drucker '" + std::string(job.Settings.Printer.View()) + "' konnte das Dokument nicht ausgeben.",
-        "", 0, 0);
-  }
-  const std::size_t size = job.DataLength > 0 ? static_cast<std::size_t>(job.DataLength) : 0;
-  const std::string saved =
-      job.Data != nullptr ? files.SaveNewFile(kUnprintedFolder, job.Data.get(), size) : "";
-  if (!saved.empty()) {
-    log.LogError("", "Druckdaten gespeichert unter '" + saved + "'.", "", 0, 0);
-  } else {
-    log.LogError("",
-                 "Druckdaten (" + std::to_string(size) + " Bytes) konnten nicht unter '" + kUnprintedFolder +
-                     "' gespeichert werden und sind verloren.",
-                 "", 0, 0);
-  }
+std::size_t DataSize(const PrintJob& job) {
+  return job.DataLength > 0 ? static_cast<std::size_t>(job.DataLength) : 0;
+}
+
+void Settle(PrintJob& job) {
+  job.Data.reset();
+  job.DataLength = 0;
+  job.QueueFile.clear();
 }
 
 }  // namespace
 
-void PrintOneJob(PrintJob& job, PrintSystem& printers, FileSystem& files, const ErrorLog& log) {
-  if (!PrintDocument(job, printers, log)) KeepUndelivered(job, files, log);
-  ReleaseDevice(job, printers);
-  job.Data.reset();
-  job.DataLength = 0;
+bool KeepUnprintedJob(PrintJob& job, TakeStore& store, const ErrorLog& log) {
+  const std::string saved = store.KeepUnprinted(job.QueueFile, job.Data.get(), DataSize(job));
+  if (saved.empty()) return false;
+  log.LogError("", "Druckdaten gespeichert unter '" + saved + "'.", "", 0, 0);
+  Settle(job);
+  return true;
 }
 
-void PrintWorker(ProgramState& state, PrintSystem& printers, FileSystem& files, const ErrorLog& log,
+bool PrintOneJob(PrintJob& job, PrintSystem& printers, TakeStore& store, const ErrorLog& log) {
+  const bool delivered = PrintDocument(job, printers, log);
+  if (!delivered && job.DeviceContext != nullptr) {
+    log.LogError(
+        "", "Drucker '" + std::string(job.Settings.Printer.View()) + "' konnte das Dokument nicht ausgeben.",
+        "", 0, 0);
+  }
+  ReleaseDevice(job, printers);
+  if (delivered) {
+    if (!job.QueueFile.empty()) store.Forget(job.QueueFile);
+    Settle(job);
+    return true;
+  }
+  if (KeepUnprintedJob(job, store, log)) return true;
+  log.LogError("",
+               "Druckdaten (" + std::to_string(DataSize(job)) + " Bytes) konnten nicht unter '" +
+                   kUnprintedFolder + "' gespeichert werden; der Auftrag bleibt in der Warteschlange.",
+               "", 0, 0);
+  return false;
+}
+
+void PrintWorker(ProgramState& state, PrintSystem& printers, TakeStore& store, const ErrorLog& log,
                  const std::atomic<bool>& watcherEnded) {
+  std::vector<PrintJob> unsettled;
+  auto nextRetry = std::chrono::steady_clock::now();
+  const auto retry = [&] {
+    if (unsettled.empty() || std::chrono::steady_clock::now() < nextRetry) return;
+    std::erase_if(unsettled, [&](PrintJob& job) { return KeepUnprintedJob(job, store, log); });
+    nextRetry = std::chrono::steady_clock::now() + kRetryInterval;
+  };
   for (;;) {
+    retry();
     while (state.PrintQueueSize.load(std::memory_order_acquire) == 0) {
       // The watcher's last pass may still be taking data after the quit flag is set, so the worker ends
       // only once the watcher has. Its appends happen before its end, hence the second look at the queue.
@@ -52,10 +74,14 @@ void PrintWorker(ProgramState& state, PrintSystem& printers, FileSystem& files, 
         break;
       }
       Delay(kIdlePollMs);
+      retry();
     }
     // A fresh record per job, so that no emulator state carries over from the previous document.
     PrintJob job;
-    if (TakePrintJob(state, job)) PrintOneJob(job, printers, files, log);
+    if (TakePrintJob(state, job) && !PrintOneJob(job, printers, store, log)) {
+      if (unsettled.empty()) nextRetry = std::chrono::steady_clock::now() + kRetryInterval;
+      unsettled.push_back(std::move(job));
+    }
   }
 }
 

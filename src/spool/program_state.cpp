@@ -4,8 +4,10 @@
 
 namespace quillmark {
 
-void QueuePrintJob(ProgramState& state, const JobSettings& settings, std::int32_t length, SpoolData data) {
+void QueuePrintJob(ProgramState& state, const JobSettings& settings, std::int32_t length, SpoolData data,
+                   std::string queueFile) {
   PrintJob& job = state.PrintQueue.emplace_back();
+  job.QueueFile = std::move(queueFile);
   job.Settings = settings;
   job.DataLength = length;
   job.Data = std::move(data);

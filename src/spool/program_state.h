@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "spool/job_records.h"
@@ -32,9 +33,10 @@ struct ProgramState {
   std::atomic<bool> QuitFlag{false};
 };
 
-// Appends a job with a zeroed emulator state, a copy of `settings`, and `data` (which it now owns).
-// The caller holds QueueLock.
-void QueuePrintJob(ProgramState& state, const JobSettings& settings, std::int32_t length, SpoolData data);
+// Appends a job with a zeroed emulator state, a copy of `settings`, and `data` (which it now owns), kept
+// on disk as `queueFile`. The caller holds QueueLock.
+void QueuePrintJob(ProgramState& state, const JobSettings& settings, std::int32_t length, SpoolData data,
+                   std::string queueFile = {});
 
 // Moves the first queued job into `job` under QueueLock. False when the queue is empty.
 bool TakePrintJob(ProgramState& state, PrintJob& job);

@@ -1,5 +1,6 @@
 #include "spool/spool_watcher.h"
 
+#include <chrono>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -13,6 +14,8 @@ namespace quillmark {
 namespace {
 
 constexpr int kPassIntervalMs = 200;
+// A reader or writer that keeps the file open this long holds up printing; the log says so once.
+constexpr std::chrono::seconds kLongInUse{60};
 
 void ReportOnce(SpoolWatcherMemory& memory, const ErrorLog& log, std::string_view kind, std::string_view path,
                 const std::string& message) {
@@ -22,12 +25,41 @@ void ReportOnce(SpoolWatcherMemory& memory, const ErrorLog& log, std::string_vie
   log.LogError("", message, "", 0, 0);
 }
 
-// One take: the whole file read into a new buffer of exactly its size, then the file emptied. False when
-// there is nothing to queue; the file then holds every byte it held before.
-bool TakeSpoolFile(const JobSettings& settings, SpoolFiles& files, const ErrorLog& log,
-                   SpoolWatcherMemory& memory, std::int32_t& length, SpoolData& data) {
+void NoteOpen(SpoolWatcherMemory& memory, const ErrorLog& log, const std::string& path, SpoolNotice notice) {
+  const std::string quoted = "Spooldatei '" + path + "'";
+  if (notice == SpoolNotice::kNotRegular) {
+    ReportOnce(memory, log, "kind", path,
+               quoted + " ist keine gewoehnliche Datei (FIFO, Geraet oder Ordner) und wird nicht geoeffnet.");
+  } else if (notice == SpoolNotice::kGuardedWithoutLease) {
+    ReportOnce(memory, log, "lease", path,
+               quoted +
+                   " wird ohne Lease bewacht: sie wird nur geleert, wenn kein anderes Programm sie "
+                   "geoeffnet hat und ihre Groesse gleich blieb.");
+  }
+  const auto now = std::chrono::steady_clock::now();
+  if (notice == SpoolNotice::kInUse) {
+    const auto since = memory.InUseSince.try_emplace(path, now).first->second;
+    if (now - since > kLongInUse) {
+      ReportOnce(memory, log, "busy", path,
+                 quoted +
+                     " ist seit ueber 60 Sekunden von einem anderen Programm geoeffnet; sie wird "
+                     "gedruckt, sobald es sie schliesst.");
+    }
+    return;
+  }
+  memory.InUseSince.erase(path);
+  if (memory.Reported.erase("busy:" + path) != 0)
+    log.LogError("", quoted + " wird wieder gelesen.", "", 0, 0);
+}
+
+// One take: the whole file read into a new buffer of exactly its size, kept on disk, then the file
+// emptied. False when there is nothing to queue; the file then holds every byte it held before.
+bool TakeSpoolFile(const JobSettings& settings, SpoolFiles& files, TakeStore& store, const ErrorLog& log,
+                   SpoolWatcherMemory& memory, std::int32_t& length, SpoolData& data, std::string& kept) {
   const std::string path(settings.Path.View());
-  const std::unique_ptr<SpoolFile> file = files.Open(path);
+  SpoolNotice notice = SpoolNotice::kNone;
+  const std::unique_ptr<SpoolFile> file = files.Open(path, notice);
+  NoteOpen(memory, log, path, notice);
   if (file == nullptr) return false;  // missing folder, no rights, or a writer has it open: next pass
 
   const std::int64_t size = file->Size();
@@ -54,8 +86,21 @@ bool TakeSpoolFile(const JobSettings& settings, SpoolFiles& files, const ErrorLo
     ReportOnce(memory, log, "read", path, quoted + " konnte nicht gelesen werden und bleibt unveraendert.");
     return false;
   }
-  // Emptying can be refused when the file changed under us (no lease); the bytes are taken next pass.
-  if (!file->Empty()) return false;
+  // The bytes leave the spool file only once they are on the disk elsewhere.
+  kept = store.Keep(settings.JobNumber, buffer.get(), static_cast<std::size_t>(size));
+  if (kept.empty()) {
+    ReportOnce(memory, log, "keep", path,
+               quoted + " bleibt unveraendert: ihre Daten konnten nicht in '" + kQueueFolder +
+                   "' gesichert werden.");
+    return false;
+  }
+  memory.Reported.erase("keep:" + path);
+  // Refused when the file may have changed since it was read (the hold on it was lost); taken next pass.
+  if (!file->Empty(size)) {
+    store.Forget(kept);
+    return false;
+  }
+  kept = store.Commit(kept);
 
   length = static_cast<std::int32_t>(size);
   data = std::move(buffer);
@@ -64,28 +109,25 @@ bool TakeSpoolFile(const JobSettings& settings, SpoolFiles& files, const ErrorLo
 
 }  // namespace
 
-void RunSpoolPass(ProgramState& state, SpoolFiles& files, const ErrorLog& log, SpoolWatcherMemory& memory) {
+void RunSpoolPass(ProgramState& state, SpoolFiles& files, TakeStore& store, const ErrorLog& log,
+                  SpoolWatcherMemory& memory) {
   std::lock_guard settingsLock(state.SettingsLock);
   for (const JobSettings& settings : state.JobList) {
     // The collecting mode is not offered; a slot that asks for it keeps its data in the file.
     if (settings.CollectMode != 0) continue;
     std::int32_t length = 0;
     SpoolData data;
-    if (!TakeSpoolFile(settings, files, log, memory, length, data)) continue;
+    std::string kept;
+    if (!TakeSpoolFile(settings, files, store, log, memory, length, data, kept)) continue;
     std::lock_guard queueLock(state.QueueLock);
-    QueuePrintJob(state, settings, length, std::move(data));
+    QueuePrintJob(state, settings, length, std::move(data), std::move(kept));
   }
 }
 
-void RunSpoolPass(ProgramState& state, SpoolFiles& files, const ErrorLog& log) {
-  SpoolWatcherMemory memory;
-  RunSpoolPass(state, files, log, memory);
-}
-
-void SpoolWatcher(ProgramState& state, SpoolFiles& files, const ErrorLog& log) {
+void SpoolWatcher(ProgramState& state, SpoolFiles& files, TakeStore& store, const ErrorLog& log) {
   SpoolWatcherMemory memory;
   for (;;) {
-    RunSpoolPass(state, files, log, memory);
+    RunSpoolPass(state, files, store, log, memory);
     Delay(kPassIntervalMs);
     if (state.QuitFlag.load(std::memory_order_acquire)) return;
   }

@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/file_system.h"
 
@@ -39,6 +40,47 @@ class MemoryFileSystem final : public FileSystem {
     return path;
   }
 
+  bool WriteDurably(const std::string& path, const std::uint8_t* data, std::size_t size) override {
+    std::lock_guard lock(mutex_);
+    if (failDurable_ || files_.count(path) != 0) return false;
+    files_[path].assign(reinterpret_cast<const char*>(data), size);
+    return true;
+  }
+  // Fails like SaveNewFile; names the moved file "<folder>/saved-<n>.prn" as well.
+  std::string MoveToNewFile(const std::string& path, const std::string& folder) override {
+    std::lock_guard lock(mutex_);
+    const auto found = files_.find(path);
+    if (failSaves_ || found == files_.end()) return "";
+    const std::string target = folder + "/saved-" + std::to_string(++saved_) + ".prn";
+    files_[target] = std::move(found->second);
+    files_.erase(path);
+    return target;
+  }
+  bool Rename(const std::string& path, const std::string& target) override {
+    std::lock_guard lock(mutex_);
+    const auto found = files_.find(path);
+    if (found == files_.end() || files_.count(target) != 0) return false;
+    files_[target] = std::move(found->second);
+    files_.erase(path);
+    return true;
+  }
+  bool RemoveDurably(const std::string& path) override {
+    std::lock_guard lock(mutex_);
+    files_.erase(path);
+    return true;
+  }
+  std::vector<std::string> ListFiles(const std::string& folder) override {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> names;
+    const std::string prefix = folder + "/";
+    for (const auto& [path, contents] : files_) {
+      if (path.starts_with(prefix) && path.find('/', prefix.size()) == std::string::npos) {
+        names.push_back(path.substr(prefix.size()));
+      }
+    }
+    return names;
+  }
+
   void Put(const std::string& path, std::string_view contents) {
     std::lock_guard lock(mutex_);
     files_[path] = std::string(contents);
@@ -57,9 +99,14 @@ class MemoryFileSystem final : public FileSystem {
     std::lock_guard lock(mutex_);
     folders_.insert(path);
   }
+  // SaveNewFile and MoveToNewFile fail: nothing can be kept.
   void FailSaves(bool fail) {
     std::lock_guard lock(mutex_);
     failSaves_ = fail;
+  }
+  void FailDurableWrites(bool fail) {
+    std::lock_guard lock(mutex_);
+    failDurable_ = fail;
   }
 
  private:
@@ -67,6 +114,7 @@ class MemoryFileSystem final : public FileSystem {
   std::map<std::string, std::string> files_;
   std::set<std::string> folders_;
   bool failSaves_ = false;
+  bool failDurable_ = false;
   int saved_ = 0;
 };
 

@@ -1,11 +1,14 @@
 #include "platform/posix/posix_file_system.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -69,6 +72,27 @@ bool MakeFolders(const std::string& folder) {
   return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A new directory entry is on the disk only once its folder has been flushed too.
+bool SyncFolder(const std::string& folder) {
+  FileDescriptor dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return dir.valid() && ::fsync(dir.get()) == 0;
+}
+
+// Writes, flushes and closes a file made with O_EXCL; removes it again when any step fails.
+bool FillNewFile(int fd, const std::string& path, const std::uint8_t* data, std::size_t size) {
+  const bool written = WriteAll(fd, reinterpret_cast<const char*>(data), size) && ::fsync(fd) == 0;
+  const bool closed = ::close(fd) == 0;
+  if (written && closed && SyncFolder(FolderOf(path))) return true;
+  ::unlink(path.c_str());
+  return false;
+}
+
 std::string TimeName(const LocalTime& t, unsigned number) {
   char name[64];
   std::snprintf(name, sizeof name, "%04d%02d%02d-%02d%02d%02d-%03u.prn", t.year, t.month, t.day, t.hour,
@@ -126,13 +150,58 @@ std::string PosixFileSystem::SaveNewFile(const std::string& folder, const std::u
       if (errno == EEXIST) continue;
       return "";
     }
-    const bool written = WriteAll(fd, reinterpret_cast<const char*>(data), size);
-    const bool closed = ::close(fd) == 0;
-    if (written && closed) return path;
-    ::unlink(path.c_str());
-    return "";
+    return FillNewFile(fd, path, data, size) ? path : "";
   }
   return "";
+}
+
+bool PosixFileSystem::WriteDurably(const std::string& path, const std::uint8_t* data, std::size_t size) {
+  if (!MakeFolders(FolderOf(path))) return false;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  return fd >= 0 && FillNewFile(fd, path, data, size);
+}
+
+std::string PosixFileSystem::MoveToNewFile(const std::string& path, const std::string& folder) {
+  if (!MakeFolders(folder)) return "";
+  const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+  const LocalTime now = clock_->Now();
+  for (unsigned number = 1; number < 1000000; ++number) {
+    const std::string target = prefix + TimeName(now, number);
+    // Never replaces a file that another writer has just given this name.
+    if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
+      if (errno == EEXIST) continue;
+      return "";
+    }
+    SyncFolder(FolderOf(target));
+    SyncFolder(FolderOf(path));
+    return target;
+  }
+  return "";
+}
+
+bool PosixFileSystem::Rename(const std::string& path, const std::string& target) {
+  return ::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0 &&
+         SyncFolder(FolderOf(target));
+}
+
+bool PosixFileSystem::RemoveDurably(const std::string& path) {
+  if (::unlink(path.c_str()) != 0 && errno != ENOENT) return false;
+  return SyncFolder(FolderOf(path));
+}
+
+std::vector<std::string> PosixFileSystem::ListFiles(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return names;
+  while (const dirent* entry = ::readdir(dir)) {
+    struct stat info {};
+    if (::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode)) {
+      names.emplace_back(entry->d_name);
+    }
+  }
+  ::closedir(dir);
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace quillmark

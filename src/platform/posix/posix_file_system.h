@@ -8,7 +8,7 @@ namespace quillmark {
 // Files through POSIX calls. AppendLocked takes flock(LOCK_EX), so processes that append the same way
 // never interleave. A file without any write permission bit counts as read-only even for root, the way a
 // read-only attribute binds every user. SaveNewFile names files "YYYYMMDD-HHMMSS-<n>.prn" from `clock`
-// so that they sort by time, taking the next n when a name is taken.
+// so that they sort by time, taking the next n when a name is taken; MoveToNewFile names alike.
 class PosixFileSystem final : public FileSystem {
  public:
   PosixFileSystem() : clock_(&ownClock_) {}
@@ -17,6 +17,11 @@ class PosixFileSystem final : public FileSystem {
   bool ReadWholeFile(const std::string& path, std::string& contents) override;
   bool AppendLocked(const std::string& path, std::string_view headerIfEmpty, std::string_view text) override;
   std::string SaveNewFile(const std::string& folder, const std::uint8_t* data, std::size_t size) override;
+  bool WriteDurably(const std::string& path, const std::uint8_t* data, std::size_t size) override;
+  std::string MoveToNewFile(const std::string& path, const std::string& folder) override;
+  bool Rename(const std::string& path, const std::string& target) override;
+  bool RemoveDurably(const std::string& path) override;
+  std::vector<std::string> ListFiles(const std::string& folder) override;
 
  private:
   PosixClock ownClock_;

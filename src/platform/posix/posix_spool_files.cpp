@@ -1,15 +1,22 @@
 #include "platform/posix/posix_spool_files.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string_view>
 
 namespace quillmark {
 namespace {
 
 using Stamp = PosixSpoolFiles::Stamp;
+using Guard = PosixSpoolFiles::Guard;
 
 Stamp StampOf(const struct stat& st) {
   return Stamp{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
@@ -17,14 +24,47 @@ Stamp StampOf(const struct stat& st) {
                static_cast<std::int64_t>(st.st_mtim.tv_nsec)};
 }
 
+// Whether a process other than this one has a descriptor of the file. Processes whose descriptors this
+// user may not see are missed; the inotify counts cover them once the watch exists.
+bool OpenedElsewhere(const Stamp& file) {
+  DIR* proc = ::opendir("/proc");
+  if (proc == nullptr) return false;
+  const std::string self = std::to_string(::getpid());
+  bool found = false;
+  while (const dirent* process = ::readdir(proc)) {
+    const std::string_view pid = process->d_name;
+    if (pid.empty() || !std::all_of(pid.begin(), pid.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
+        pid == self) {
+      continue;
+    }
+    const std::string fdFolder = "/proc/" + std::string(pid) + "/fd";
+    DIR* fds = ::opendir(fdFolder.c_str());
+    if (fds == nullptr) continue;
+    while (const dirent* fd = ::readdir(fds)) {
+      struct stat st {};
+      if (fd->d_name[0] != '.' && ::fstatat(::dirfd(fds), fd->d_name, &st, 0) == 0 &&
+          static_cast<std::uint64_t>(st.st_dev) == file.device &&
+          static_cast<std::uint64_t>(st.st_ino) == file.inode) {
+        found = true;
+        break;
+      }
+    }
+    ::closedir(fds);
+    if (found) break;
+  }
+  ::closedir(proc);
+  return found;
+}
+
 class PosixSpoolFile final : public SpoolFile {
  public:
-  // `lastSeen` is null for a leased file; otherwise it is the stability check's record of this path.
-  PosixSpoolFile(int fd, bool leased, Stamp* lastSeen) : fd_(fd), leased_(leased), lastSeen_(lastSeen) {}
+  // `guard` is null for a leased file.
+  PosixSpoolFile(int fd, PosixSpoolFiles& owner, Guard* guard, const Stamp& opened)
+      : fd_(fd), owner_(owner), guard_(guard), opened_(opened) {}
 
   ~PosixSpoolFile() override {
     // Give the lease back explicitly so that writers waiting in open() go on at once.
-    if (leased_) ::fcntl(fd_, F_SETLEASE, F_UNLCK);
+    if (guard_ == nullptr) ::fcntl(fd_, F_SETLEASE, F_UNLCK);
     ::close(fd_);
   }
 
@@ -51,29 +91,37 @@ class PosixSpoolFile final : public SpoolFile {
     return done;
   }
 
-  bool Empty() override {
-    if (lastSeen_ != nullptr) {
-      // Without a lease a writer may have added bytes since the file was measured; those were not read.
-      struct stat st {};
-      if (::fstat(fd_, &st) != 0 || !(StampOf(st) == *lastSeen_)) return false;
+  bool Empty(std::int64_t readSize) override {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0 || st.st_size != readSize) return false;
+    if (guard_ == nullptr) {
+      if (owner_.loseLeaseBeforeEmpty) ::fcntl(fd_, F_SETLEASE, F_UNLCK);
+      // A lease being broken reads as the type it is broken to; only an unbroken one is a write lease.
+      if (::fcntl(fd_, F_GETLEASE) != F_WRLCK) return false;
+    } else {
+      // Our own open is the one opener allowed; a change since Open() means a writer came and went.
+      owner_.CountOpeners();
+      if (guard_->openers > 1 || !(StampOf(st) == opened_) || OpenedElsewhere(opened_)) return false;
     }
     if (::ftruncate(fd_, 0) != 0) return false;
-    if (lastSeen_ != nullptr) {
-      struct stat st {};
-      if (::fstat(fd_, &st) == 0) *lastSeen_ = StampOf(st);
-    }
+    if (guard_ != nullptr && ::fstat(fd_, &st) == 0) guard_->lastSeen = StampOf(st);
     return true;
   }
 
  private:
   int fd_;
-  bool leased_;
-  Stamp* lastSeen_;
+  PosixSpoolFiles& owner_;
+  Guard* guard_;
+  Stamp opened_;
 };
 
 }  // namespace
 
 PosixSpoolFiles::PosixSpoolFiles(Sharing sharing) : sharing_(sharing) { PrepareLeaseBreakSignal(); }
+
+PosixSpoolFiles::~PosixSpoolFiles() {
+  if (inotify_ >= 0) ::close(inotify_);
+}
 
 void PosixSpoolFiles::PrepareLeaseBreakSignal() {
   struct sigaction current {};
@@ -85,31 +133,90 @@ void PosixSpoolFiles::PrepareLeaseBreakSignal() {
   ::sigaction(SIGIO, &ignore, nullptr);
 }
 
-std::unique_ptr<SpoolFile> PosixSpoolFiles::Open(const std::string& path) {
+void PosixSpoolFiles::CountOpeners() {
+  if (inotify_ < 0) return;
+  alignas(inotify_event) char buffer[4096];
+  for (;;) {
+    const ssize_t got = ::read(inotify_, buffer, sizeof buffer);
+    if (got <= 0) return;
+    for (ssize_t at = 0; at < got;) {
+      inotify_event event{};
+      std::copy_n(buffer + at, sizeof event, reinterpret_cast<char*>(&event));
+      at += static_cast<ssize_t>(sizeof event + event.len);
+      for (auto& [path, guard] : guards_) {
+        if (guard.watch != event.wd) continue;
+        if ((event.mask & IN_OPEN) != 0) ++guard.openers;
+        if ((event.mask & IN_CLOSE) != 0) guard.openers = std::max(0, guard.openers - 1);
+        if ((event.mask & IN_IGNORED) != 0) guard.watch = -1;
+      }
+    }
+  }
+}
+
+std::unique_ptr<SpoolFile> PosixSpoolFiles::Open(const std::string& path, SpoolNotice& notice) {
+  notice = SpoolNotice::kNone;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    notice = SpoolNotice::kNotRegular;
+    return nullptr;
+  }
+  Guard* guard = nullptr;
+  if (sharing_ == Sharing::Guarded) {
+    // Before our own open, so that the counts hold other processes' opens only.
+    guard = &guards_[path];
+    if (inotify_ < 0) inotify_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    CountOpeners();
+  }
   // O_NONBLOCK: a file leased by someone else (another instance) fails at once instead of waiting for the
-  // lease break, and a FIFO or device opens without waiting and is then refused below.
+  // lease break, and a FIFO put there since the look above opens without waiting and is refused below.
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
   if (fd < 0) return nullptr;
-  struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    notice = SpoolNotice::kNotRegular;
     ::close(fd);
     return nullptr;
   }
+  const Stamp now = StampOf(st);
 
-  if (sharing_ == Sharing::Lease) {
-    if (::fcntl(fd, F_SETLEASE, F_WRLCK) == 0) return std::make_unique<PosixSpoolFile>(fd, true, nullptr);
+  if (guard == nullptr) {
+    if (::fcntl(fd, F_SETLEASE, F_WRLCK) == 0)
+      return std::make_unique<PosixSpoolFile>(fd, *this, nullptr, now);
     if (errno == EAGAIN || errno == EWOULDBLOCK) {
       // Another descriptor of the file is open: the sharing conflict.
+      notice = SpoolNotice::kInUse;
       ::close(fd);
       return nullptr;
     }
-    // No leases here (EINVAL, ENOLCK, EACCES, ...): fall back to the stability check.
+    // No leases here (EINVAL, ENOLCK, EACCES, ...): guard it instead from now on.
+    sharing_ = Sharing::Guarded;
+    guard = &guards_[path];
+    if (inotify_ < 0) inotify_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   }
 
-  const Stamp now = StampOf(st);
-  auto [entry, inserted] = lastSeen_.try_emplace(path, now);
-  if (!inserted && entry->second == now) return std::make_unique<PosixSpoolFile>(fd, false, &entry->second);
-  entry->second = now;
+  const bool fresh = !guard->seen;
+  guard->seen = true;
+  if (guard->watch >= 0 && guard->lastSeen.inode != now.inode) {
+    ::inotify_rm_watch(inotify_, guard->watch);
+    guard->watch = -1;
+  }
+  if (guard->watch < 0 && inotify_ >= 0) {
+    // New, or the file at the path was replaced: count from here, and let the stamp say it is unstable.
+    guard->watch = ::inotify_add_watch(inotify_, path.c_str(), IN_OPEN | IN_CLOSE);
+    guard->openers = 0;
+  }
+  notice = SpoolNotice::kGuardedWithoutLease;
+  // An empty file is closed unchanged by the caller; nothing to guard.
+  if (st.st_size == 0) return std::make_unique<PosixSpoolFile>(fd, *this, guard, now);
+  if (guard->openers > 0 || OpenedElsewhere(now)) {
+    notice = SpoolNotice::kInUse;
+    guard->lastSeen = now;
+    ::close(fd);
+    return nullptr;
+  }
+  // Taken only once it stood still for a pass.
+  const bool stable = !fresh && guard->lastSeen == now;
+  guard->lastSeen = now;
+  if (stable) return std::make_unique<PosixSpoolFile>(fd, *this, guard, now);
   ::close(fd);
   return nullptr;
 }

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace quillmark {
@@ -21,6 +23,8 @@ QPagedPaintDevice* PdfFileWriter::Open(const QString& folder, bool makeFolder, c
     return nullptr;
   }
   path_ = file_->fileName();
+  // Held while it is written, so that a later start can tell a live document from one a killed run left.
+  ::flock(file_->handle(), LOCK_EX | LOCK_NB);
   // Temporary files start private; a finished document is as readable as any file the user saves.
   file_->setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
                         QFileDevice::ReadOther);
@@ -44,6 +48,17 @@ bool PdfFileWriter::Close() {
   if (ok && closed) return true;
   Discard();
   return false;
+}
+
+void PdfFileWriter::RemoveAbandoned(const QString& folder) {
+  const QDir dir(folder);
+  for (const QString& name : dir.entryList({QStringLiteral(".quillmark-*.part")}, QDir::Files | QDir::Hidden)) {
+    const QByteArray path = QFile::encodeName(dir.filePath(name));
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) continue;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) ::unlink(path.constData());
+    ::close(fd);
+  }
 }
 
 void PdfFileWriter::Discard() {

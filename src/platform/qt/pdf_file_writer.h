@@ -32,6 +32,9 @@ class PdfFileWriter {
   void Release() { path_.clear(); }
   void Discard();
 
+  // Removes the temporary files in `folder` that no living writer holds: those of a run that was killed.
+  static void RemoveAbandoned(const QString& folder);
+
  private:
   std::unique_ptr<QTemporaryFile> file_;
   std::unique_ptr<QPdfWriter> writer_;

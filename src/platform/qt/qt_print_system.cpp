@@ -11,6 +11,7 @@
 
 #include "platform/qt/cups_document_output.h"
 #include "platform/qt/pdf_document_output.h"
+#include "platform/qt/pdf_file_writer.h"
 #include "platform/qt/qt_print_device.h"
 #include "spool/job_records.h"
 
@@ -99,6 +100,14 @@ std::unique_ptr<PrintDevice> QtPrintSystem::OpenDevice(const JobSettings& settin
   geometry.offsetY = printer->offsetY;
   geometry.layout = printer->layout;
   return std::make_unique<QtPrintDevice>(geometry, std::make_unique<CupsDocumentOutput>(std::string(name)), fonts_);
+}
+
+void QtPrintSystem::RemoveLeftovers(const JobSettings& settings) {
+  const std::string_view name = settings.Printer.View();
+  if (!name.starts_with(kPdfPrinterPrefix)) return;
+  const std::string_view folder = name.substr(kPdfPrinterPrefix.size());
+  PdfFileWriter::RemoveAbandoned(
+      folder.empty() ? QStringLiteral(".") : QString::fromUtf8(folder.data(), static_cast<qsizetype>(folder.size())));
 }
 
 std::unique_ptr<PrintDevice> QtPrintSystem::OpenPdfFile(const std::string& path, const JobSettings& settings,

@@ -38,6 +38,8 @@ class QtPrintSystem final : public PrintSystem {
 
   // nullptr when the name is neither a PDF printer nor a CUPS destination.
   std::unique_ptr<PrintDevice> OpenDevice(const JobSettings& settings) override;
+  // For a PDF printer: the hidden partial files a killed run left in its folder.
+  void RemoveLeftovers(const JobSettings& settings) override;
 
   // A PDF printer whose one document is written to exactly `path` (replacing a file there), at
   // `dotsPerInch` on paper of settings.PaperWidth x PaperHeight mm; settings.Printer is not used.

@@ -1,0 +1,61 @@
+#pragma once
+// Takes kept on disk from the moment they leave the spool file until their document is delivered or their
+// bytes are kept under "Ungedruckt/". A process that dies in between loses nothing: the next run prints
+// what is left, in the order it was taken. A job prints twice only when the process died after delivering
+// it and before its file was removed.
+//
+// Each take is the file "Warteschlange/<sequence>-<job number>.prn" in the working directory; sequences
+// grow with every take and sort by name. A take is first written as "<sequence>-<job number>.new" and gets
+// its final name only after its spool file was emptied: a ".new" file found at start-up whose bytes still
+// begin its spool file was never taken out of it and is dropped, so a kill in between prints nothing twice.
+// Keep runs on the spool watcher's thread, Forget and KeepUnprinted on the print worker's (Forget also on the
+// watcher's for a take it gives back), Leftovers at start-up before either thread exists.
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "log/error_log.h"
+#include "platform/file_system.h"
+#include "spool/program_state.h"
+
+namespace quillmark {
+
+inline constexpr const char* kQueueFolder = "Warteschlange";
+inline constexpr const char* kUnprintedFolder = "Ungedruckt";
+
+class TakeStore {
+ public:
+  explicit TakeStore(FileSystem& files) : files_(files) {}
+
+  // Writes a take and flushes it to the disk. Its path, or "" when it could not be made durable; the spool
+  // file must then stay as it is.
+  std::string Keep(std::int32_t jobNumber, const std::uint8_t* data, std::size_t size);
+  // After the spool file was emptied: gives the take its final name. Its path from now on.
+  std::string Commit(const std::string& path);
+  // Removes a take that was delivered, or that was given back to its spool file.
+  void Forget(const std::string& path) { files_.RemoveDurably(path); }
+  // Keeps the bytes of a document that was not delivered under "Ungedruckt/": the take's file is moved
+  // there, or, for a job without one, the bytes are written there. The new path, or "" when neither worked.
+  std::string KeepUnprinted(const std::string& path, const std::uint8_t* data, std::size_t size);
+
+  struct Leftover {
+    std::string path;
+    std::int32_t jobNumber = 0;
+    bool committed = false;
+  };
+  // Takes an earlier run left behind, oldest first. Later takes are numbered after them.
+  std::vector<Leftover> Leftovers();
+
+ private:
+  FileSystem& files_;
+  std::atomic<std::uint64_t> next_{1};
+};
+
+// Start-up, before the threads run: queues every leftover take ahead of new ones, each with one log entry.
+// A take of an unknown slot prints with the first slot's settings.
+void QueueLeftoverTakes(ProgramState& state, TakeStore& store, FileSystem& files, const ErrorLog& log);
+
+}  // namespace quillmark
