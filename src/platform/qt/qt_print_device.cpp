@@ -3,10 +3,18 @@
 #include <QGlyphRun>
 #include <QPagedPaintDevice>
 
+#include "emulation/dot_math.h"
+
 namespace quillmark {
 namespace {
 
 constexpr std::uint8_t kOemCharSet = 255;
+// Glyphs painted as one run at most; bounds the memory a single endless line takes.
+constexpr std::size_t kMaxBatchGlyphs = 4096;
+
+// Positions add up the way the core's do: saturating, never overflowing.
+std::int32_t Add(std::int32_t a, std::int32_t b) { return SaturateToInt32(std::int64_t{a} + b); }
+std::int32_t Span(std::int32_t from, std::int32_t to) { return SaturateToInt32(std::int64_t{to} - from); }
 constexpr std::uint8_t kFixedPitchModern = 0x31;
 
 }  // namespace
@@ -92,29 +100,25 @@ const QtPrinterFont* QtPrintDevice::CurrentFont() {
 void QtPrintDevice::MeasureText(std::string_view text, TextRect& rect) {
   const QtPrinterFont* font = CurrentFont();
   if (font == nullptr) return;
-  std::int32_t width = 0;
+  std::int64_t width = 0;
   for (const char c : text) width += font->Advance(static_cast<std::uint8_t>(c));
-  rect.right = rect.left + width;
-  rect.bottom = rect.top + font->LineHeight();
+  rect.right = SaturateToInt32(rect.left + width);
+  rect.bottom = SaturateToInt32(std::int64_t{rect.top} + font->LineHeight());
 }
 
 void QtPrintDevice::DrawText(std::string_view text, const TextRect& rect) {
   if (!Painting() || text.empty()) return;
   const QtPrinterFont* font = CurrentFont();
   if (font == nullptr) return;
-  const std::int32_t baseline = rect.top + font->Ascent();
+  const std::int32_t baseline = SaturateToInt32(std::int64_t{rect.top} + font->Ascent());
   const bool sameRun = batch_.font.get() == font && batch_.baseline == baseline;
   if (!sameRun || opaqueBackground_) Flush();
   if (opaqueBackground_) {
     TextRect cell = rect;
     MeasureText(text, cell);
-    painter_.fillRect(QRect(geometry_.offsetX + cell.left, geometry_.offsetY + cell.top,
-                            cell.right - cell.left, cell.bottom - cell.top),
+    painter_.fillRect(QRect(Add(geometry_.offsetX, cell.left), Add(geometry_.offsetY, cell.top),
+                            Span(cell.left, cell.right), Span(cell.top, cell.bottom)),
                       Qt::white);
-  }
-  if (batch_.glyphs.empty()) {
-    batch_.font = font_ ? font_ : defaultFont_;
-    batch_.baseline = baseline;
   }
   const double scale = font->ScaleX();
   std::int32_t x = rect.left;
@@ -122,10 +126,16 @@ void QtPrintDevice::DrawText(std::string_view text, const TextRect& rect) {
     const auto byte = static_cast<std::uint8_t>(c);
     // Report lines are padded with spaces; every glyph left out is PDF content not written and compressed.
     if (!font->Blank(byte)) {
+      // A line without end must not grow the batch without end.
+      if (batch_.glyphs.size() >= kMaxBatchGlyphs) Flush();
+      if (batch_.glyphs.empty()) {
+        batch_.font = font_ ? font_ : defaultFont_;
+        batch_.baseline = baseline;
+      }
       batch_.glyphs.push_back(font->Glyph(byte));
       batch_.positions.emplace_back(x / scale, 0.0);
     }
-    x += font->Advance(byte);
+    x = SaturateToInt32(std::int64_t{x} + font->Advance(byte));
   }
 }
 
@@ -142,8 +152,8 @@ void QtPrintDevice::DrawUnicodeText(std::u32string_view, const TextRect&) {}
 void QtPrintDevice::FillRectangle(const TextRect& rect) {
   if (!Painting() || rect.right <= rect.left || rect.bottom <= rect.top) return;
   Flush();
-  painter_.fillRect(QRect(geometry_.offsetX + rect.left, geometry_.offsetY + rect.top, rect.right - rect.left,
-                          rect.bottom - rect.top),
+  painter_.fillRect(QRect(Add(geometry_.offsetX, rect.left), Add(geometry_.offsetY, rect.top),
+                          Span(rect.left, rect.right), Span(rect.top, rect.bottom)),
                     textColor_);
 }
 
@@ -158,7 +168,7 @@ void QtPrintDevice::Flush() {
     run.setPositions(QList<QPointF>(batch_.positions.begin(), batch_.positions.end()));
     // Glyph shapes are scaled across only; the positions were divided by the same scale.
     painter_.setTransform(
-        QTransform(batch_.font->ScaleX(), 0, 0, 1, geometry_.offsetX, geometry_.offsetY + batch_.baseline));
+        QTransform(batch_.font->ScaleX(), 0, 0, 1, geometry_.offsetX, Add(geometry_.offsetY, batch_.baseline)));
     painter_.setPen(textColor_);
     painter_.drawGlyphRun(QPointF(0, 0), run);
     // A double strike is a second pass over the whole run, a little lower, as the paper moves a fraction
