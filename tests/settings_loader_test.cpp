@@ -61,6 +61,9 @@ TEST(SettingsLoader, ValuesMapToFields) {
   EXPECT_EQ(job.JobNumber, 1);
   EXPECT_EQ(job.Path.View(), "");
   EXPECT_EQ(job.Printer.View(), big.substr(0, 512));
+  EXPECT_NE(loader.files.Get("Error.log").find(
+                "| 0 | Der Wert von 'Printer' ist laenger als 512 Bytes und wird abgeschnitten.\r\n"),
+            std::string::npos);
   EXPECT_EQ(job.PaperWidth, 0.0f);  // an empty value is no missing one
   EXPECT_EQ(job.PaperHeight, 0.0f);
   EXPECT_EQ(job.BorderTop, 10.0f);
@@ -72,6 +75,16 @@ TEST(SettingsLoader, ValuesMapToFields) {
     ASSERT_TRUE(again.Run("[Main]\n[Job_1]\nInventory=" + text + "\nPath=" + big + "\n"));
     EXPECT_EQ(again.state.JobList.at(0).Inventory, inventory) << text;
     EXPECT_EQ(again.state.JobList.at(0).Path.View(), big.substr(0, 2048));
+  }
+  // Names reach the file system as UTF-8: valid UTF-8 as it stands (with or without a byte-order mark),
+  // anything else read as Latin-1.
+  for (const std::string bom : {"", "\xEF\xBB\xBF"}) {
+    for (const std::string path : {"B\xC3\xBCro.prn", "B\xFCro.prn"}) {
+      Loader names;
+      ASSERT_TRUE(names.Run(bom + "[Main]\n[Job_1]\nPath=" + path + "\nPrinter=PDF:\xC3\x9C" "brig\n"));
+      EXPECT_EQ(names.state.JobList.at(0).Path.View(), "B\xC3\xBCro.prn");
+      EXPECT_EQ(names.state.JobList.at(0).Printer.View(), "PDF:\xC3\x9C" "brig");
+    }
   }
 }
 

@@ -18,6 +18,18 @@ bool FailStart(const ErrorLog& log, Desktop& desktop, const std::string& message
   return false;
 }
 
+// A value longer than its field is cut as always, but no longer silently: the program would watch or print
+// to a name nobody wrote.
+template <std::size_t N>
+void AssignName(FixedText<N>& field, const std::string& value, const char* key, const ErrorLog& log) {
+  field.Assign(value);
+  if (value.size() <= N) return;
+  log.LogError("",
+               std::string("Der Wert von '") + key + "' ist laenger als " + std::to_string(N) +
+                   " Bytes und wird abgeschnitten.",
+               "", 0, 0);
+}
+
 }  // namespace
 
 bool SettingsLoader(ProgramState& state, FileSystem& files, const ErrorLog& log, Desktop& desktop) {
@@ -38,8 +50,8 @@ bool SettingsLoader(ProgramState& state, FileSystem& files, const ErrorLog& log,
       }
       JobSettings& job = state.JobList.emplace_back();
       job.JobNumber = n;
-      job.Path.Assign(reader.ReadTextValue("Path", ""));
-      job.Printer.Assign(reader.ReadTextValue("Printer", ""));
+      AssignName(job.Path, reader.ReadNameValue("Path", ""), "Path", log);
+      AssignName(job.Printer, reader.ReadNameValue("Printer", ""), "Printer", log);
       job.CharSet = 255;
       const auto inventory = static_cast<std::uint32_t>(reader.ReadIntegerValue("Inventory", 0));
       job.Inventory = static_cast<std::uint8_t>(inventory & 0xFFu);

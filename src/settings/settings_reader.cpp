@@ -119,6 +119,12 @@ std::string SettingsReader::ReadTextValue(std::string_view key, std::string_view
   return utf8_ ? Utf8ToLatin1(value) : std::string(value);
 }
 
+std::string SettingsReader::ReadNameValue(std::string_view key, std::string_view defaultValue) const {
+  std::string_view value;
+  if (!FindValue(key, value)) return NameAsUtf8(defaultValue);
+  return NameAsUtf8(WithoutTrailingBlanks(value));
+}
+
 std::int32_t SettingsReader::ReadIntegerValue(std::string_view key, std::int32_t defaultValue) const {
   std::string_view value;
   return FindValue(key, value) ? ParseSettingsInteger(value) : defaultValue;

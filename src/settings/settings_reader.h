@@ -39,6 +39,8 @@ class SettingsReader {
   // The value of `key` in the selected group without trailing blanks, or `defaultValue` when the key is
   // missing. A key present with an empty value gives "".
   std::string ReadTextValue(std::string_view key, std::string_view defaultValue) const;
+  // The same for a name (a path, a folder, a printer): as NameAsUtf8 makes it, whatever the file's coding.
+  std::string ReadNameValue(std::string_view key, std::string_view defaultValue) const;
   std::int32_t ReadIntegerValue(std::string_view key, std::int32_t defaultValue) const;
   float ReadFloatValue(std::string_view key, float defaultValue) const;
 

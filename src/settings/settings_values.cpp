@@ -76,6 +76,39 @@ std::string Latin1ToUtf8(std::string_view text) {
   return out;
 }
 
+std::string NameAsUtf8(std::string_view text) {
+  for (std::size_t at = 0; at < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    // Shortest forms only: the second byte's range rules out overlong forms, surrogates and values
+    // above U+10FFFF.
+    std::size_t length = 1;
+    unsigned char low = 0x80, high = 0xBF;
+    if (lead < 0x80) {
+      ++at;
+      continue;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      low = lead == 0xE0 ? 0xA0 : 0x80;
+      high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      low = lead == 0xF0 ? 0x90 : 0x80;
+      high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+      return Latin1ToUtf8(text);
+    }
+    if (at + length > text.size()) return Latin1ToUtf8(text);
+    for (std::size_t i = 1; i < length; ++i) {
+      const auto next = static_cast<unsigned char>(text[at + i]);
+      if (next < (i == 1 ? low : 0x80) || next > (i == 1 ? high : 0xBF)) return Latin1ToUtf8(text);
+    }
+    at += length;
+  }
+  return std::string(text);
+}
+
 std::string Utf8ToLatin1(std::string_view text) {
   std::string out;
   out.reserve(text.size());

@@ -14,6 +14,10 @@ std::string Latin1ToUtf8(std::string_view text);
 // one "?".
 std::string Utf8ToLatin1(std::string_view text);
 
+// A name for the file system, CUPS and Qt, which all take UTF-8: text that is valid UTF-8 stands as it is,
+// anything else is read as Latin-1.
+std::string NameAsUtf8(std::string_view text);
+
 // Blanks (space, tab), an optional sign, decimal digits; the number ends at the first other character.
 // No digits gives 0. A value outside the signed 32-bit range saturates to INT32_MIN or INT32_MAX.
 std::int32_t ParseSettingsInteger(std::string_view text);
