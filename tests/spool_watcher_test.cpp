@@ -93,13 +93,16 @@ TEST(SpoolWatcherTest, FileThatCannotBeTakenWholeIsLeftAlone) {
     SpoolWatcherMemory memory;
     for (int pass = 0; pass < 3; ++pass) RunSpoolPass(state, spool, store, log, memory);
 
-    EXPECT_EQ(state.PrintQueueSize, c.taken ? 1u : 0u);
+    // A job is queued as soon as its take is read; only a take that left the file is delivered.
+    const auto taken = std::count_if(state.PrintQueue.begin(), state.PrintQueue.end(),
+                                     [](const PrintJob& job) { return job.Gate->Wait(); });
+    EXPECT_EQ(taken, c.taken ? 1 : 0);
     EXPECT_EQ(spool.f.bytes, c.taken ? "" : "keep these bytes");
     // The take is on disk before the file is emptied, and only while it is out of the file.
     const std::string kept = "Warteschlange/000000000001-0.prn";  // renamed once the file is empty
     EXPECT_EQ(logFiles.ListFiles("Warteschlange").size(), c.taken ? 1u : 0u);
     if (c.taken) {
-      EXPECT_EQ(logFiles.Get(kept) + state.PrintQueue.front().QueueFile, "keep these bytes" + kept);
+      EXPECT_EQ(logFiles.Get(kept) + state.PrintQueue.front().Gate->Path(), "keep these bytes" + kept);
     }
     const std::string written = logFiles.Get("Error.log");
     const std::size_t at = written.find(c.logged);  // once per run, not once per pass

@@ -114,11 +114,16 @@ void ReleaseDevice(PrintJob& job, PrintSystem& printers) {
   job.Font = 0;
 }
 
-bool PrintDocument(PrintJob& job, PrintSystem& printers, const ErrorLog& log) {
+bool PrintDocument(PrintJob& job, PrintSystem& printers, const ErrorLog& log,
+                   const std::function<bool()>& mayDeliver) {
   OpenPrinterDevice(job, printers, log);
   std::int32_t readPosition = 0;
   StartDocument(job, printers);
   while (readPosition < job.DataLength) InterpretByte(job, readPosition, printers);
+  if (mayDeliver && !mayDeliver()) {
+    if (job.DeviceContext != nullptr) job.DeviceContext->AbandonDocument();
+    return false;
+  }
   EndDocument(job, printers);
   return job.DeviceContext != nullptr && job.DeviceContext->Delivered();
 }

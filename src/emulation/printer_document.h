@@ -2,6 +2,7 @@
 // One job as one printed document: device, page origin, position rules, footer. Print worker thread only.
 
 #include <cstdint>
+#include <functional>
 #include <string_view>
 
 #include "log/error_log.h"
@@ -32,7 +33,9 @@ void EndDocument(PrintJob& job, PrintSystem& printers);
 void ReleaseDevice(PrintJob& job, PrintSystem& printers);
 
 // The whole document: OpenPrinterDevice, StartDocument, every byte through InterpretByte, EndDocument.
-// True when the document reached its printer; the device stays open for ReleaseDevice.
-bool PrintDocument(PrintJob& job, PrintSystem& printers, const ErrorLog& log);
+// True when the document reached its printer; the device stays open for ReleaseDevice. When
+// `mayDeliver` is given it is asked before EndDocument; false abandons the document undelivered.
+bool PrintDocument(PrintJob& job, PrintSystem& printers, const ErrorLog& log,
+                   const std::function<bool()>& mayDeliver = {});
 
 }  // namespace quillmark

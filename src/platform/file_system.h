@@ -33,9 +33,9 @@ class FileSystem {
   // no spool file is ever emptied on it.
 
   // Writes `size` bytes into the new file `path` (its folder created when missing, an existing file never
-  // replaced) and flushes file and folder to the disk. True only when all of it is on the disk; a file
-  // that could not be made whole is removed again.
-  virtual bool WriteDurably(const std::string& path, const std::uint8_t* data, std::size_t size) {
+  // replaced), not yet flushed. True when all of it was written; a file that could not be made whole is
+  // removed again.
+  virtual bool WriteNewFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
     static_cast<void>(path), static_cast<void>(data), static_cast<void>(size);
     return false;
   }
@@ -45,6 +45,12 @@ class FileSystem {
   virtual std::string MoveToNewFile(const std::string& path, const std::string& folder) {
     static_cast<void>(path), static_cast<void>(folder);
     return {};
+  }
+
+  // Flushes the file `path` and its folder to the disk. True when both are there.
+  virtual bool FlushToDisk(const std::string& path) {
+    static_cast<void>(path);
+    return false;
   }
 
   // Renames `path` to `target` in the same folder, replacing nothing, and flushes the folder.

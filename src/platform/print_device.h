@@ -105,6 +105,9 @@ class PrintDevice {
 
   // True once EndDocument has handed a complete document to the printer or written it to its file.
   virtual bool Delivered() const = 0;
+
+  // Drops the open document without delivering anything of it; Delivered() stays false.
+  virtual void AbandonDocument() {}
 };
 
 class PrintSystem {

@@ -85,11 +85,14 @@ struct PrinterState {
   std::uint8_t Proportional = 0;  // the argument of the last ESC p
 };
 
+class TakeGate;
+
 // One document to print: the emulator state followed by a snapshot of its slot's settings. Move-only,
 // because it owns its data.
 struct PrintJob : PrinterState {
   JobSettings Settings;
-  std::string QueueFile;  // the take's copy on disk (see TakeStore); empty for a job without one
+  std::string QueueFile;           // the take's copy on disk (see TakeStore); empty for a job without one
+  std::shared_ptr<TakeGate> Gate;  // null once the take is known to be out of its spool file
 };
 
 // Spool data held back from printing until FlushPendingJobs.

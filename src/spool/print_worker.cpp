@@ -22,6 +22,7 @@ void Settle(PrintJob& job) {
   job.Data.reset();
   job.DataLength = 0;
   job.QueueFile.clear();
+  job.Gate.reset();
 }
 
 }  // namespace
@@ -35,7 +36,17 @@ bool KeepUnprintedJob(PrintJob& job, TakeStore& store, const ErrorLog& log) {
 }
 
 bool PrintOneJob(PrintJob& job, PrintSystem& printers, TakeStore& store, const ErrorLog& log) {
-  const bool delivered = PrintDocument(job, printers, log);
+  // Printing starts while the watcher still flushes the take; delivery waits until it is out of its spool
+  // file for good. A take that stayed in its spool file is printed from a later take instead.
+  const auto taken = [&job] { return job.Gate == nullptr || job.Gate->Wait(); };
+  const bool delivered = PrintDocument(job, printers, log, taken);
+  if (!taken()) {
+    ReleaseDevice(job, printers);
+    Settle(job);
+    return true;
+  }
+  if (job.Gate != nullptr) job.QueueFile = job.Gate->Path();
+  job.Gate.reset();
   if (!delivered && job.DeviceContext != nullptr) {
     log.LogError(
         "", "Drucker '" + std::string(job.Settings.Printer.View()) + "' konnte das Dokument nicht ausgeben.",

@@ -5,9 +5,10 @@
 namespace quillmark {
 
 void QueuePrintJob(ProgramState& state, const JobSettings& settings, std::int32_t length, SpoolData data,
-                   std::string queueFile) {
+                   std::string queueFile, std::shared_ptr<TakeGate> gate) {
   PrintJob& job = state.PrintQueue.emplace_back();
   job.QueueFile = std::move(queueFile);
+  job.Gate = std::move(gate);
   job.Settings = settings;
   job.DataLength = length;
   job.Data = std::move(data);

@@ -36,7 +36,7 @@ struct ProgramState {
 // Appends a job with a zeroed emulator state, a copy of `settings`, and `data` (which it now owns), kept
 // on disk as `queueFile`. The caller holds QueueLock.
 void QueuePrintJob(ProgramState& state, const JobSettings& settings, std::int32_t length, SpoolData data,
-                   std::string queueFile = {});
+                   std::string queueFile = {}, std::shared_ptr<TakeGate> gate = {});
 
 // Moves the first queued job into `job` under QueueLock. False when the queue is empty.
 bool TakePrintJob(ProgramState& state, PrintJob& job);

@@ -52,13 +52,21 @@ void NoteOpen(SpoolWatcherMemory& memory, const ErrorLog& log, const std::string
     log.LogError("", quoted + " wird wieder gelesen.", "", 0, 0);
 }
 
-// One take: the whole file read into a new buffer of exactly its size, kept on disk, then the file
-// emptied. False when there is nothing to queue; the file then holds every byte it held before.
-bool TakeSpoolFile(const JobSettings& settings, SpoolFiles& files, TakeStore& store, const ErrorLog& log,
-                   SpoolWatcherMemory& memory, std::int32_t& length, SpoolData& data, std::string& kept) {
+void ReportNotKept(SpoolWatcherMemory& memory, const ErrorLog& log, const std::string& path) {
+  ReportOnce(memory, log, "keep", path,
+             "Spooldatei '" + path + "' bleibt unveraendert: ihre Daten konnten nicht in '" + kQueueFolder +
+                 "' gesichert werden.");
+}
+
+// The first half of a take: the whole file read into a new buffer of exactly its size and written to the
+// store. False when there is nothing to queue; the file then holds every byte it held before. Otherwise
+// `file` stays open for FinishTake.
+bool ReadTake(const JobSettings& settings, SpoolFiles& files, TakeStore& store, const ErrorLog& log,
+              SpoolWatcherMemory& memory, std::unique_ptr<SpoolFile>& file, std::int32_t& length,
+              SpoolData& data, std::string& kept) {
   const std::string path(settings.Path.View());
   SpoolNotice notice = SpoolNotice::kNone;
-  const std::unique_ptr<SpoolFile> file = files.Open(path, notice);
+  file = files.Open(path, notice);
   NoteOpen(memory, log, path, notice);
   if (file == nullptr) return false;  // missing folder, no rights, or a writer has it open: next pass
 
@@ -86,25 +94,31 @@ bool TakeSpoolFile(const JobSettings& settings, SpoolFiles& files, TakeStore& st
     ReportOnce(memory, log, "read", path, quoted + " konnte nicht gelesen werden und bleibt unveraendert.");
     return false;
   }
-  // The bytes leave the spool file only once they are on the disk elsewhere.
   kept = store.Keep(settings.JobNumber, buffer.get(), static_cast<std::size_t>(size));
   if (kept.empty()) {
-    ReportOnce(memory, log, "keep", path,
-               quoted + " bleibt unveraendert: ihre Daten konnten nicht in '" + kQueueFolder +
-                   "' gesichert werden.");
+    ReportNotKept(memory, log, path);
     return false;
   }
-  memory.Reported.erase("keep:" + path);
-  // Refused when the file may have changed since it was read (the hold on it was lost); taken next pass.
-  if (!file->Empty(size)) {
-    store.Forget(kept);
-    return false;
-  }
-  kept = store.Commit(kept);
-
   length = static_cast<std::int32_t>(size);
   data = std::move(buffer);
   return true;
+}
+
+// The second half, while the worker may already print the take: the bytes leave the spool file only once
+// they are on the disk elsewhere, and only if nobody can have written to it since it was read (else they
+// are taken next pass).
+void FinishTake(const JobSettings& settings, SpoolFile& file, TakeStore& store, const ErrorLog& log,
+                SpoolWatcherMemory& memory, std::int32_t length, std::string kept, TakeGate& gate) {
+  const std::string path(settings.Path.View());
+  const bool flushed = store.Flush(kept);
+  if (flushed) memory.Reported.erase("keep:" + path);
+  if (!flushed) ReportNotKept(memory, log, path);
+  if (flushed && file.Empty(length)) {
+    gate.Settle(true, store.Commit(kept));
+    return;
+  }
+  store.Forget(kept);
+  gate.Settle(false, {});
 }
 
 }  // namespace
@@ -118,9 +132,14 @@ void RunSpoolPass(ProgramState& state, SpoolFiles& files, TakeStore& store, cons
     std::int32_t length = 0;
     SpoolData data;
     std::string kept;
-    if (!TakeSpoolFile(settings, files, store, log, memory, length, data, kept)) continue;
-    std::lock_guard queueLock(state.QueueLock);
-    QueuePrintJob(state, settings, length, std::move(data), std::move(kept));
+    std::unique_ptr<SpoolFile> file;
+    if (!ReadTake(settings, files, store, log, memory, file, length, data, kept)) continue;
+    const auto gate = std::make_shared<TakeGate>();
+    {
+      std::lock_guard queueLock(state.QueueLock);
+      QueuePrintJob(state, settings, length, std::move(data), kept, gate);
+    }
+    FinishTake(settings, *file, store, log, memory, length, std::move(kept), *gate);
   }
 }
 

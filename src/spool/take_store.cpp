@@ -36,7 +36,7 @@ std::string TakeStore::Keep(std::int32_t jobNumber, const std::uint8_t* data, st
     std::snprintf(name, sizeof name, "/%012llu-%d.new", static_cast<unsigned long long>(next_++),
                   static_cast<int>(jobNumber));
     const std::string path = kQueueFolder + std::string(name);
-    if (files_.WriteDurably(path, data, size)) return path;
+    if (files_.WriteNewFile(path, data, size)) return path;
   }
   return "";
 }

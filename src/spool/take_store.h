@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "log/error_log.h"
@@ -30,9 +31,11 @@ class TakeStore {
  public:
   explicit TakeStore(FileSystem& files) : files_(files) {}
 
-  // Writes a take and flushes it to the disk. Its path, or "" when it could not be made durable; the spool
-  // file must then stay as it is.
+  // Writes a take, not yet flushed. Its path, or "" when it could not be written; the spool file must then
+  // stay as it is.
   std::string Keep(std::int32_t jobNumber, const std::uint8_t* data, std::size_t size);
+  // Flushes a kept take to the disk; only then may its spool file be emptied.
+  bool Flush(const std::string& path) { return files_.FlushToDisk(path); }
   // After the spool file was emptied: gives the take its final name. Its path from now on.
   std::string Commit(const std::string& path);
   // Removes a take that was delivered, or that was given back to its spool file.
@@ -52,6 +55,31 @@ class TakeStore {
  private:
   FileSystem& files_;
   std::atomic<std::uint64_t> next_{1};
+};
+
+// Whether a take that the worker may already be printing has left its spool file for good. The watcher
+// settles it once, after flushing the take and emptying the file; the worker waits for that before it
+// delivers the document or touches the take's file, so the flush overlaps the printing.
+class TakeGate {
+ public:
+  // Watcher: the take is out of the spool file and on the disk as `path` (taken), or it stays in the spool
+  // file and its copy is gone (not taken).
+  void Settle(bool taken, std::string path) {
+    path_ = std::move(path);
+    state_.store(taken ? kTaken : kLeft);
+    state_.notify_all();
+  }
+  // Worker: blocks until settled; true when taken. Path() is valid from then on.
+  bool Wait() const {
+    state_.wait(kOpen);
+    return state_.load() == kTaken;
+  }
+  const std::string& Path() const { return path_; }
+
+ private:
+  static constexpr int kOpen = 0, kTaken = 1, kLeft = 2;
+  std::atomic<int> state_{kOpen};
+  std::string path_;
 };
 
 // Start-up, before the threads run: queues every leftover take ahead of new ones, each with one log entry.

@@ -40,12 +40,13 @@ class MemoryFileSystem final : public FileSystem {
     return path;
   }
 
-  bool WriteDurably(const std::string& path, const std::uint8_t* data, std::size_t size) override {
+  bool WriteNewFile(const std::string& path, const std::uint8_t* data, std::size_t size) override {
     std::lock_guard lock(mutex_);
     if (failDurable_ || files_.count(path) != 0) return false;
     files_[path].assign(reinterpret_cast<const char*>(data), size);
     return true;
   }
+  bool FlushToDisk(const std::string& path) override { return Exists(path); }
   // Fails like SaveNewFile; names the moved file "<folder>/saved-<n>.prn" as well.
   std::string MoveToNewFile(const std::string& path, const std::string& folder) override {
     std::lock_guard lock(mutex_);

@@ -155,10 +155,19 @@ std::string PosixFileSystem::SaveNewFile(const std::string& folder, const std::u
   return "";
 }
 
-bool PosixFileSystem::WriteDurably(const std::string& path, const std::uint8_t* data, std::size_t size) {
+bool PosixFileSystem::WriteNewFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
   if (!MakeFolders(FolderOf(path))) return false;
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  return fd >= 0 && FillNewFile(fd, path, data, size);
+  if (fd < 0) return false;
+  const bool written = WriteAll(fd, reinterpret_cast<const char*>(data), size);
+  if (::close(fd) == 0 && written) return true;
+  ::unlink(path.c_str());
+  return false;
+}
+
+bool PosixFileSystem::FlushToDisk(const std::string& path) {
+  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  return file.valid() && ::fsync(file.get()) == 0 && SyncFolder(FolderOf(path));
 }
 
 std::string PosixFileSystem::MoveToNewFile(const std::string& path, const std::string& folder) {

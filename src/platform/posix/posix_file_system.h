@@ -17,7 +17,8 @@ class PosixFileSystem final : public FileSystem {
   bool ReadWholeFile(const std::string& path, std::string& contents) override;
   bool AppendLocked(const std::string& path, std::string_view headerIfEmpty, std::string_view text) override;
   std::string SaveNewFile(const std::string& folder, const std::uint8_t* data, std::size_t size) override;
-  bool WriteDurably(const std::string& path, const std::uint8_t* data, std::size_t size) override;
+  bool WriteNewFile(const std::string& path, const std::uint8_t* data, std::size_t size) override;
+  bool FlushToDisk(const std::string& path) override;
   std::string MoveToNewFile(const std::string& path, const std::string& folder) override;
   bool Rename(const std::string& path, const std::string& target) override;
   bool RemoveDurably(const std::string& path) override;

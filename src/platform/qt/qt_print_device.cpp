@@ -69,6 +69,16 @@ void QtPrintDevice::EndDocument() {
   painterOk_ = false;
 }
 
+void QtPrintDevice::AbandonDocument() {
+  if (!documentOpen_) return;
+  batch_ = GlyphBatch{};
+  if (painter_.isActive()) painter_.end();
+  output_->Finish(false);
+  delivered_ = false;
+  documentOpen_ = false;
+  painterOk_ = false;
+}
+
 void QtPrintDevice::SetTextColor(std::uint32_t rgb) {
   // The colour is kept as red in the low byte, then green, then blue.
   const QColor color(static_cast<int>(rgb & 0xFF), static_cast<int>((rgb >> 8) & 0xFF),

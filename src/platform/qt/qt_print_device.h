@@ -69,6 +69,7 @@ class QtPrintDevice final : public PrintDevice {
   void DrawBitImage(const BitImage& image, const TextRect& rect) override;
 
   bool Delivered() const override { return delivered_; }
+  void AbandonDocument() override;
 
   // Pages begun in the current or last document.
   int PageCount() const { return pages_; }
