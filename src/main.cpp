@@ -1,6 +1,7 @@
 // Builds the real platform and hands over to the program's start-up.
 
 #include "app/startup.h"
+#include "platform/posix/close_signals.h"
 #include "platform/posix/posix_clock.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_spool_files.h"
@@ -10,6 +11,7 @@
 
 int main(int argc, char** argv) {
   using namespace quillmark;
+  CloseSignals::HoldUntilHandled();
   PosixSpoolFiles::PrepareLeaseBreakSignal();
   const auto application = CreateQtApplication(argc, argv);
   QtDesktop desktop;

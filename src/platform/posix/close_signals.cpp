@@ -26,6 +26,15 @@ void OnCloseSignal(int signal) {
   errno = savedErrno;
 }
 
+void Mask(int how) {
+  sigset_t held;
+  ::sigemptyset(&held);
+  for (const int signal : kCloseSignals) ::sigaddset(&held, signal);
+  ::pthread_sigmask(how, &held, nullptr);
+}
+
+void Release() { Mask(SIG_UNBLOCK); }
+
 }  // namespace
 
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads the descriptor");
@@ -33,7 +42,10 @@ static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads t
 CloseSignals::CloseSignals() {
   assert(gWriteFd.load() < 0 && "one CloseSignals at a time");
   int fds[2];
-  if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
+    Release();  // without a pipe the signals keep their default action, as before
+    return;
+  }
   readFd_ = fds[0];
   writeFd_ = fds[1];
   gWriteFd.store(writeFd_);
@@ -44,7 +56,11 @@ CloseSignals::CloseSignals() {
   // Interrupted system calls elsewhere in the process (file I/O of the worker threads) resume by themselves.
   action.sa_flags = SA_RESTART;
   for (int i = 0; i < 3; ++i) ::sigaction(kCloseSignals[i], &action, &gPrevious[i]);
+  // A signal held back since HoldUntilHandled arrives now, at the handler.
+  Release();
 }
+
+void CloseSignals::HoldUntilHandled() { Mask(SIG_BLOCK); }
 
 CloseSignals::~CloseSignals() {
   if (readFd_ < 0) return;

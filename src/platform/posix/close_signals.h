@@ -15,6 +15,11 @@ class CloseSignals {
   CloseSignals(const CloseSignals&) = delete;
   CloseSignals& operator=(const CloseSignals&) = delete;
 
+  // Holds the close signals back (blocked, so they wait instead of ending the process) until a CloseSignals
+  // is made, whose constructor lets them through to its handlers. Call first thing in main(), before any
+  // thread exists; threads made meanwhile keep them blocked, so they reach the main thread.
+  static void HoldUntilHandled();
+
   // Readable whenever a signal arrived that Drain() has not taken yet. -1 when the pipe could not be made.
   int ReadFd() const { return readFd_; }
 
