@@ -155,8 +155,12 @@ class ProgramDesktop : public ::testing::Test {
 };
 
 TEST_F(ProgramDesktop, TrayIconMenuAndBeendenEndWithCodeZeroAfterPrinting) {
-  ASSERT_EQ(StartDisplay(true), "");
+  ASSERT_EQ(StartDisplay(false), "");
   auto program = Start();
+  // The tray host starts after the program, as when it is started before the panel.
+  std::this_thread::sleep_for(1s);
+  X("trayer --edge top --align right --widthtype request --height 32 --SetDockType true --transparent false "
+    "--tint 0x888888 >/dev/null 2>&1 &");
   // The tray host's panel grows from 2 pixels to the icon's width once the icon has docked.
   std::map<std::string, int> panel;
   ASSERT_TRUE(WaitUntil(

@@ -2,14 +2,15 @@
 
 #include <QCloseEvent>
 #include <QCursor>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QWidget>
-
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -25,6 +26,8 @@ namespace quillmark {
 namespace {
 
 constexpr int kItemSpool = 1;
+// How often a missing tray host is looked for.
+constexpr int kTrayWatchMs = 2000;
 constexpr int kItemQuit = 2;
 
 // The window that owns the tray icon. It is never shown; a close request sent to it is reported and refused.
@@ -58,11 +61,15 @@ QIcon ProgramIcon() {
 
 TrayMouse ToTrayMouse(QSystemTrayIcon::ActivationReason reason) {
   switch (reason) {
-    case QSystemTrayIcon::Trigger: return TrayMouse::LeftButtonDown;
-    case QSystemTrayIcon::Context: return TrayMouse::RightButtonDown;
-    case QSystemTrayIcon::DoubleClick: return TrayMouse::LeftDoubleClick;
+    case QSystemTrayIcon::Trigger:
+      return TrayMouse::LeftButtonDown;
+    case QSystemTrayIcon::Context:
+      return TrayMouse::RightButtonDown;
+    case QSystemTrayIcon::DoubleClick:
+      return TrayMouse::LeftDoubleClick;
     case QSystemTrayIcon::Unknown:
-    case QSystemTrayIcon::MiddleClick: break;
+    case QSystemTrayIcon::MiddleClick:
+      break;
   }
   return TrayMouse::Other;
 }
@@ -75,8 +82,12 @@ QtDesktop::QtDesktop() : context_(std::make_unique<QObject>()) {
     QObject::connect(signalNotifier_.get(), &QSocketNotifier::activated, context_.get(),
                      [this] { OnSignalPipe(); });
   }
-  QObject::connect(qApp, &QGuiApplication::commitDataRequest, context_.get(),
-                   [this](QSessionManager&) { Report({EventKind::SessionEnd, 0}); }, Qt::DirectConnection);
+  QObject::connect(
+      qApp, &QGuiApplication::commitDataRequest, context_.get(),
+      [this](QSessionManager&) {
+        Report({EventKind::SessionEnd, 0});
+      },
+      Qt::DirectConnection);
 }
 
 QtDesktop::~QtDesktop() {
@@ -119,8 +130,24 @@ void QtDesktop::CreateTrayInterface() {
 
   const QIcon icon = ProgramIcon();
   mainWindow_->setWindowIcon(icon);
-  if (icon.isNull() || !QSystemTrayIcon::isSystemTrayAvailable()) return;
+  if (icon.isNull()) return;
+  if (QSystemTrayIcon::isSystemTrayAvailable()) {
+    ShowTrayIcon(icon);
+    return;
+  }
+  // Started before the panel (autostart): the icon appears once a tray host does. Headless, none ever will.
+  const QString platform = QGuiApplication::platformName();
+  if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) return;
+  trayWatch_ = std::make_unique<QTimer>();
+  QObject::connect(trayWatch_.get(), &QTimer::timeout, context_.get(), [this, icon] {
+    if (!QSystemTrayIcon::isSystemTrayAvailable() || !mainWindow_) return;
+    trayWatch_->stop();
+    ShowTrayIcon(icon);
+  });
+  trayWatch_->start(kTrayWatchMs);
+}
 
+void QtDesktop::ShowTrayIcon(const QIcon& icon) {
   // No context menu is attached: every press is reported, and the core decides to show the menu.
   trayIcon_ = std::make_unique<QSystemTrayIcon>(icon);
   QObject::connect(trayIcon_.get(), &QSystemTrayIcon::activated, context_.get(),
@@ -156,6 +183,7 @@ void QtDesktop::ShowTrayMenu() {
 void QtDesktop::DestroyMainWindow() { mainWindow_.reset(); }
 
 void QtDesktop::RemoveTrayIcon() {
+  trayWatch_.reset();
   if (trayIcon_) trayIcon_->hide();
   trayIcon_.reset();
 }
@@ -192,10 +220,18 @@ void QtDesktop::Report(Event event) {
 
 void QtDesktop::Deliver(Event event) {
   switch (event.kind) {
-    case EventKind::Close: events_->OnCloseRequest(); break;
-    case EventKind::Mouse: events_->OnTrayMouse(static_cast<TrayMouse>(event.value)); break;
-    case EventKind::Choice: events_->OnMenuChoice(event.value); break;
-    case EventKind::SessionEnd: events_->OnSessionEndQuery(); break;
+    case EventKind::Close:
+      events_->OnCloseRequest();
+      break;
+    case EventKind::Mouse:
+      events_->OnTrayMouse(static_cast<TrayMouse>(event.value));
+      break;
+    case EventKind::Choice:
+      events_->OnMenuChoice(event.value);
+      break;
+    case EventKind::SessionEnd:
+      events_->OnSessionEndQuery();
+      break;
   }
 }
 

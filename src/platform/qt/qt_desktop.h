@@ -17,7 +17,9 @@ class QMenu;
 class QMessageBox;
 class QObject;
 class QSocketNotifier;
+class QIcon;
 class QSystemTrayIcon;
+class QTimer;
 class QWidget;
 
 namespace quillmark {
@@ -48,6 +50,7 @@ class QtDesktop final : public Desktop {
   };
 
   void OnSignalPipe();
+  void ShowTrayIcon(const QIcon& icon);
   void Report(Event event);
   void Deliver(Event event);
 
@@ -60,6 +63,7 @@ class QtDesktop final : public Desktop {
   std::unique_ptr<QWidget> mainWindow_;
   std::unique_ptr<QMenu> menu_;
   std::unique_ptr<QSystemTrayIcon> trayIcon_;
+  std::unique_ptr<QTimer> trayWatch_;  // looks for a tray host that was missing at start-up
   QMessageBox* openMessageBox_ = nullptr;
 };
 
