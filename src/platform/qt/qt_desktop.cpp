@@ -11,6 +11,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWidget>
+
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -26,9 +27,9 @@ namespace quillmark {
 namespace {
 
 constexpr int kItemSpool = 1;
+constexpr int kItemQuit = 2;
 // How often a missing tray host is looked for.
 constexpr int kTrayWatchMs = 2000;
-constexpr int kItemQuit = 2;
 
 // The window that owns the tray icon. It is never shown; a close request sent to it is reported and refused.
 class HiddenMainWindow final : public QWidget {
@@ -61,15 +62,11 @@ QIcon ProgramIcon() {
 
 TrayMouse ToTrayMouse(QSystemTrayIcon::ActivationReason reason) {
   switch (reason) {
-    case QSystemTrayIcon::Trigger:
-      return TrayMouse::LeftButtonDown;
-    case QSystemTrayIcon::Context:
-      return TrayMouse::RightButtonDown;
-    case QSystemTrayIcon::DoubleClick:
-      return TrayMouse::LeftDoubleClick;
+    case QSystemTrayIcon::Trigger: return TrayMouse::LeftButtonDown;
+    case QSystemTrayIcon::Context: return TrayMouse::RightButtonDown;
+    case QSystemTrayIcon::DoubleClick: return TrayMouse::LeftDoubleClick;
     case QSystemTrayIcon::Unknown:
-    case QSystemTrayIcon::MiddleClick:
-      break;
+    case QSystemTrayIcon::MiddleClick: break;
   }
   return TrayMouse::Other;
 }
@@ -82,12 +79,8 @@ QtDesktop::QtDesktop() : context_(std::make_unique<QObject>()) {
     QObject::connect(signalNotifier_.get(), &QSocketNotifier::activated, context_.get(),
                      [this] { OnSignalPipe(); });
   }
-  QObject::connect(
-      qApp, &QGuiApplication::commitDataRequest, context_.get(),
-      [this](QSessionManager&) {
-        Report({EventKind::SessionEnd, 0});
-      },
-      Qt::DirectConnection);
+  QObject::connect(qApp, &QGuiApplication::commitDataRequest, context_.get(),
+                   [this](QSessionManager&) { Report({EventKind::SessionEnd, 0}); }, Qt::DirectConnection);
 }
 
 QtDesktop::~QtDesktop() {
@@ -220,18 +213,10 @@ void QtDesktop::Report(Event event) {
 
 void QtDesktop::Deliver(Event event) {
   switch (event.kind) {
-    case EventKind::Close:
-      events_->OnCloseRequest();
-      break;
-    case EventKind::Mouse:
-      events_->OnTrayMouse(static_cast<TrayMouse>(event.value));
-      break;
-    case EventKind::Choice:
-      events_->OnMenuChoice(event.value);
-      break;
-    case EventKind::SessionEnd:
-      events_->OnSessionEndQuery();
-      break;
+    case EventKind::Close: events_->OnCloseRequest(); break;
+    case EventKind::Mouse: events_->OnTrayMouse(static_cast<TrayMouse>(event.value)); break;
+    case EventKind::Choice: events_->OnMenuChoice(event.value); break;
+    case EventKind::SessionEnd: events_->OnSessionEndQuery(); break;
   }
 }
 
