@@ -13,19 +13,22 @@ namespace quillmark {
 namespace {
 
 // A delivered document removes its take; an undelivered one moves it to "Ungedruckt/"; one that can be
-// neither delivered nor kept stays whole, in memory and on disk, until a later try can keep it.
+// neither delivered nor kept stays whole, in memory and on disk, until a later try can keep it. A take that
+// stayed in its spool file after all is printed but never delivered.
 TEST(PrintWorkerTest, EveryTakeIsDeliveredOrKept) {
   const std::string queued = "Warteschlange/000000000007-1.prn";
   const struct {
     bool delivers;
     bool saveFails;
     std::string logged;
+    bool left = false;  // the take stayed in its spool file
   } cases[] = {
       {true, false, ""},
       {false, false, "| 0 | Druckdaten gespeichert unter 'Ungedruckt/saved-1.prn'."},
       {false, true,
        "| 0 | Druckdaten (5 Bytes) konnten nicht unter 'Ungedruckt' gespeichert werden; der Auftrag bleibt in "
        "der Warteschlange."},
+      {true, false, "", true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(&c - cases);
@@ -42,7 +45,14 @@ TEST(PrintWorkerTest, EveryTakeIsDeliveredOrKept) {
     job.DataLength = 5;
     job.Data.reset(new std::uint8_t[5]{'b', 'y', 't', 'e', 's'});
     job.QueueFile = queued;
+    job.Gate = std::make_shared<TakeGate>();
+    job.Gate->Settle(!c.left, queued);
     EXPECT_EQ(PrintOneJob(job, printers, store, log), !c.saveFails);
+    EXPECT_EQ(printers.Transcript().find("end doc") != std::string::npos, !c.left);
+    if (c.left) {
+      EXPECT_EQ(files.Get("Error.log") + files.Get("Ungedruckt/saved-1.prn"), "");
+      continue;
+    }
 
     const std::string logged = files.Get("Error.log");
     EXPECT_EQ(logged.find("Drucker 'Office' konnte das Dokument nicht ausgeben.") != std::string::npos,
