@@ -6,9 +6,11 @@
 #include <signal.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string_view>
 
@@ -17,6 +19,27 @@ namespace {
 
 using Stamp = PosixSpoolFiles::Stamp;
 using Guard = PosixSpoolFiles::Guard;
+
+// Seconds on a clock that runs on while the process is frozen or the machine sleeps, as the kernel's
+// lease-break timer does.
+double BootSeconds() {
+  timespec now{};
+  ::clock_gettime(CLOCK_BOOTTIME, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// How long the kernel lets a lease holder keep a writer waiting before it takes the lease away.
+double LeaseBreakSeconds() {
+  static const double seconds = [] {
+    double value = 45;
+    if (std::FILE* file = std::fopen("/proc/sys/fs/lease-break-time", "r")) {
+      if (std::fscanf(file, "%lf", &value) != 1) value = 45;
+      std::fclose(file);
+    }
+    return value;
+  }();
+  return seconds;
+}
 
 Stamp StampOf(const struct stat& st) {
   return Stamp{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
@@ -60,7 +83,7 @@ class PosixSpoolFile final : public SpoolFile {
  public:
   // `guard` is null for a leased file.
   PosixSpoolFile(int fd, PosixSpoolFiles& owner, Guard* guard, const Stamp& opened)
-      : fd_(fd), owner_(owner), guard_(guard), opened_(opened) {}
+      : fd_(fd), owner_(owner), guard_(guard), opened_(opened), leasedAt_(BootSeconds()) {}
 
   ~PosixSpoolFile() override {
     // Give the lease back explicitly so that writers waiting in open() go on at once.
@@ -95,9 +118,13 @@ class PosixSpoolFile final : public SpoolFile {
     struct stat st {};
     if (::fstat(fd_, &st) != 0 || st.st_size != readSize) return false;
     if (guard_ == nullptr) {
-      if (owner_.loseLeaseBeforeEmpty) ::fcntl(fd_, F_SETLEASE, F_UNLCK);
-      // A lease being broken reads as the type it is broken to; only an unbroken one is a write lease.
-      if (::fcntl(fd_, F_GETLEASE) != F_WRLCK) return false;
+      const bool lost = owner_.loseLeaseBeforeEmpty;
+      if (lost) ::fcntl(fd_, F_SETLEASE, F_UNLCK);
+      // A lease that a writer's open is breaking reads as unlocked, yet the writer still waits until the
+      // break time has passed since it came, which was after the lease was taken. Past that time only an
+      // unbroken lease proves that nobody wrote.
+      const bool writerStillWaits = !lost && BootSeconds() - leasedAt_ < LeaseBreakSeconds() - 1;
+      if (!writerStillWaits && ::fcntl(fd_, F_GETLEASE) != F_WRLCK) return false;
     } else {
       // Our own open is the one opener allowed; a change since Open() means a writer came and went.
       owner_.CountOpeners();
@@ -113,6 +140,7 @@ class PosixSpoolFile final : public SpoolFile {
   PosixSpoolFiles& owner_;
   Guard* guard_;
   Stamp opened_;
+  double leasedAt_;
 };
 
 }  // namespace

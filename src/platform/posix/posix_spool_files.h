@@ -53,7 +53,7 @@ class PosixSpoolFiles final : public SpoolFiles {
   // handler that is already installed for SIGIO is left alone.
   static void PrepareLeaseBreakSignal();
 
-  // Test hook: Empty() first gives the lease back, as if the kernel had broken it.
+  // Test hook: Empty() first gives the lease back, as if the kernel had broken it after the break time.
   bool loseLeaseBeforeEmpty = false;
 
   // What the guard compares between passes.
