@@ -195,8 +195,8 @@ TEST_F(SpoolEndToEnd, JobsForAMissingPrinterAreLoggedAndKept) {
 // again (its take was in flight at a kill); nothing half-written stays behind.
 TEST_F(SpoolEndToEnd, KilledAtRandomMomentsLosesNoLine) {
 #ifdef __SANITIZE_ADDRESS__
-  constexpr int kCycles = 12;
-  constexpr int kLongPages = 300;
+  constexpr int kCycles = 10;
+  constexpr int kLongPages = 150;
 #else
   constexpr int kCycles = 24;
   constexpr int kLongPages = 1500;
