@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # What keeping takes on disk costs: the latency from one spooled line to its PDF (median of COUNT lines,
 # each written when the program is idle) and the time from a 100 MB take being written to its PDF (median
-# of three). The take is mostly NULs, which the interpreter skips, so it measures the spool path.
+# of TAKES, default 3). The take is mostly NULs, which the interpreter skips, so it measures the spool path.
 # Give a second binary (e.g. one built before the change) to compare.
-#   bench/spool_queue_cost.sh [BUILD_DIR or BINARY] [OTHER_BINARY] [COUNT]
+#   bench/spool_queue_cost.sh [BUILD_DIR or BINARY] [OTHER_BINARY] [COUNT] [TAKES]
 set -euo pipefail
 binary() { if [ -d "$1" ]; then echo "$1/quillmark"; else echo "$1"; fi; }
 first="$(binary "${1:-build/release}")"
 second="${2:+$(binary "$2")}"
 count="${3:-15}"
+repeats="${4:-3}"
 size=100000000
 
 now_ms() { date +%s%3N; }
@@ -35,7 +36,7 @@ measure() {
   median=$(printf '%s\n' "${latencies[@]}" | sort -n | sed -n "$(((count + 1) / 2))p")
   { printf 'Durchsatz\r\n'; head -c "$((size - 11))" /dev/zero; } >"$dir/big.prn"
   local takes=()
-  for _ in 1 2 3; do
+  for _ in $(seq "$repeats"); do
     before=$(pdfs)
     start=$(now_ms)
     cat "$dir/big.prn" >>"$dir/LPT1.PRN"
@@ -43,7 +44,7 @@ measure() {
     takes+=($(($(now_ms) - start)))
   done
   local take
-  take=$(printf '%s\n' "${takes[@]}" | sort -n | sed -n 2p)
+  take=$(printf '%s\n' "${takes[@]}" | sort -n | sed -n "$(((repeats + 1) / 2))p")
   kill -TERM "$runner"
   wait "$runner" || true
   echo "$median $take"
@@ -55,5 +56,5 @@ for program in "$first" ${second:+"$second"}; do
   mkdir -p "$work/run"
   read -r latency take < <(measure "$program" "$work/run")
   rm -rf "$work/run"
-  echo "$program: line to PDF ${latency} ms (median of $count), 100 MB take to PDF ${take} ms (median of 3)"
+  echo "$program: line to PDF ${latency} ms (median of $count), 100 MB take to PDF ${take} ms (median of $repeats)"
 done

@@ -58,12 +58,11 @@ void ReportNotKept(SpoolWatcherMemory& memory, const ErrorLog& log, const std::s
                  "' gesichert werden.");
 }
 
-// The first half of a take: the whole file read into a new buffer of exactly its size and written to the
-// store. False when there is nothing to queue; the file then holds every byte it held before. Otherwise
-// `file` stays open for FinishTake.
-bool ReadTake(const JobSettings& settings, SpoolFiles& files, TakeStore& store, const ErrorLog& log,
-              SpoolWatcherMemory& memory, std::unique_ptr<SpoolFile>& file, std::int32_t& length,
-              SpoolData& data, std::string& kept) {
+// The first half of a take: the whole file read into a new buffer of exactly its size. False when there
+// is nothing to queue; the file then holds every byte it held before. Otherwise `file` stays open for
+// FinishTake.
+bool ReadTake(const JobSettings& settings, SpoolFiles& files, const ErrorLog& log, SpoolWatcherMemory& memory,
+              std::unique_ptr<SpoolFile>& file, std::int32_t& length, SpoolData& data) {
   const std::string path(settings.Path.View());
   SpoolNotice notice = SpoolNotice::kNone;
   file = files.Open(path, notice);
@@ -94,11 +93,6 @@ bool ReadTake(const JobSettings& settings, SpoolFiles& files, TakeStore& store, 
     ReportOnce(memory, log, "read", path, quoted + " konnte nicht gelesen werden und bleibt unveraendert.");
     return false;
   }
-  kept = store.Keep(settings.JobNumber, buffer.get(), static_cast<std::size_t>(size));
-  if (kept.empty()) {
-    ReportNotKept(memory, log, path);
-    return false;
-  }
   length = static_cast<std::int32_t>(size);
   data = std::move(buffer);
   return true;
@@ -108,16 +102,17 @@ bool ReadTake(const JobSettings& settings, SpoolFiles& files, TakeStore& store, 
 // they are on the disk elsewhere, and only if nobody can have written to it since it was read (else they
 // are taken next pass).
 void FinishTake(const JobSettings& settings, SpoolFile& file, TakeStore& store, const ErrorLog& log,
-                SpoolWatcherMemory& memory, std::int32_t length, std::string kept, TakeGate& gate) {
+                SpoolWatcherMemory& memory, const std::uint8_t* data, std::int32_t length, TakeGate& gate) {
   const std::string path(settings.Path.View());
-  const bool flushed = store.Flush(kept);
+  const std::string kept = store.Keep(settings.JobNumber, data, static_cast<std::size_t>(length));
+  const bool flushed = !kept.empty() && store.Flush(kept);
   if (flushed) memory.Reported.erase("keep:" + path);
   if (!flushed) ReportNotKept(memory, log, path);
   if (flushed && file.Empty(length)) {
     gate.Settle(true, store.Commit(kept));
     return;
   }
-  store.Forget(kept);
+  if (!kept.empty()) store.Forget(kept);
   gate.Settle(false, {});
 }
 
@@ -131,15 +126,17 @@ void RunSpoolPass(ProgramState& state, SpoolFiles& files, TakeStore& store, cons
     if (settings.CollectMode != 0) continue;
     std::int32_t length = 0;
     SpoolData data;
-    std::string kept;
     std::unique_ptr<SpoolFile> file;
-    if (!ReadTake(settings, files, store, log, memory, file, length, data, kept)) continue;
+    if (!ReadTake(settings, files, log, memory, file, length, data)) continue;
+    // The worker may start on the job at once: it reads the buffer only, as the rest of the take does,
+    // and delivers nothing before the gate says the take is out of the file.
     const auto gate = std::make_shared<TakeGate>();
+    const std::uint8_t* bytes = data.get();
     {
       std::lock_guard queueLock(state.QueueLock);
-      QueuePrintJob(state, settings, length, std::move(data), kept, gate);
+      QueuePrintJob(state, settings, length, std::move(data), {}, gate);
     }
-    FinishTake(settings, *file, store, log, memory, length, std::move(kept), *gate);
+    FinishTake(settings, *file, store, log, memory, bytes, length, *gate);
   }
 }
 
