@@ -50,11 +50,12 @@ fuzz: deps
 	cmake --build $(BUILD)/fuzz -j $(JOBS)
 	scripts/run-fuzzers.sh $(BUILD)/fuzz $(FUZZ_SECONDS)
 
-# Interpreter throughput, render speed and peak memory, peak memory of a 100 MB take.
+# Interpreter throughput, render speed and peak memory, peak memory of a 100 MB take, spooled line to PDF.
 bench: build
 	$(BUILD)/release/quillmark_bench
 	bench/run.sh $(BUILD)/release
 	bench/spool_memory.sh $(BUILD)/release
+	bench/spool_queue_cost.sh $(BUILD)/release
 
 install: build
 	cmake --install $(BUILD)/release
