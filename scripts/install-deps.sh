@@ -13,6 +13,8 @@ packages=(
   xvfb xdotool imagemagick trayer x11-utils
   # icon rendering and measuring
   librsvg2-bin time
+  # the PDF writer: fonts by fontconfig, glyphs and subsets by HarfBuzz, compression; qpdf checks the PDFs
+  libharfbuzz-dev libdeflate-dev libfreetype-dev libfontconfig-dev qpdf
 )
 
 missing=()

@@ -244,8 +244,12 @@ int main(int argc, char** argv) {
     std::cerr << "quillmark-render: " << options.input << " is too large (2 GiB at most)\n";
     return 2;
   }
-  // A render never shows a window, so it needs no display.
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  const auto application = quillmark::CreateQtApplication(argc, argv);
+  // PDFs are written without Qt; only a CUPS printer is looked up through Qt's print support. A render
+  // never shows a window, so it needs no display.
+  std::unique_ptr<QApplication> application;
+  if (!options.printer.empty() && !options.printer.starts_with("PDF:")) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    application = quillmark::CreateQtApplication(argc, argv);
+  }
   return quillmark::Render(options, std::move(data), size);
 }

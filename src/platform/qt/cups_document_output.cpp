@@ -1,22 +1,22 @@
 #include "platform/qt/cups_document_output.h"
 
-#include <QDir>
-#include <QFile>
-
 #include <cups/cups.h>
+
+#include <cstdlib>
 
 namespace quillmark {
 
 CupsDocumentOutput::CupsDocumentOutput(std::string destination) : destination_(std::move(destination)) {}
 
-QPagedPaintDevice* CupsDocumentOutput::Begin(const QString& title, const QPageLayout& layout, int dotsPerInch) {
-  title_ = title.toStdString();
-  return writer_.Open(QDir::tempPath(), false, title, layout, dotsPerInch);
+pdf::ByteSink* CupsDocumentOutput::Begin(std::string_view title) {
+  title_ = title;
+  const char* folder = std::getenv("TMPDIR");
+  return file_.Open(folder != nullptr && *folder != '\0' ? folder : "/tmp", false) ? &file_ : nullptr;
 }
 
 bool CupsDocumentOutput::Finish(bool complete) {
-  if (!complete || !writer_.Close()) {
-    writer_.Discard();
+  if (!complete || !file_.Close()) {
+    file_.Discard();
     return false;
   }
   // The page was laid out for this printer's own media and margins: no scaling by the filters.
@@ -24,11 +24,10 @@ bool CupsDocumentOutput::Finish(bool complete) {
   int count = 0;
   count = cupsAddOption("print-scaling", "none", count, &options);
   count = cupsAddOption("fit-to-page", "false", count, &options);
-  const QByteArray file = QFile::encodeName(writer_.TemporaryPath());
-  const int job = cupsPrintFile2(CUPS_HTTP_DEFAULT, destination_.c_str(), file.constData(), title_.c_str(), count,
-                                 options);
+  const int job = cupsPrintFile2(CUPS_HTTP_DEFAULT, destination_.c_str(), file_.Path().c_str(),
+                                 title_.c_str(), count, options);
   cupsFreeOptions(count, options);
-  writer_.Discard();
+  file_.Discard();
   return job > 0;
 }
 

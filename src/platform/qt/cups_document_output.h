@@ -1,28 +1,25 @@
 #pragma once
-// A CUPS printer's output: the document is rendered to a temporary PDF and submitted as one job, so that
-// a refused submission is seen (Qt's own CUPS engine drops that result) and the page is printed 1:1.
-
-#include <QString>
+// A CUPS printer's output: the document is written to a temporary PDF and submitted as one job, so that
+// a refused submission is seen and the page is printed 1:1.
 
 #include <string>
 
-#include "platform/qt/pdf_file_writer.h"
-#include "platform/qt/qt_print_device.h"
+#include "platform/pdf/pdf_file_output.h"
 
 namespace quillmark {
 
-class CupsDocumentOutput final : public DocumentOutput {
+class CupsDocumentOutput final : public pdf::DocumentOutput {
  public:
   explicit CupsDocumentOutput(std::string destination);
 
-  QPagedPaintDevice* Begin(const QString& title, const QPageLayout& layout, int dotsPerInch) override;
+  pdf::ByteSink* Begin(std::string_view title) override;
   // True when CUPS accepted the job.
   bool Finish(bool complete) override;
 
  private:
   std::string destination_;
   std::string title_;
-  PdfFileWriter writer_;
+  pdf::TemporaryPdf file_;
 };
 
 }  // namespace quillmark

@@ -1,17 +1,15 @@
 #include "platform/qt/qt_print_system.h"
 
+#include <cups/cups.h>
+
 #include <QPageSize>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QString>
-
-#include <cups/cups.h>
-
 #include <cmath>
 
+#include "platform/pdf/pdf_print_device.h"
 #include "platform/qt/cups_document_output.h"
-#include "platform/qt/pdf_document_output.h"
-#include "platform/qt/qt_print_device.h"
 #include "spool/job_records.h"
 
 namespace quillmark {
@@ -23,19 +21,11 @@ constexpr int kFallbackDotsPerInch = 600;
 // A destination's properties change rarely; a new look-up after this long picks up a changed default.
 constexpr std::chrono::seconds kPrinterCacheTime{60};
 
-// PDF pages cannot be larger than 200 inches a side.
-constexpr float kLargestPaperMillimetres = 5080.0f;
-
-bool UsablePaperLength(float millimetres) {
-  return std::isfinite(millimetres) && millimetres > 0 && millimetres <= kLargestPaperMillimetres;
-}
-
-QPageLayout PaperLayout(const JobSettings& settings) {
-  const QPageSize size = UsablePaperLength(settings.PaperWidth) && UsablePaperLength(settings.PaperHeight)
-                             ? QPageSize(QSizeF(settings.PaperWidth, settings.PaperHeight), QPageSize::Millimeter,
-                                         QString(), QPageSize::ExactMatch)
-                             : QPageSize(QPageSize::A4);
-  return QPageLayout(size, QPageLayout::Portrait, QMarginsF(0, 0, 0, 0));
+pdf::DeviceGeometry PdfGeometry(const JobSettings& settings, int dotsPerInch) {
+  pdf::DeviceGeometry geometry;
+  geometry.dotsPerInch = dotsPerInch;
+  pdf::SetPaperMillimetres(geometry, settings.PaperWidth, settings.PaperHeight);
+  return geometry;
 }
 
 // What CUPS reports as a destination's defaults. Qt's print support offers no default resolution for
@@ -63,8 +53,8 @@ CupsDefaults QueryCupsDefaults(const std::string& name) {
     if (cupsGetDestMediaDefault(CUPS_HTTP_DEFAULT, dest, info, 0, &media) != 0 && media.width > 0 &&
         media.length > 0) {
       // Sizes and margins come in hundredths of a millimetre.
-      defaults.paper = QPageSize(QSizeF(media.width / 100.0, media.length / 100.0), QPageSize::Millimeter, QString(),
-                                 QPageSize::FuzzyMatch);
+      defaults.paper = QPageSize(QSizeF(media.width / 100.0, media.length / 100.0), QPageSize::Millimeter,
+                                 QString(), QPageSize::FuzzyMatch);
       defaults.leftMillimetres = media.left / 100.0;
       defaults.topMillimetres = media.top / 100.0;
     }
@@ -76,38 +66,35 @@ CupsDefaults QueryCupsDefaults(const std::string& name) {
 
 }  // namespace
 
-QtPrintSystem::QtPrintSystem() : fonts_(std::make_shared<QtFontTable>()) {}
+QtPrintSystem::QtPrintSystem() : fonts_(std::make_shared<pdf::FontTable>()) {}
 
 QtPrintSystem::~QtPrintSystem() = default;
 
 std::unique_ptr<PrintDevice> QtPrintSystem::OpenDevice(const JobSettings& settings) {
   const std::string_view name = settings.Printer.View();
   if (name.starts_with(kPdfPrinterPrefix)) {
-    const std::string_view folder = name.substr(kPdfPrinterPrefix.size());
-    DeviceGeometry geometry;
-    geometry.dotsPerInch = kPdfDotsPerInch;
-    geometry.layout = PaperLayout(settings);
-    return std::make_unique<QtPrintDevice>(
-        geometry, PdfDocumentOutput::InFolder(QString::fromUtf8(folder.data(), static_cast<qsizetype>(folder.size()))),
-        fonts_);
+    const std::string folder(name.substr(kPdfPrinterPrefix.size()));
+    return std::make_unique<pdf::PdfPrintDevice>(PdfGeometry(settings, kPdfDotsPerInch),
+                                                 pdf::PdfFileOutput::InFolder(folder), fonts_);
   }
   const auto printer = LookUpCupsPrinter(std::string(name));
   if (!printer) return nullptr;
-  DeviceGeometry geometry;
+  pdf::DeviceGeometry geometry;
   geometry.dotsPerInch = printer->dotsPerInch;
   geometry.offsetX = printer->offsetX;
   geometry.offsetY = printer->offsetY;
-  geometry.layout = printer->layout;
-  return std::make_unique<QtPrintDevice>(geometry, std::make_unique<CupsDocumentOutput>(std::string(name)), fonts_);
+  const QSize points = printer->layout.pageSize().sizePoints();
+  geometry.width = points.width();
+  geometry.height = points.height();
+  return std::make_unique<pdf::PdfPrintDevice>(
+      geometry, std::make_unique<CupsDocumentOutput>(std::string(name)), fonts_);
 }
 
 std::unique_ptr<PrintDevice> QtPrintSystem::OpenPdfFile(const std::string& path, const JobSettings& settings,
                                                         int dotsPerInch) {
-  DeviceGeometry geometry;
-  geometry.dotsPerInch = dotsPerInch > 0 ? dotsPerInch : kPdfDotsPerInch;
-  geometry.layout = PaperLayout(settings);
-  return std::make_unique<QtPrintDevice>(geometry, PdfDocumentOutput::ToFile(QString::fromStdString(path)),
-                                         fonts_);
+  return std::make_unique<pdf::PdfPrintDevice>(
+      PdfGeometry(settings, dotsPerInch > 0 ? dotsPerInch : kPdfDotsPerInch),
+      pdf::PdfFileOutput::ToFile(path), fonts_);
 }
 
 std::optional<QtPrintSystem::CupsPrinter> QtPrintSystem::LookUpCupsPrinter(const std::string& name) {
@@ -134,7 +121,8 @@ std::optional<QtPrintSystem::CupsPrinter> QtPrintSystem::LookUpCupsPrinter(const
     found.offsetY = static_cast<int>(std::lround(defaults.topMillimetres / 25.4 * found.dotsPerInch));
   } else {
     // The driver's description as Qt reads it; its margins belong to the page size set last.
-    const QPageSize paper = info.defaultPageSize().isValid() ? info.defaultPageSize() : QPageSize(QPageSize::A4);
+    const QPageSize paper =
+        info.defaultPageSize().isValid() ? info.defaultPageSize() : QPageSize(QPageSize::A4);
     printer.setPageSize(paper);
     const QMargins margins = QPageLayout(paper, QPageLayout::Portrait, printer.pageLayout().minimumMargins(),
                                          printer.pageLayout().units())

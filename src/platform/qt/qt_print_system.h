@@ -1,10 +1,7 @@
 #pragma once
-// The print system over Qt 6: the built-in PDF printer and CUPS printers, and fonts from the DejaVu faces.
-//
-// A QGuiApplication (or QApplication) must exist before a QtPrintSystem is made and must outlive it and
-// every device and font it made: Qt's font database lives in it. Without a display, set QT_QPA_PLATFORM
-// to "offscreen" before constructing the application. Devices and fonts are then used on the print
-// worker's thread; Qt paints PDFs and loads fonts off the GUI thread.
+// The print system: the built-in PDF printer and CUPS printers (looked up through CUPS and Qt's print
+// support), writing every document as a PDF of our own with fonts found by fontconfig. Devices and fonts
+// are used on the print worker's thread.
 //
 // Printer names:
 //   "PDF:<folder>"  the built-in PDF printer: 600 dots per inch, no unprintable margin, paper of
@@ -16,7 +13,6 @@
 //                   Delivered() is true once CUPS has accepted the job.
 
 #include <QPageLayout>
-
 #include <chrono>
 #include <map>
 #include <memory>
@@ -24,8 +20,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/pdf/font_table.h"
 #include "platform/print_device.h"
-#include "platform/qt/qt_font_table.h"
 
 namespace quillmark {
 
@@ -62,7 +58,7 @@ class QtPrintSystem final : public PrintSystem {
 
   std::optional<CupsPrinter> LookUpCupsPrinter(const std::string& name);
 
-  std::shared_ptr<QtFontTable> fonts_;
+  std::shared_ptr<pdf::FontTable> fonts_;
   std::mutex printersMutex_;
   std::map<std::string, CupsPrinter> printers_;
 };

@@ -1,4 +1,4 @@
-#include "platform/qt/qt_print_device.h"
+#include "platform/pdf/pdf_print_device.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 namespace quillmark {
 namespace {
 
-class QtPrintDeviceTest : public ::testing::Test {
+class PdfPrintDeviceTest : public ::testing::Test {
  protected:
   void SetUp() override {
     testing::EnsureQtApplication();
@@ -35,7 +35,7 @@ class QtPrintDeviceTest : public ::testing::Test {
   QtPrintSystem system_;
 };
 
-TEST_F(QtPrintDeviceTest, PaperSizeComesFromSettingsWithA4Fallback) {
+TEST_F(PdfPrintDeviceTest, PaperSizeComesFromSettingsWithA4Fallback) {
   const float kInfinity = std::numeric_limits<float>::infinity();
   const struct {
     float width, height;
@@ -51,7 +51,7 @@ TEST_F(QtPrintDeviceTest, PaperSizeComesFromSettingsWithA4Fallback) {
   }
 }
 
-TEST_F(QtPrintDeviceTest, BatchedLineLooksLikeOneDrawPerCharacter) {
+TEST_F(PdfPrintDeviceTest, BatchedLineLooksLikeOneDrawPerCharacter) {
   std::vector<FontHandle> fonts;
   for (const auto& [width, weight] : {std::pair{60, 400}, {120, 700}, {35, 500}}) {
     FontRequest request;
