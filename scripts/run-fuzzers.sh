@@ -13,6 +13,7 @@ for target in "$build"/*_fuzz; do
   [ -d "$seeds" ] && cp -r "$seeds"/. "$corpus"/
   echo "== $name for ${seconds}s"
   if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+       LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp:print_suppressions=0 \
        "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 "$corpus" \
        >"$corpus/log" 2>&1; then
     tail -n 60 "$corpus/log"
