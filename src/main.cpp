@@ -4,9 +4,9 @@
 #include "platform/posix/posix_clock.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_spool_files.h"
+#include "platform/printing/linux_print_system.h"
 #include "platform/qt/qt_application.h"
 #include "platform/qt/qt_desktop.h"
-#include "platform/qt/qt_print_system.h"
 
 int main(int argc, char** argv) {
   using namespace quillmark;
@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
   QtDesktop desktop;
   PosixFileSystem files;
   PosixSpoolFiles spoolFiles;
-  QtPrintSystem printers;
+  LinuxPrintSystem printers;
   PosixClock clock;
   Platform platform{files, spoolFiles, printers, clock, desktop};
   Startup(platform);

@@ -9,11 +9,10 @@
 #include <map>
 #include <regex>
 
-#include "platform/qt/qt_print_system.h"
+#include "platform/printing/linux_print_system.h"
 #include "spool/job_records.h"
 #include "support/pdf_reader.h"
 #include "support/program_runner.h"
-#include "support/qt_application.h"
 
 namespace quillmark {
 namespace {
@@ -55,7 +54,6 @@ TEST(CupsPrinting, JobArrivesWithTitleTextAndPagesAndAStoppedSchedulerMeansNotDe
   }
   if (!testing::PopplerInstalled()) GTEST_SKIP() << "poppler-utils are not installed";
   if (geteuid() != 0) GTEST_SKIP() << "the private CUPS server needs root";
-  testing::EnsureQtApplication();
   CupsServer server;
   ASSERT_TRUE(server.error.empty()) << "the CUPS test server did not start: " << server.error;
 
@@ -79,7 +77,7 @@ TEST(CupsPrinting, JobArrivesWithTitleTextAndPagesAndAStoppedSchedulerMeansNotDe
   EXPECT_NEAR(words[0].xMin, 9.75 / 25.4 * 600, 2);
   EXPECT_NEAR(words[0].yMin, 10.7 / 25.4 * 600, 2);
 
-  QtPrintSystem system;
+  LinuxPrintSystem system;
   JobSettings settings;
   settings.Printer.Assign("Office");
   auto device = system.OpenDevice(settings);

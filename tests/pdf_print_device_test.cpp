@@ -4,11 +4,10 @@
 
 #include <limits>
 
-#include "platform/qt/qt_print_system.h"
+#include "platform/printing/linux_print_system.h"
 #include "spool/job_records.h"
 #include "support/pdf_reader.h"
 #include "support/program_runner.h"
-#include "support/qt_application.h"
 
 namespace quillmark {
 namespace {
@@ -16,7 +15,6 @@ namespace {
 class PdfPrintDeviceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    testing::EnsureQtApplication();
     if (!testing::PopplerInstalled()) GTEST_SKIP() << "poppler-utils are not installed";
   }
 
@@ -32,7 +30,7 @@ class PdfPrintDeviceTest : public ::testing::Test {
   }
 
   testing::TempDir dir_;
-  QtPrintSystem system_;
+  LinuxPrintSystem system_;
 };
 
 TEST_F(PdfPrintDeviceTest, PaperSizeComesFromSettingsWithA4Fallback) {
@@ -137,7 +135,11 @@ TEST_F(PdfPrintDeviceTest, FacesUnicodeTextRectanglesAndImagesArriveAsDrawn) {
   ASSERT_EQ(words.size(), std::size(lines));
   for (std::size_t i = 0; i < std::size(lines); ++i) {
     std::string utf8;
-    for (const char32_t c : lines[i].text) utf8 += QString::fromUcs4(&c, 1).toStdString();
+    for (const char32_t c : lines[i].text) {
+      const int tail = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+      utf8 += static_cast<char>(tail == 0 ? c : ((0xFF00u >> (tail + 1)) & 0xFF) | (c >> (6 * tail)));
+      for (int k = tail - 1; k >= 0; --k) utf8 += static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F));
+    }
     EXPECT_EQ(words[i].text, utf8) << i;
     EXPECT_NEAR(words[i].xMin, 230, 0.5) << i;
     EXPECT_NEAR(words[i].yMin, 253.0 + 100.0 * static_cast<double>(i), 1.0) << i;

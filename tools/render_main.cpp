@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,8 +19,7 @@
 #include "emulation/printer_document.h"
 #include "log/error_log.h"
 #include "platform/posix/posix_clock.h"
-#include "platform/qt/qt_application.h"
-#include "platform/qt/qt_print_system.h"
+#include "platform/printing/linux_print_system.h"
 #include "spool/job_records.h"
 
 namespace quillmark {
@@ -171,7 +171,7 @@ class StandardErrorLogFiles final : public FileSystem {
 // Every device this opens writes its document to one exact file.
 class FilePrintSystem final : public PrintSystem {
  public:
-  FilePrintSystem(QtPrintSystem& printers, std::string path, int dotsPerInch)
+  FilePrintSystem(LinuxPrintSystem& printers, std::string path, int dotsPerInch)
       : printers_(printers), path_(std::move(path)), dotsPerInch_(dotsPerInch) {}
   std::unique_ptr<PrintDevice> OpenDevice(const JobSettings& settings) override {
     return printers_.OpenPdfFile(path_, settings, dotsPerInch_);
@@ -180,15 +180,15 @@ class FilePrintSystem final : public PrintSystem {
   void DeleteFont(FontHandle font) override { printers_.DeleteFont(font); }
 
  private:
-  QtPrintSystem& printers_;
+  LinuxPrintSystem& printers_;
   std::string path_;
   int dotsPerInch_;
 };
 
 int Render(const Options& options, SpoolData data, std::size_t size) {
-  QtPrintSystem qtPrinters;
-  FilePrintSystem filePrinters(qtPrinters, options.output, options.dotsPerInch);
-  PrintSystem& printers = options.printer.empty() ? static_cast<PrintSystem&>(filePrinters) : qtPrinters;
+  LinuxPrintSystem linuxPrinters;
+  FilePrintSystem filePrinters(linuxPrinters, options.output, options.dotsPerInch);
+  PrintSystem& printers = options.printer.empty() ? static_cast<PrintSystem&>(filePrinters) : linuxPrinters;
   StandardErrorLogFiles logFiles;
   PosixClock clock;
   const ErrorLog log(logFiles, clock);
@@ -244,12 +244,7 @@ int main(int argc, char** argv) {
     std::cerr << "quillmark-render: " << options.input << " is too large (2 GiB at most)\n";
     return 2;
   }
-  // PDFs are written without Qt; only a CUPS printer is looked up through Qt's print support. A render
-  // never shows a window, so it needs no display.
-  std::unique_ptr<QApplication> application;
-  if (!options.printer.empty() && !options.printer.starts_with("PDF:")) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    application = quillmark::CreateQtApplication(argc, argv);
-  }
+  // A print spooler or a closed standard stream must never end the process by signal.
+  std::signal(SIGPIPE, SIG_IGN);
   return quillmark::Render(options, std::move(data), size);
 }

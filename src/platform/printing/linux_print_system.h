@@ -1,18 +1,16 @@
 #pragma once
-// The print system: the built-in PDF printer and CUPS printers (looked up through CUPS and Qt's print
-// support), writing every document as a PDF of our own with fonts found by fontconfig. Devices and fonts
-// are used on the print worker's thread.
+// The print system: the built-in PDF printer and CUPS printers, every document written as a PDF of our
+// own with fonts found by fontconfig. No Qt: devices and fonts are used on the print worker's thread.
 //
 // Printer names:
 //   "PDF:<folder>"  the built-in PDF printer: 600 dots per inch, no unprintable margin, paper of
 //                   PaperWidth x PaperHeight mm (A4 when either is not positive); each document becomes a
 //                   new PDF file in <folder> (relative to the working directory, created when missing).
 //   anything else   the CUPS destination of exactly that name, at its default resolution (600 when it
-//                   reports none), on its default media, with its hardware margins as physical offsets.
-//                   The document is rendered 1:1 and submitted as one CUPS job named after its title.
-//                   Delivered() is true once CUPS has accepted the job.
+//                   reports none), on its default media (A4 when it reports none), with its hardware
+//                   margins as physical offsets. The document is rendered 1:1 and submitted as one CUPS
+//                   job named after its title. Delivered() is true once CUPS has accepted the job.
 
-#include <QPageLayout>
 #include <chrono>
 #include <map>
 #include <memory>
@@ -21,16 +19,17 @@
 #include <string>
 
 #include "platform/pdf/font_table.h"
+#include "platform/pdf/pdf_print_device.h"
 #include "platform/print_device.h"
 
 namespace quillmark {
 
-class QtPrintSystem final : public PrintSystem {
+class LinuxPrintSystem final : public PrintSystem {
  public:
-  QtPrintSystem();
-  ~QtPrintSystem() override;
-  QtPrintSystem(const QtPrintSystem&) = delete;
-  QtPrintSystem& operator=(const QtPrintSystem&) = delete;
+  LinuxPrintSystem();
+  ~LinuxPrintSystem() override;
+  LinuxPrintSystem(const LinuxPrintSystem&) = delete;
+  LinuxPrintSystem& operator=(const LinuxPrintSystem&) = delete;
 
   // nullptr when the name is neither a PDF printer nor a CUPS destination.
   std::unique_ptr<PrintDevice> OpenDevice(const JobSettings& settings) override;
@@ -49,14 +48,11 @@ class QtPrintSystem final : public PrintSystem {
  private:
   // What a CUPS destination reported, kept for a while because each look-up takes a noticeable time.
   struct CupsPrinter {
-    int dotsPerInch = 600;
-    int offsetX = 0;
-    int offsetY = 0;
-    QPageLayout layout;
+    pdf::DeviceGeometry geometry;
     std::chrono::steady_clock::time_point lookedUp;
   };
 
-  std::optional<CupsPrinter> LookUpCupsPrinter(const std::string& name);
+  std::optional<pdf::DeviceGeometry> LookUpCupsPrinter(const std::string& name);
 
   std::shared_ptr<pdf::FontTable> fonts_;
   std::mutex printersMutex_;

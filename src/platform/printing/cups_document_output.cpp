@@ -1,4 +1,4 @@
-#include "platform/qt/cups_document_output.h"
+#include "platform/printing/cups_document_output.h"
 
 #include <cups/cups.h>
 

@@ -1,0 +1,102 @@
+#include "platform/printing/linux_print_system.h"
+
+#include <cups/cups.h>
+
+#include <cmath>
+
+#include "platform/printing/cups_document_output.h"
+#include "spool/job_records.h"
+
+namespace quillmark {
+namespace {
+
+constexpr std::string_view kPdfPrinterPrefix = "PDF:";
+constexpr int kPdfDotsPerInch = 600;
+constexpr int kFallbackDotsPerInch = 600;
+// A destination's properties change rarely; a new look-up after this long picks up a changed default.
+constexpr std::chrono::seconds kPrinterCacheTime{60};
+
+pdf::DeviceGeometry PdfGeometry(const JobSettings& settings, int dotsPerInch) {
+  pdf::DeviceGeometry geometry;
+  geometry.dotsPerInch = dotsPerInch;
+  pdf::SetPaperMillimetres(geometry, settings.PaperWidth, settings.PaperHeight);
+  return geometry;
+}
+
+// What CUPS reports as a destination's defaults; nullopt when it has no destination of exactly that name.
+std::optional<pdf::DeviceGeometry> QueryCupsDefaults(const std::string& name) {
+  cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.c_str(), nullptr);
+  if (dest == nullptr) return std::nullopt;
+  if (name != dest->name) {
+    cupsFreeDests(1, dest);
+    return std::nullopt;
+  }
+  pdf::DeviceGeometry geometry;
+  geometry.dotsPerInch = kFallbackDotsPerInch;
+  if (cups_dinfo_t* info = cupsCopyDestInfo(CUPS_HTTP_DEFAULT, dest)) {
+    ipp_attribute_t* attribute = cupsFindDestDefault(CUPS_HTTP_DEFAULT, dest, info, "printer-resolution");
+    if (attribute != nullptr && ippGetValueTag(attribute) == IPP_TAG_RESOLUTION) {
+      int down = 0;
+      ipp_res_t units = IPP_RES_PER_INCH;
+      const int across = ippGetResolution(attribute, 0, &down, &units);
+      const int dotsPerInch = units == IPP_RES_PER_CM ? static_cast<int>(across * 2.54 + 0.5) : across;
+      if (dotsPerInch > 0) geometry.dotsPerInch = dotsPerInch;
+    }
+    cups_size_t media{};
+    if (cupsGetDestMediaDefault(CUPS_HTTP_DEFAULT, dest, info, 0, &media) != 0 && media.width > 0 &&
+        media.length > 0) {
+      // Sizes and margins come in hundredths of a millimetre.
+      pdf::SetPaperMillimetres(geometry, media.width / 100.0, media.length / 100.0);
+      geometry.offsetX = static_cast<int>(std::lround(media.left / 2540.0 * geometry.dotsPerInch));
+      geometry.offsetY = static_cast<int>(std::lround(media.top / 2540.0 * geometry.dotsPerInch));
+    }
+    cupsFreeDestInfo(info);
+  }
+  cupsFreeDests(1, dest);
+  return geometry;
+}
+
+}  // namespace
+
+LinuxPrintSystem::LinuxPrintSystem() : fonts_(std::make_shared<pdf::FontTable>()) {}
+
+LinuxPrintSystem::~LinuxPrintSystem() = default;
+
+std::unique_ptr<PrintDevice> LinuxPrintSystem::OpenDevice(const JobSettings& settings) {
+  const std::string_view name = settings.Printer.View();
+  if (name.starts_with(kPdfPrinterPrefix)) {
+    const std::string folder(name.substr(kPdfPrinterPrefix.size()));
+    return std::make_unique<pdf::PdfPrintDevice>(PdfGeometry(settings, kPdfDotsPerInch),
+                                                 pdf::PdfFileOutput::InFolder(folder), fonts_);
+  }
+  const auto geometry = LookUpCupsPrinter(std::string(name));
+  if (!geometry) return nullptr;
+  return std::make_unique<pdf::PdfPrintDevice>(
+      *geometry, std::make_unique<CupsDocumentOutput>(std::string(name)), fonts_);
+}
+
+std::unique_ptr<PrintDevice> LinuxPrintSystem::OpenPdfFile(const std::string& path,
+                                                           const JobSettings& settings, int dotsPerInch) {
+  return std::make_unique<pdf::PdfPrintDevice>(
+      PdfGeometry(settings, dotsPerInch > 0 ? dotsPerInch : kPdfDotsPerInch),
+      pdf::PdfFileOutput::ToFile(path), fonts_);
+}
+
+std::optional<pdf::DeviceGeometry> LinuxPrintSystem::LookUpCupsPrinter(const std::string& name) {
+  std::lock_guard lock(printersMutex_);
+  const auto now = std::chrono::steady_clock::now();
+  if (const auto cached = printers_.find(name); cached != printers_.end()) {
+    if (now - cached->second.lookedUp < kPrinterCacheTime) return cached->second.geometry;
+    printers_.erase(cached);
+  }
+  if (name.empty()) return std::nullopt;
+  const auto geometry = QueryCupsDefaults(name);
+  if (geometry) printers_[name] = CupsPrinter{*geometry, now};
+  return geometry;
+}
+
+FontHandle LinuxPrintSystem::CreateFont(const FontRequest& request) { return fonts_->Create(request); }
+
+void LinuxPrintSystem::DeleteFont(FontHandle font) { fonts_->Delete(font); }
+
+}  // namespace quillmark
