@@ -216,7 +216,9 @@ void PdfPrintDevice::Flush() {
     const double origin = batch_.positions.front();
     for (std::size_t i = 0; i < batch_.glyphs.size(); ++i) {
       const double target = (batch_.positions[i] - origin) / scale;
-      const double correction = std::round((pen - target) * 1000.0 / em * 100.0) / 100.0;
+      const double off = (pen - target) * 1000.0 / em;
+      // Corrections are written in hundredths of a thousandth of an em; a smaller one is no correction.
+      const double correction = std::abs(off) < 0.005 ? 0.0 : std::round(off * 100.0) / 100.0;
       if (i > 0 && correction != 0) {
         content_ += ')';
         AppendNumber(content_, correction, 2);
