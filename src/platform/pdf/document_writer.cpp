@@ -83,6 +83,8 @@ std::uint32_t DocumentWriter::Font(const std::shared_ptr<const FontProgram>& pro
 
 void DocumentWriter::UseGlyph(std::uint32_t font, std::uint32_t glyph, char32_t unicode) {
   auto& map = fonts_[font - 1].unicode;
+  // What is no character at all reads back as the replacement character.
+  if (unicode > 0x10FFFF || (unicode >= 0xD800 && unicode <= 0xDFFF)) unicode = 0xFFFD;
   // One glyph may stand for several characters; the first one seen is what a reader gets back.
   if (glyph < map.size() && map[glyph] == kUnused) map[glyph] = unicode;
 }
