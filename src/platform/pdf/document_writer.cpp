@@ -65,7 +65,7 @@ DocumentWriter::DocumentWriter(ByteSink& sink, std::string_view title) : objects
   infoId_ = objects_.Reserve();
   scratch_ = "<</Title";
   AppendLiteralString(scratch_, TextString(title));
-  scratch_ += "/Producer(Quillmark 1.0)>>";
+  scratch_ += "/Creator(Quillmark 1.0)/Producer(Quillmark 1.0)>>";
   objects_.WriteObject(infoId_, scratch_);
 }
 

@@ -201,6 +201,29 @@ void PdfPrintDevice::Flush() {
     if (std::ranges::find(pageFonts_, batch_.number) == pageFonts_.end()) pageFonts_.push_back(batch_.number);
   }
   const double scale = font.ScaleX();
+  // The glyphs as one array of strings, with a correction wherever a glyph is not where the widths of
+  // the glyphs before it put the pen (gaps left by spaces, whole-dot advances of proportional text).
+  run_.assign("[");
+  std::string codes;
+  double pen = 0;  // in text space
+  const double origin = batch_.positions.front();
+  for (std::size_t i = 0; i < batch_.glyphs.size(); ++i) {
+    const double target = (batch_.positions[i] - origin) / scale;
+    const double off = (pen - target) * 1000.0 / em;
+    // Corrections are written in hundredths of a thousandth of an em; a smaller one is no correction.
+    const double correction = std::abs(off) < 0.005 ? 0.0 : std::round(off * 100.0) / 100.0;
+    if (correction != 0 && i > 0) {
+      AppendLiteralString(run_, codes);
+      AppendNumber(run_, correction, 2);
+      codes.clear();
+      pen -= correction * em / 1000.0;
+    }
+    codes += static_cast<char>(batch_.glyphs[i] >> 8);
+    codes += static_cast<char>(batch_.glyphs[i] & 0xFF);
+    pen += batch_.widths[i] * em / 1000.0;
+  }
+  AppendLiteralString(run_, codes);
+  run_ += "]TJ\n";
   // A double strike is a second pass over the whole run, a little lower, as the paper moves a fraction
   // of a dot between a printer's two passes. As a whole second run, text extraction drops it as a copy.
   const std::int32_t strike = font.DoubleStrikeOffset();
@@ -210,36 +233,8 @@ void PdfPrintDevice::Flush() {
     AppendInteger(content_, geometry_.offsetX + batch_.positions.front());
     content_ += ' ';
     AppendInteger(content_, geometry_.offsetY + batch_.baseline + pass);
-    content_ += " Tm[(";
-    // Pen position in text space; a glyph that is not where the widths put it gets a correction.
-    double pen = 0;
-    const double origin = batch_.positions.front();
-    for (std::size_t i = 0; i < batch_.glyphs.size(); ++i) {
-      const double target = (batch_.positions[i] - origin) / scale;
-      const double off = (pen - target) * 1000.0 / em;
-      // Corrections are written in hundredths of a thousandth of an em; a smaller one is no correction.
-      const double correction = std::abs(off) < 0.005 ? 0.0 : std::round(off * 100.0) / 100.0;
-      if (i > 0 && correction != 0) {
-        content_ += ')';
-        AppendNumber(content_, correction, 2);
-        content_ += '(';
-        pen -= correction * em / 1000.0;
-      }
-      const std::uint32_t glyph = batch_.glyphs[i];
-      const char code[2] = {static_cast<char>(glyph >> 8), static_cast<char>(glyph & 0xFF)};
-      for (const char byte : code) {
-        if (byte == '(' || byte == ')' || byte == '\\') {
-          content_ += '\\';
-          content_ += byte;
-        } else if (byte == '\r') {
-          content_ += "\\r";
-        } else {
-          content_ += byte;
-        }
-      }
-      pen += batch_.widths[i] * em / 1000.0;
-    }
-    content_ += ")]TJ\n";
+    content_ += " Tm";
+    content_ += run_;
     if (strike == 0) break;
   }
   batch_.glyphs.clear();

@@ -95,6 +95,7 @@ class PdfPrintDevice final : public PrintDevice {
 
   // The page being written and the state its content has reached.
   std::string content_;
+  std::string run_;  // the text-showing array of the run being written
   std::vector<std::uint32_t> pageFonts_;
   std::vector<std::uint32_t> pageImages_;
   bool inText_ = false;
