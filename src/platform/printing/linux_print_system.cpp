@@ -1,6 +1,8 @@
 #include "platform/printing/linux_print_system.h"
 
 #include <cups/cups.h>
+#include <cups/ppd.h>
+#include <unistd.h>
 
 #include <cmath>
 
@@ -23,6 +25,31 @@ pdf::DeviceGeometry PdfGeometry(const JobSettings& settings, int dotsPerInch) {
   return geometry;
 }
 
+// The default paper and its margins from the queue's PPD, for queues whose media default CUPS does not
+// report (or not yet, while the scheduler is busy). False when there is no PPD.
+bool PaperFromPpd(const std::string& name, pdf::DeviceGeometry& geometry) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  const char* file = cupsGetPPD(name.c_str());
+  if (file == nullptr) return false;
+  ppd_file_t* ppd = ppdOpenFile(file);
+  ::unlink(file);
+  if (ppd == nullptr) return false;
+  ppdMarkDefaults(ppd);
+  const ppd_size_t* size = ppdPageSize(ppd, nullptr);
+  const bool found = size != nullptr && size->width > 0 && size->length > 0;
+  if (found) {
+    // Points, with the printable area's top measured from the bottom edge.
+    pdf::SetPaperMillimetres(geometry, size->width * 25.4 / 72, size->length * 25.4 / 72);
+    geometry.offsetX = static_cast<int>(std::lround(size->left / 72.0 * geometry.dotsPerInch));
+    geometry.offsetY =
+        static_cast<int>(std::lround((size->length - size->top) / 72.0 * geometry.dotsPerInch));
+  }
+  ppdClose(ppd);
+  return found;
+#pragma GCC diagnostic pop
+}
+
 // What CUPS reports as a destination's defaults; nullopt when it has no destination of exactly that name.
 std::optional<pdf::DeviceGeometry> QueryCupsDefaults(const std::string& name) {
   cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.c_str(), nullptr);
@@ -33,6 +60,7 @@ std::optional<pdf::DeviceGeometry> QueryCupsDefaults(const std::string& name) {
   }
   pdf::DeviceGeometry geometry;
   geometry.dotsPerInch = kFallbackDotsPerInch;
+  bool paper = false;
   if (cups_dinfo_t* info = cupsCopyDestInfo(CUPS_HTTP_DEFAULT, dest)) {
     ipp_attribute_t* attribute = cupsFindDestDefault(CUPS_HTTP_DEFAULT, dest, info, "printer-resolution");
     if (attribute != nullptr && ippGetValueTag(attribute) == IPP_TAG_RESOLUTION) {
@@ -46,6 +74,7 @@ std::optional<pdf::DeviceGeometry> QueryCupsDefaults(const std::string& name) {
     if (cupsGetDestMediaDefault(CUPS_HTTP_DEFAULT, dest, info, 0, &media) != 0 && media.width > 0 &&
         media.length > 0) {
       // Sizes and margins come in hundredths of a millimetre.
+      paper = true;
       pdf::SetPaperMillimetres(geometry, media.width / 100.0, media.length / 100.0);
       geometry.offsetX = static_cast<int>(std::lround(media.left / 2540.0 * geometry.dotsPerInch));
       geometry.offsetY = static_cast<int>(std::lround(media.top / 2540.0 * geometry.dotsPerInch));
@@ -53,6 +82,7 @@ std::optional<pdf::DeviceGeometry> QueryCupsDefaults(const std::string& name) {
     cupsFreeDestInfo(info);
   }
   cupsFreeDests(1, dest);
+  if (!paper) PaperFromPpd(name, geometry);
   return geometry;
 }
 

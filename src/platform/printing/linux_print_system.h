@@ -7,9 +7,10 @@
 //                   PaperWidth x PaperHeight mm (A4 when either is not positive); each document becomes a
 //                   new PDF file in <folder> (relative to the working directory, created when missing).
 //   anything else   the CUPS destination of exactly that name, at its default resolution (600 when it
-//                   reports none), on its default media (A4 when it reports none), with its hardware
-//                   margins as physical offsets. The document is rendered 1:1 and submitted as one CUPS
-//                   job named after its title. Delivered() is true once CUPS has accepted the job.
+//                   reports none), on its default media (from its PPD when CUPS reports none, A4
+//                   without either), with its hardware margins as physical offsets. The document is rendered
+//                   1:1 and submitted as one CUPS job named after its title. Delivered() is true once CUPS
+//                   has accepted the job.
 
 #include <chrono>
 #include <map>
