@@ -54,13 +54,14 @@ TEST(SettingsLoader, ValuesMapToFields) {
   Loader loader;
   ASSERT_TRUE(
       loader.Run("Path=top\n[Main]\nPath=main\n[Job_1]\nPaper.Width =\nPaper.Height = 0x10\n"
-                 "Border.Top = 1e1\nBorder.Left = 10,7\nPrinter=" +
+                 "Border.Top = 1e1\nBorder.Left = 10,7\nMedia = na_letter_8.5x11in\nPrinter=" +
                  big + "\n[Job_1]\nPath=second\n"));
   ASSERT_EQ(loader.state.JobList.size(), 1u);
   const JobSettings& job = loader.state.JobList[0];
   EXPECT_EQ(job.JobNumber, 1);
   EXPECT_EQ(job.Path.View(), "");
   EXPECT_EQ(job.Printer.View(), big.substr(0, 512));
+  EXPECT_EQ(job.Media.View(), "na_letter_8.5x11in");
   EXPECT_EQ(job.PaperWidth, 0.0f);  // an empty value is no missing one
   EXPECT_EQ(job.PaperHeight, 0.0f);
   EXPECT_EQ(job.BorderTop, 10.0f);
@@ -72,6 +73,32 @@ TEST(SettingsLoader, ValuesMapToFields) {
     ASSERT_TRUE(again.Run("[Main]\n[Job_1]\nInventory=" + text + "\nPath=" + big + "\n"));
     EXPECT_EQ(again.state.JobList.at(0).Inventory, inventory) << text;
     EXPECT_EQ(again.state.JobList.at(0).Path.View(), big.substr(0, 2048));
+  }
+}
+
+TEST(SettingsLoader, ASpoolFileNamedLikeADosDeviceIsKeptButLogged) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"LPT1.PRN", "SPOOL.PRN"},
+      {"D:\\SPOOL\\prn", "D:\\SPOOL\\SPOOL.PRN"},
+      {"out/Com9.txt", "out/SPOOL.txt"},
+      {"clock$", "SPOOL.PRN"},
+      {"aux.a.b", "SPOOL.a.b"},
+      {"SPOOL.PRN", ""},
+      {"LPT0.PRN", ""},
+      {"LPT10", ""},
+      {"nul/x.prn", ""},
+      {"", ""},
+  };
+  for (const auto& [path, better] : cases) {
+    Loader loader;
+    ASSERT_TRUE(loader.Run("[Main]\n[Job_1]\nPath=" + path + "\n"));
+    EXPECT_EQ(loader.state.JobList.at(0).Path.View(), path);
+    const std::string log = loader.files.Get("Error.log");
+    const std::string entry = "| 0 | Spooldatei '" + path +
+                              "' ist unter DOS ein Geraetename; DOS-Programme koennen nicht hineinschreiben. "
+                              "Besser z. B. '" +
+                              better + "'.\r\n";
+    EXPECT_EQ(log.empty() ? "" : log.substr(log.size() - entry.size()), better.empty() ? "" : entry) << path;
   }
 }
 

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <string>
 
+#include "settings/dos_device_name.h"
 #include "settings/settings_reader.h"
 
 namespace quillmark {
@@ -48,6 +49,8 @@ bool SettingsLoader(ProgramState& state, FileSystem& files, const ErrorLog& log,
       job.BorderTop = reader.ReadFloatValue("Border.Top", 10.7f);
       job.BorderLeft = reader.ReadFloatValue("Border.Left", 9.75f);
       job.PositionMode = 1;
+      job.Media.Assign(reader.ReadTextValue("Media", ""));
+      if (const auto warning = DosDeviceNameWarning(job.Path.View())) log.LogError("", *warning, "", 0, 0);
     }
   }
   reader.CloseSettingsFile();
