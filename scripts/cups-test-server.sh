@@ -101,7 +101,7 @@ EOF
   # 3. The virtual printer; the store command keeps each received document under its job's name.
   cat >"$dir/store.sh" <<EOF
 #!/bin/sh
-n=\$(ls "$dir/received" | wc -l)
+n=\$(ls "$dir/received" | grep -c "\\.pdf\$")
 cp "\$1" "$dir/received/job-\$((n + 1)).part" && mv "$dir/received/job-\$((n + 1)).part" "$dir/received/job-\$((n + 1)).pdf"
 printf '%s\n' "\$IPP_JOB_NAME" >"$dir/received/job-\$((n + 1)).name"
 EOF

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <map>
 #include <regex>
+#include <string>
+#include <vector>
 
 #include "platform/qt/qt_print_system.h"
 #include "spool/job_records.h"
@@ -61,10 +63,32 @@ TEST(CupsPrinting, JobArrivesWithTitleTextAndPagesAndAStoppedSchedulerMeansNotDe
 
   testing::TempDir dir;
   testing::WriteFileBytes(dir.File("job.prn"), "Hallo CUPS \x84\x94\x81\r\n\x0cSeite 2\r\n");
-  const ProgramResult result =
-      testing::RunProgram({testing::BuiltProgram("quillmark-render"), "--printer", "Office", "job.prn"},
-                          dir.path(), 60s, {"CUPS_SERVER=" + server.values["CUPS_SERVER"]});
-  ASSERT_EQ(result.exitCode, 0) << result.err;
+  // The job id as lp prints it; a named paper is the media asked of the printer and sets the page size.
+  const struct {
+    std::vector<std::string> options;
+    int exitCode;
+    std::string out, err, pageSize;
+  } runs[] = {
+      {{"--printer", "Office"}, 0, "request id is Office-1 (1 file(s))\n", "", ""},
+      {{"--printer", "Office", "--paper", "Letter"}, 0, "request id is Office-2 (1 file(s))\n", "", "612 x 792"},
+      {{"--printer", "Office", "--paper", "a4"}, 0, "request id is Office-3 (1 file(s))\n", "", "595.276 x 841"},
+      {{"--printer", "Nope"}, 1, "", "quillmark-render: no printer 'Nope'; CUPS queues: Office\n", ""},
+  };
+  int job = 0;
+  for (const auto& run : runs) {
+    std::vector<std::string> command = {testing::BuiltProgram("quillmark-render"), "job.prn"};
+    command.insert(command.end(), run.options.begin(), run.options.end());
+    const ProgramResult result =
+        testing::RunProgram(command, dir.path(), 60s, {"CUPS_SERVER=" + server.values["CUPS_SERVER"]});
+    EXPECT_EQ(result.exitCode, run.exitCode) << result.err;
+    EXPECT_EQ(result.out, run.out);
+    EXPECT_EQ(result.err, run.err);
+    if (run.exitCode == 0) ++job;
+    if (run.pageSize.empty()) continue;
+    const std::string pdf = server.values["CUPS_TEST_RECEIVED"] + "/job-" + std::to_string(job) + ".pdf";
+    ASSERT_TRUE(testing::WaitUntil([&] { return testing::FileExists(pdf); }, 30s)) << pdf;
+    EXPECT_EQ(testing::ReadPdfInfo(pdf)["Page size"].substr(0, run.pageSize.size()), run.pageSize);
+  }
   const std::string received = server.values["CUPS_TEST_RECEIVED"] + "/job-1";
   ASSERT_TRUE(testing::WaitUntil([&] { return testing::FileExists(received + ".name"); }, 30s))
       << "the printer received nothing";
