@@ -13,6 +13,8 @@ packages=(
   xvfb xdotool imagemagick trayer x11-utils
   # icon rendering and measuring
   librsvg2-bin time
+  # the DOS side of the end-to-end tests; the Debian package: its build and check
+  dosbox dpkg-dev fakeroot lintian
 )
 
 missing=()
