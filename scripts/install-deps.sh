@@ -14,7 +14,7 @@ packages=(
   # icon rendering and measuring
   librsvg2-bin time
   # the DOS side of the end-to-end tests; the Debian package: its build and check
-  dosbox dpkg-dev fakeroot lintian
+  dosbox dpkg-dev lintian
 )
 
 missing=()
