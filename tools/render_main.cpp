@@ -116,7 +116,7 @@ std::optional<std::string> SetBorder(const std::string& text, float& border, std
 
 // Each option with what it does to the options; an error message when its value does not fit.
 struct RenderOption {
-  OptionSpec spec;
+  OptionDefinition definition;
   std::optional<std::string> (*apply)(const std::string& value, Options& options);
 };
 constexpr RenderOption kRenderOptions[] = {
@@ -164,14 +164,14 @@ constexpr RenderOption kRenderOptions[] = {
 
 // Parses the command line; an error message on failure.
 std::optional<std::string> ParseOptions(int argc, char** argv, Options& options) {
-  std::vector<OptionSpec> table;
-  for (const auto& option : kRenderOptions) table.push_back(option.spec);
+  std::vector<OptionDefinition> table;
+  for (const auto& option : kRenderOptions) table.push_back(option.definition);
   const std::vector<std::string_view> arguments(argv + 1, argv + argc);
   const ParsedCommandLine parsed = ParseCommandLine(arguments, table);
   if (!parsed.error.empty()) return parsed.error;
   for (const auto& option : parsed.options) {
     for (const auto& known : kRenderOptions) {
-      if (option.name != known.spec.longName) continue;
+      if (option.name != known.definition.longName) continue;
       if (auto error = known.apply(option.value, options)) return error;
     }
   }

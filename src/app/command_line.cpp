@@ -10,9 +10,9 @@
 namespace quillmark {
 namespace {
 
-const OptionSpec* FindOption(std::span<const OptionSpec> table, std::string_view name) {
-  for (const auto& spec : table) {
-    if (name == spec.shortName || name == spec.longName) return &spec;
+const OptionDefinition* FindOption(std::span<const OptionDefinition> table, std::string_view name) {
+  for (const auto& definition : table) {
+    if (name == definition.shortName || name == definition.longName) return &definition;
   }
   return nullptr;
 }
@@ -31,7 +31,7 @@ Options:
 }  // namespace
 
 ParsedCommandLine ParseCommandLine(std::span<const std::string_view> arguments,
-                                   std::span<const OptionSpec> table) {
+                                   std::span<const OptionDefinition> table) {
   ParsedCommandLine parsed;
   bool optionsEnded = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -55,13 +55,13 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string_view> arguments,
       name = arg.substr(0, 2);
       joined = arg.substr(2);
     }
-    const OptionSpec* spec = FindOption(table, name);
-    if (spec == nullptr || (joined && !spec->takesValue)) {
+    const OptionDefinition* definition = FindOption(table, name);
+    if (definition == nullptr || (joined && !definition->takesValue)) {
       parsed.error = "unknown option " + std::string(arg);
       return parsed;
     }
-    ParsedOption option{spec->longName.empty() ? spec->shortName : spec->longName, {}};
-    if (spec->takesValue) {
+    ParsedOption option{definition->longName.empty() ? definition->shortName : definition->longName, {}};
+    if (definition->takesValue) {
       if (joined) {
         option.value = *joined;
       } else if (i + 1 < arguments.size()) {
@@ -82,7 +82,7 @@ std::string VersionLine(std::string_view program) {
 
 std::optional<int> HandleProgramCommandLine(std::span<const std::string_view> arguments, std::ostream& out,
                                             std::ostream& err) {
-  static constexpr OptionSpec kTable[] = {
+  static constexpr OptionDefinition kTable[] = {
       {"-C", "--directory", true}, {"-h", "--help", false}, {"-V", "--version", false}};
   const ParsedCommandLine parsed = ParseCommandLine(arguments, kTable);
   std::string error = parsed.error;

@@ -14,14 +14,14 @@ namespace quillmark {
 
 // One option of a program's table. `takesValue` options read the next argument, or the text after "=" in
 // "--name=value"; a one-letter option also accepts its value joined ("-Cdir").
-struct OptionSpec {
+struct OptionDefinition {
   std::string_view shortName;  // "-C", or empty
   std::string_view longName;   // "--version", or empty
   bool takesValue = false;
 };
 
 struct ParsedOption {
-  std::string_view name;  // the spec's long name, or its short name when it has none
+  std::string_view name;  // the option's long name, or its short name when it has none
   std::string value;
 };
 
@@ -32,7 +32,7 @@ struct ParsedCommandLine {
 };
 
 ParsedCommandLine ParseCommandLine(std::span<const std::string_view> arguments,
-                                   std::span<const OptionSpec> table);
+                                   std::span<const OptionDefinition> table);
 
 // The background program's own options. Returns the exit status when the program must end here (help,
 // version: 0; wrong usage: 2; a folder of -C that cannot be entered: 1); otherwise nothing, after changing
