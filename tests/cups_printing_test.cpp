@@ -1,16 +1,11 @@
 // Printing on a real CUPS queue: a private cupsd with a virtual IPP printer that keeps what it receives
 // (scripts/cups-test-server.sh). Skipped only when the CUPS tools are not installed.
 
-#include <cups/cups.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <map>
-#include <regex>
 
 #include "platform/qt/qt_print_system.h"
 #include "spool/job_records.h"
+#include "support/cups_test_server.h"
 #include "support/pdf_reader.h"
 #include "support/program_runner.h"
 #include "support/qt_application.h"
@@ -19,42 +14,12 @@ namespace quillmark {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::CupsServer;
 using testing::ProgramResult;
 
-ProgramResult Script(const std::string& command, const std::string& dir = "") {
-  const std::string script = std::string(QUILLMARK_SOURCE_DIR) + "/scripts/cups-test-server.sh";
-  return testing::RunProgram({"/bin/bash", script, command, dir}, "/tmp", 60s);
-}
-
-// The private server, with this process's own CUPS clients (Qt's and ours) directed to it.
-struct CupsServer {
-  CupsServer() {
-    const ProgramResult started = Script("start");
-    error = started.exitCode == 0 ? "" : started.err;
-    static const std::regex kValue("(\\w+)=(.*)");
-    for (std::sregex_iterator m(started.out.begin(), started.out.end(), kValue), end; m != end; ++m) {
-      values[(*m)[1]] = (*m)[2];
-    }
-    setenv("CUPS_SERVER", values["CUPS_SERVER"].c_str(), 1);
-    cupsSetServer(nullptr);
-  }
-  ~CupsServer() {
-    if (values.count("CUPS_TEST_DIR") != 0) Script("stop", values["CUPS_TEST_DIR"]);
-    unsetenv("CUPS_SERVER");
-    cupsSetServer(nullptr);
-  }
-  std::map<std::string, std::string> values;
-  std::string error;
-};
-
 TEST(CupsPrinting, JobArrivesWithTitleTextAndPagesAndAStoppedSchedulerMeansNotDelivered) {
-  for (const char* tool :
-       {"/usr/sbin/cupsd", "/usr/sbin/lpadmin", "/usr/sbin/ippeveprinter", "/usr/bin/ipptool",
-        "/usr/sbin/avahi-daemon", "/usr/bin/dbus-daemon", "/usr/bin/lpstat"}) {
-    if (!testing::FileExists(tool)) GTEST_SKIP() << tool << " is not installed";
-  }
+  if (const auto missing = testing::CupsTestServerMissing(); !missing.empty()) GTEST_SKIP() << missing;
   if (!testing::PopplerInstalled()) GTEST_SKIP() << "poppler-utils are not installed";
-  if (geteuid() != 0) GTEST_SKIP() << "the private CUPS server needs root";
   testing::EnsureQtApplication();
   CupsServer server;
   ASSERT_TRUE(server.error.empty()) << "the CUPS test server did not start: " << server.error;
@@ -84,7 +49,7 @@ TEST(CupsPrinting, JobArrivesWithTitleTextAndPagesAndAStoppedSchedulerMeansNotDe
   settings.Printer.Assign("Office");
   auto device = system.OpenDevice(settings);
   ASSERT_TRUE(device);
-  ASSERT_EQ(Script("stop-cupsd", server.values["CUPS_TEST_DIR"]).exitCode, 0);
+  ASSERT_EQ(testing::CupsTestScript({"stop-cupsd", server.values["CUPS_TEST_DIR"]}).exitCode, 0);
   device->StartDocument("DOS Job");
   device->StartPage();
   device->EndPage();

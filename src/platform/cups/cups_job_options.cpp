@@ -3,6 +3,8 @@
 #include <cups/cups.h>
 #include <strings.h>
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <fstream>
 #include <optional>
@@ -41,6 +43,13 @@ std::optional<std::pair<float, float>> MediaSize(const char* names) {
     const pwg_media_t* media = pwgMediaForPWG(name.c_str());
     if (media == nullptr) media = pwgMediaForPPD(name.c_str());
     if (media == nullptr) media = pwgMediaForLegacy(name.c_str());
+    if (media == nullptr) {
+      // "lp -o media=a4" and "media=letter" are common; the PPD names are capitalised ("A4", "Letter").
+      std::string capitalised = name;
+      for (char& c : capitalised) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      capitalised[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(capitalised[0])));
+      media = pwgMediaForPPD(capitalised.c_str());
+    }
     // Sizes come in hundredths of a millimetre.
     const float width = media != nullptr ? static_cast<float>(media->width) / 100.0f : 0.0f;
     const float height = media != nullptr ? static_cast<float>(media->length) / 100.0f : 0.0f;
