@@ -1,11 +1,19 @@
 // Printing on a real CUPS queue: a private cupsd with a virtual IPP printer that keeps what it receives
-// (scripts/cups-test-server.sh). Skipped only when the CUPS tools are not installed.
+// (scripts/cups-test-server.sh), reached by quillmark-render and, through a DOS queue, by quillmark-cups.
+// Skipped only when the CUPS tools are not installed.
 
+#include <cups/cups.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <regex>
+#include <tuple>
 
 #include "platform/qt/qt_print_system.h"
 #include "spool/job_records.h"
-#include "support/cups_test_server.h"
 #include "support/pdf_reader.h"
 #include "support/program_runner.h"
 #include "support/qt_application.h"
@@ -14,12 +22,50 @@ namespace quillmark {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::CupsServer;
 using testing::ProgramResult;
 
+const std::string kSource = QUILLMARK_SOURCE_DIR;
+
+ProgramResult Script(std::vector<std::string> arguments) {
+  arguments.insert(arguments.begin(), {"/bin/bash", kSource + "/scripts/cups-test-server.sh"});
+  return testing::RunProgram(arguments, "/tmp", 60s);
+}
+
+// The private server, with this process's own CUPS clients (Qt's and ours) directed to it. `extraFiles`
+// become its filters and MIME files.
+struct CupsServer {
+  explicit CupsServer(std::vector<std::string> extraFiles = {}) {
+    extraFiles.insert(extraFiles.begin(), "start");
+    const ProgramResult started = Script(extraFiles);
+    error = started.exitCode == 0 ? "" : started.err;
+    static const std::regex kValue("(\\w+)=(.*)");
+    for (std::sregex_iterator m(started.out.begin(), started.out.end(), kValue), end; m != end; ++m) {
+      values[(*m)[1]] = (*m)[2];
+    }
+    setenv("CUPS_SERVER", values["CUPS_SERVER"].c_str(), 1);
+    cupsSetServer(nullptr);
+  }
+  ~CupsServer() {
+    if (values.count("CUPS_TEST_DIR") != 0) Script({"stop", values["CUPS_TEST_DIR"]});
+    unsetenv("CUPS_SERVER");
+    cupsSetServer(nullptr);
+  }
+  std::map<std::string, std::string> values;
+  std::string error;
+};
+
+// Why the private server cannot run here; empty when it can.
+std::string Missing() {
+  for (const char* tool : {"/usr/sbin/cupsd", "/usr/sbin/lpadmin", "/usr/sbin/ippeveprinter",
+                           "/usr/bin/ipptool", "/usr/sbin/avahi-daemon", "/usr/bin/dbus-daemon",
+                           "/usr/bin/lpstat", "/usr/bin/lpr", "/usr/bin/pdftotext"}) {
+    if (!testing::FileExists(tool)) return std::string(tool) + " is not installed";
+  }
+  return geteuid() == 0 ? "" : "the private CUPS server needs root";
+}
+
 TEST(CupsPrinting, JobArrivesWithTitleTextAndPagesAndAStoppedSchedulerMeansNotDelivered) {
-  if (const auto missing = testing::CupsTestServerMissing(); !missing.empty()) GTEST_SKIP() << missing;
-  if (!testing::PopplerInstalled()) GTEST_SKIP() << "poppler-utils are not installed";
+  if (const std::string missing = Missing(); !missing.empty()) GTEST_SKIP() << missing;
   testing::EnsureQtApplication();
   CupsServer server;
   ASSERT_TRUE(server.error.empty()) << "the CUPS test server did not start: " << server.error;
@@ -49,12 +95,78 @@ TEST(CupsPrinting, JobArrivesWithTitleTextAndPagesAndAStoppedSchedulerMeansNotDe
   settings.Printer.Assign("Office");
   auto device = system.OpenDevice(settings);
   ASSERT_TRUE(device);
-  ASSERT_EQ(testing::CupsTestScript({"stop-cupsd", server.values["CUPS_TEST_DIR"]}).exitCode, 0);
+  ASSERT_EQ(Script({"stop-cupsd", server.values["CUPS_TEST_DIR"]}).exitCode, 0);
   device->StartDocument("DOS Job");
   device->StartPage();
   device->EndPage();
   device->EndDocument();
   EXPECT_FALSE(device->Delivered());
+}
+
+// A queue set up as the README says, three clients at once: a job that names its format, one from lpr that
+// CUPS types as raw printer data (it starts with ESC @), one typed as text by its name from a second user.
+// Each must arrive as the PDF quillmark-render makes of the same bytes.
+TEST(CupsPrinting, DosQueuePrintsEveryClientsJobAsQuillmarkRenderDoes) {
+  if (const std::string missing = Missing(); !missing.empty()) GTEST_SKIP() << missing;
+  CupsServer server({kSource + "/data/cups/quillmark.types", kSource + "/data/cups/quillmark.convs",
+                     testing::BuiltProgram("quillmark-cups")});
+  ASSERT_TRUE(server.error.empty()) << "the CUPS test server did not start: " << server.error;
+  const testing::EnvChanges cups = {"CUPS_SERVER=" + server.values["CUPS_SERVER"]};
+  testing::TempDir dir;
+  // SNMP off: the virtual printer never answers it, and each job would wait seconds for it.
+  ASSERT_EQ(testing::RunProgram({"/usr/sbin/lpadmin", "-p", "DOS", "-E", "-v",
+                                 server.values["CUPS_TEST_PRINTER_URI"] + "?snmp=false", "-P",
+                                 kSource + "/data/cups/quillmark.ppd"},
+                                dir.path(), 30s, cups)
+                .exitCode,
+            0);
+  const std::map<std::string, std::pair<std::string, std::vector<std::string>>> jobs = {
+      {"Bericht",
+       {"Bericht 1\r\n\x1b"
+        "Efett\x1b"
+        "F\r\n\x0cSeite 2\r\n",
+        {"/usr/bin/lp", "-d", "DOS", "-o", "document-format=application/vnd.epson.escp", "Bericht"}}},
+      {"Buchhaltung",
+       {"\x1b@Buchhaltung \x84\x94\x81\r\n\x1b\x0f"
+        "eng\x12\r\n",
+        {"/usr/bin/lpr", "-P", "DOS", "Buchhaltung"}}},
+      {"Notizen", {"Notizen von user2\r\n", {"/usr/bin/lp", "-U", "user2", "-d", "DOS", "Notizen.txt"}}},
+  };
+  std::vector<std::unique_ptr<testing::RunningProgram>> clients;
+  for (const auto& [word, job] : jobs) {
+    testing::WriteFileBytes(dir.File(job.second.back()), job.first);
+    clients.push_back(std::make_unique<testing::RunningProgram>(job.second, dir.path(), cups));
+  }
+  for (auto& client : clients) EXPECT_EQ(client->Wait(30s).exitCode, 0);
+  std::map<std::string, std::string> printed;  // first word -> the PDF the printer received
+  const bool allPrinted = testing::WaitUntil(
+      [&] {
+        for (int n = 1; n <= 9; ++n) {
+          const std::string pdf = server.values["CUPS_TEST_RECEIVED"] + "/job-" + std::to_string(n) + ".pdf";
+          if (testing::FileExists(pdf)) printed[testing::ReadPdfWords(pdf).at(0).text] = pdf;
+        }
+        return printed.size() == jobs.size();
+      },
+      60s);
+  ASSERT_TRUE(allPrinted) << testing::ReadFileBytes(server.values["CUPS_TEST_DIR"] + "/log/error_log");
+
+  for (const auto& [word, job] : jobs) {
+    const std::string expected = dir.File(word + ".pdf");
+    ASSERT_EQ(
+        testing::RunProgram({testing::BuiltProgram("quillmark-render"), "-o", expected, job.second.back()},
+                            dir.path(), 60s)
+            .exitCode,
+        0);
+    EXPECT_EQ(testing::ReadPdfInfo(printed[word])["Pages"], testing::ReadPdfInfo(expected)["Pages"]) << word;
+    const auto want = testing::ReadPdfWords(expected);
+    const auto got = testing::ReadPdfWords(printed[word]);
+    ASSERT_EQ(got.size(), want.size()) << word;
+    for (std::size_t i = 0; i < want.size(); ++i) {
+      EXPECT_EQ(std::tie(got[i].text, got[i].page), std::tie(want[i].text, want[i].page)) << word;
+      EXPECT_NEAR(got[i].xMin, want[i].xMin, 0.5) << word << " " << got[i].text;
+      EXPECT_NEAR(got[i].yMin, want[i].yMin, 0.5) << word << " " << got[i].text;
+    }
+  }
 }
 
 }  // namespace
