@@ -158,9 +158,7 @@ ErrorLog $dir/log/error_log
 AccessLog $dir/log/access_log
 PageLog $dir/log/page_log
 EOF
-  local extra=() file
-  for file in "$@"; do [ -z "$file" ] || extra+=("$file"); done
-  add_extra_files "$dir" ${extra[@]+"${extra[@]}"}
+  add_extra_files "$dir" "$@"
   echo "$cups_port" >"$dir/cups.port"
   start_cupsd "$dir"
   CUPS_SERVER="127.0.0.1:$cups_port" lpadmin -p Office -E -v "ipp://localhost:$printer_port/ipp/print" \
