@@ -112,6 +112,7 @@ int RunFilter(int argc, char** argv) {
     std::cerr << "Usage: quillmark-cups job-id user title copies options [file]\n";
     return 1;
   }
+  // Copies (argv[4]) are left to the printer: CUPS's backends pass them on with the PDF.
   const char* input = argc == 7 ? argv[6] : nullptr;
   std::string bytes;
   if (!ReadJob(input, bytes)) {
