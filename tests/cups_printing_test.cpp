@@ -103,9 +103,9 @@ TEST(CupsPrinting, JobArrivesWithTitleTextAndPagesAndAStoppedSchedulerMeansNotDe
   EXPECT_FALSE(device->Delivered());
 }
 
-// A queue set up as the README says, three clients at once: a job that names its format, one from lpr that
-// CUPS types as raw printer data (it starts with ESC @), one typed as text by its name from a second user.
-// Each must arrive as the PDF quillmark-render makes of the same bytes.
+// A queue set up as the README says, three clients at once: a job that names its format and paper, one from
+// lpr that CUPS types as raw printer data (it starts with ESC @), one typed as text by its name from a second
+// user. Each must arrive as the PDF quillmark-render makes of the same bytes.
 TEST(CupsPrinting, DosQueuePrintsEveryClientsJobAsQuillmarkRenderDoes) {
   if (const std::string missing = Missing(); !missing.empty()) GTEST_SKIP() << missing;
   CupsServer server({kSource + "/data/cups/quillmark.types", kSource + "/data/cups/quillmark.convs",
@@ -123,7 +123,8 @@ TEST(CupsPrinting, DosQueuePrintsEveryClientsJobAsQuillmarkRenderDoes) {
   const std::map<std::string, std::pair<std::string, std::vector<std::string>>> jobs = {
       {"Bericht",
        {"Bericht 1\r\n\033Efett\033F\r\n\014Seite 2\r\n",
-        {"/usr/bin/lp", "-d", "DOS", "-o", "document-format=application/vnd.epson.escp", "Bericht"}}},
+        {"/usr/bin/lp", "-d", "DOS", "-o", "media=A4", "-o", "document-format=application/vnd.epson.escp",
+         "Bericht"}}},
       {"Buchhaltung",
        {"\033@Buchhaltung \204\224\201\r\n\033\017eng\022\r\n",
         {"/usr/bin/lpr", "-P", "DOS", "Buchhaltung"}}},
