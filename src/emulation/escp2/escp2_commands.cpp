@@ -55,7 +55,7 @@ void SetTabs(Printer& p, const Command& c) {
   const std::int32_t column = p.ColumnWidth();
   s.tabCount = 0;
   for (std::int32_t i = 0; i < c.paramLength && s.tabCount < s.tabs.size(); ++i) {
-    s.tabs[s.tabCount++] = c.params[i] * column;
+    s.tabs[s.tabCount++] = c.params[i] * column;  // at most 255 columns of at most 3 inches
   }
 }
 
@@ -86,7 +86,7 @@ void BitImage(Printer& p, int mode, const Command& c) {
   Escp2Context context = p.BeginImage();
   PrintBitImage(context, mode, columns, c.data);
   if (const int perInch = BitImageColumnsPerInch(mode)) {
-    p.Job().X += p.DotsX(std::int64_t{columns} * kUnitsPerInch / perInch);
+    p.EndImage(p.DotsX(std::int64_t{columns} * kUnitsPerInch / perInch));
   }
 }
 
@@ -104,7 +104,7 @@ constexpr std::array kRows = {
     Row{'#', Kind::kFixed, 0, nullptr},  // MSB control
     Row{'$', Kind::kFixed, 2,
         [](Printer& p, const Command& c) {
-          p.SetHorizontal(p.State().leftMargin + p.DotsX(c.Word(0) * HorizontalUnit(p, false)));
+          p.SetHorizontal(std::int64_t{p.State().leftMargin} + p.DotsX(c.Word(0) * HorizontalUnit(p, false)));
         }},
     Row{'%', Kind::kFixed, 1, nullptr},  // user-defined set
     Row{'&', Kind::kUserChars, 0, nullptr},
@@ -198,13 +198,13 @@ constexpr std::array kRows = {
     Row{'\\', Kind::kFixed, 2,
         [](Printer& p, const Command& c) {
           const std::int32_t move = p.DotsX(Signed16(c.Word(0)) * HorizontalUnit(p, true));
-          p.SetHorizontal(p.Job().X - p.Job().OriginX + move);
+          p.SetHorizontal(std::int64_t{p.Job().X} - p.Job().OriginX + move);
         }},
     Row{'^', Kind::kNinePin, 0,
         [](Printer& p, const Command& c) {
           Escp2Context context = p.BeginImage();
           PrintNinePinImage(context, c.Param(0), c.Word(1), c.data);
-          p.Job().X += p.DotsX(std::int64_t{c.Word(1)} * kUnitsPerInch / (c.Param(0) == 0 ? 60 : 120));
+          p.EndImage(p.DotsX(std::int64_t{c.Word(1)} * kUnitsPerInch / (c.Param(0) == 0 ? 60 : 120)));
         }},
     Row{'a', Kind::kFixed, 1, nullptr},  // justification
     Row{'b', Kind::kChannelList, 16, nullptr},
@@ -349,7 +349,7 @@ void ExecuteEscp2Command(Escp2Interpreter& printer, const Escp2Command& command)
     header.dots = command.Word(4);
     Escp2Context context = printer.BeginImage();
     PrintRasterImage(context, header, command.data, static_cast<std::size_t>(command.dataLength));
-    printer.Job().X += printer.DotsX(std::int64_t{header.dots} * header.horizontalUnit);
+    printer.EndImage(printer.DotsX(std::int64_t{header.dots} * header.horizontalUnit));
     return;
   }
   if (const Row* row = FindEscp2Row(command.code); row != nullptr && row->handler != nullptr) {

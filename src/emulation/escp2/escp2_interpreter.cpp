@@ -20,6 +20,9 @@ constexpr double kMillimetresPerInch = 25.4;
 constexpr float kA4Width = 210.0f;
 constexpr float kA4Height = 297.0f;
 constexpr std::size_t kMaxFonts = 48;
+constexpr std::int32_t kMaxDotsPerInch = 9600;
+constexpr std::int32_t kMaxOrigin = 100'000'000;
+constexpr float kMaxPaper = 10000.0f;  // millimetres
 
 }  // namespace
 
@@ -29,18 +32,28 @@ void RunEscp2(PrintJob& job, PrintSystem& printers) {
 }
 
 Escp2Interpreter::Escp2Interpreter(PrintJob& job, PrintSystem& printers) : job_(job), printers_(printers) {
+  // A device whose resolution or page origin no printer has gets nothing drawn, so that every position
+  // stays far inside the 32-bit range.
+  PrintDevice* device = job_.DeviceContext.get();
+  const bool usable = device != nullptr && job_.DpiX > 0 && job_.DpiX <= kMaxDotsPerInch && job_.DpiY > 0 &&
+                      job_.DpiY <= kMaxDotsPerInch && job_.OriginX >= 0 && job_.OriginX <= kMaxOrigin &&
+                      job_.OriginY >= 0 && job_.OriginY <= kMaxOrigin;
+  if (usable) {
+    device_ = device;
+    dpiX_ = job_.DpiX;
+    dpiY_ = job_.DpiY;
+  }
   // The paper around the origin: what fits right of it and below it.
-  const PrintDevice* device = job_.DeviceContext.get();
-  const float paperWidth = job_.Settings.PaperWidth > 0 ? job_.Settings.PaperWidth : kA4Width;
-  const float paperHeight = job_.Settings.PaperHeight > 0 ? job_.Settings.PaperHeight : kA4Height;
-  const std::int32_t offsetX = device ? device->PhysicalOffsetX() : 0;
-  const std::int32_t offsetY = device ? device->PhysicalOffsetY() : 0;
-  state_.paperWidth = std::max<std::int32_t>(
-      0, RoundToDots(paperWidth / kMillimetresPerInch * job_.DpiX) - offsetX - job_.OriginX);
-  const double belowOrigin =
-      paperHeight / kMillimetresPerInch -
-      (job_.DpiY > 0 ? (job_.OriginY + offsetY) / static_cast<double>(job_.DpiY) : 0.0);
-  state_.paperLength = std::max<std::int64_t>(kUnitsPerInch, std::llround(belowOrigin * kUnitsPerInch));
+  const auto paper = [](float millimetres, float fallback) {
+    return millimetres > 0 ? std::min(millimetres, kMaxPaper) : fallback;
+  };
+  const double width = paper(job_.Settings.PaperWidth, kA4Width) / kMillimetresPerInch;
+  const double height = paper(job_.Settings.PaperHeight, kA4Height) / kMillimetresPerInch;
+  const double offsetX = device_ ? device_->PhysicalOffsetX() : 0;
+  const double offsetY = device_ ? device_->PhysicalOffsetY() : 0;
+  state_.paperWidth = std::max(0, RoundToDots(width * dpiX_ - offsetX - (device_ ? job_.OriginX : 0)));
+  const double below = device_ ? height - (job_.OriginY + offsetY) / dpiY_ : height;
+  state_.paperLength = std::max<std::int64_t>(kUnitsPerInch, std::llround(below * kUnitsPerInch));
   Reset();
   lastLineY_ = job_.Y;
 }
@@ -49,7 +62,7 @@ Escp2Interpreter::~Escp2Interpreter() {
   Flush();
   for (const Font& font : fonts_) printers_.DeleteFont(font.handle);
   // The document's own font goes back to the device, so that nothing later draws with a deleted one.
-  if (job_.DeviceContext && job_.Font != 0) job_.DeviceContext->SelectFont(job_.Font);
+  if (device_ && job_.Font != 0) device_->SelectFont(job_.Font);
 }
 
 void Escp2Interpreter::Reset() {
@@ -106,31 +119,35 @@ std::int32_t Escp2Interpreter::ColumnWidth() const {
 }
 
 std::int32_t Escp2Interpreter::DotsX(std::int64_t units) const {
-  return RoundToDots(static_cast<double>(units) * job_.DpiX / static_cast<double>(kUnitsPerInch));
+  return RoundToDots(static_cast<double>(units) * dpiX_ / static_cast<double>(kUnitsPerInch));
 }
 
 std::int32_t Escp2Interpreter::RightLimit() const { return std::min(state_.rightMargin, state_.paperWidth); }
 
 void Escp2Interpreter::SyncY() {
-  job_.Y = job_.OriginY + RoundToDots(static_cast<double>(state_.vertical) * state_.scale * job_.DpiY /
+  job_.Y = job_.OriginY + RoundToDots(static_cast<double>(state_.vertical) * state_.scale * dpiY_ /
                                       static_cast<double>(kUnitsPerInch));
 }
 
 Escp2Context Escp2Interpreter::BeginImage() {
   Flush();
   BeginDrawing();
-  return Escp2Context{job_, state_.graphics, job_.OriginX + RightLimit(), state_.scale * job_.DpiY};
+  return Escp2Context{job_, state_.graphics, job_.OriginX + RightLimit(), state_.scale * dpiY_};
+}
+
+void Escp2Interpreter::EndImage(std::int64_t widthDots) {
+  job_.X = static_cast<std::int32_t>(std::min<std::int64_t>(job_.X + widthDots, job_.OriginX + RightLimit()));
 }
 
 Escp2Context Escp2Interpreter::SettingContext() {
   Flush();
-  return Escp2Context{job_, state_.graphics, job_.OriginX + RightLimit(), state_.scale * job_.DpiY};
+  return Escp2Context{job_, state_.graphics, job_.OriginX + RightLimit(), state_.scale * dpiY_};
 }
 
 void Escp2Interpreter::BeginDrawing() {
   if (!pagePending_) return;
   pagePending_ = false;
-  if (PrintDevice* device = job_.DeviceContext.get()) {
+  if (PrintDevice* device = device_) {
     device->EndPage();
     device->StartPage();
   }
@@ -162,7 +179,7 @@ const Escp2Interpreter::Glyph& Escp2Interpreter::CurrentGlyph(bool italic) {
   }
   Glyph& glyph = glyphs_[italic ? 1 : 0];
   if (glyphValid_[italic ? 1 : 0]) return glyph;
-  const Escp2FontMetrics metrics = MakeEscp2Font(state_.mode, italic, job_.DpiX, job_.DpiY);
+  const Escp2FontMetrics metrics = MakeEscp2Font(state_.mode, italic, dpiX_, dpiY_);
   glyph.font = FontFor(metrics.request);
   glyph.drawAdvance = metrics.request.width;
   glyph.advance = metrics.advance;
@@ -182,8 +199,8 @@ FontHandle Escp2Interpreter::FontFor(const FontRequest& request) {
   // A job that walks through very many sizes keeps only the most recent fonts.
   if (fonts_.size() >= kMaxFonts) {
     Flush();
-    if (fonts_.front().handle == selected_ && job_.DeviceContext && job_.Font != 0) {
-      job_.DeviceContext->SelectFont(job_.Font);
+    if (fonts_.front().handle == selected_ && device_ && job_.Font != 0) {
+      device_->SelectFont(job_.Font);
       selected_ = job_.Font;
     }
     printers_.DeleteFont(fonts_.front().handle);
@@ -196,7 +213,7 @@ FontHandle Escp2Interpreter::FontFor(const FontRequest& request) {
 }
 
 std::int32_t Escp2Interpreter::Measure(char32_t character, const Glyph& glyph) {
-  PrintDevice* device = job_.DeviceContext.get();
+  PrintDevice* device = device_;
   if (device == nullptr || glyph.font == 0) return 0;
   if (selected_ != glyph.font) {
     Flush();
@@ -255,14 +272,14 @@ void Escp2Interpreter::PrintByte(std::uint8_t byte) {
 }
 
 void Escp2Interpreter::DrawBlockCharacter(char32_t character, std::int32_t width) {
-  PrintDevice* device = job_.DeviceContext.get();
+  PrintDevice* device = device_;
   if (device == nullptr) return;
   // The cell spans the whole line pitch, so that lines of neighbouring rows meet.
-  const std::int32_t pitch = RoundToDots(static_cast<double>(state_.lineSpacing) * state_.scale * job_.DpiY /
+  const std::int32_t pitch = RoundToDots(static_cast<double>(state_.lineSpacing) * state_.scale * dpiY_ /
                                          static_cast<double>(kUnitsPerInch));
   const TextRect cell{job_.X, job_.Y, job_.X + width, job_.Y + (pitch > 0 ? pitch : glyphs_[0].em)};
   blocks_.clear();
-  if (!BlockRectangles(character, cell, std::max(1, job_.DpiY / 100), blocks_)) {
+  if (!BlockRectangles(character, cell, std::max(1, dpiY_ / 100), blocks_)) {
     const char32_t text[1] = {character};
     if (selected_ != glyphs_[0].font) {
       device->SelectFont(glyphs_[0].font);
@@ -275,9 +292,9 @@ void Escp2Interpreter::DrawBlockCharacter(char32_t character, std::int32_t width
 }
 
 void Escp2Interpreter::Decorate(std::int32_t left, std::int32_t right, const Glyph& glyph) {
-  PrintDevice* device = job_.DeviceContext.get();
+  PrintDevice* device = device_;
   if (device == nullptr || right <= left) return;
-  const std::int32_t thickness = std::max(1, job_.DpiY / 180);
+  const std::int32_t thickness = std::max(1, dpiY_ / 180);
   // Underline below the baseline, strike-through across the middle, overscore at the top of the cell.
   const std::int32_t rows[3] = {glyph.top + glyph.em * 9 / 10, glyph.top + glyph.em * 2 / 5, glyph.top};
   for (int line = 0; line < 3; ++line) {
@@ -291,7 +308,7 @@ void Escp2Interpreter::Decorate(std::int32_t left, std::int32_t right, const Gly
 
 void Escp2Interpreter::Flush() {
   if (run_.empty()) return;
-  if (PrintDevice* device = job_.DeviceContext.get()) {
+  if (PrintDevice* device = device_) {
     if (selected_ != runFont_) {
       device->SelectFont(runFont_);
       selected_ = runFont_;

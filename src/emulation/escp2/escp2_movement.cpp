@@ -160,10 +160,10 @@ void Escp2Interpreter::SetVertical(std::int64_t unitsFromTopOfForm) {
   SyncY();
 }
 
-void Escp2Interpreter::SetHorizontal(std::int32_t dotsFromOrigin) {
+void Escp2Interpreter::SetHorizontal(std::int64_t dotsFromOrigin) {
   if (dotsFromOrigin < state_.leftMargin || dotsFromOrigin >= RightLimit()) return;
   Flush();
-  job_.X = job_.OriginX + dotsFromOrigin;
+  job_.X = job_.OriginX + static_cast<std::int32_t>(dotsFromOrigin);
 }
 
 void Escp2Interpreter::SetPageLength(std::int64_t units) {
