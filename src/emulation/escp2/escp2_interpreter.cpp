@@ -62,9 +62,9 @@ Escp2Interpreter::Escp2Interpreter(PrintJob& job, PrintSystem& printers) : job_(
 Escp2Interpreter::~Escp2Interpreter() {
   Flush();
   FlushFills();
-  for (const Font& font : fonts_) printers_.DeleteFont(font.handle);
   // The document's own font goes back to the device, so that nothing later draws with a deleted one.
   if (device_ && job_.Font != 0) device_->SelectFont(job_.Font);
+  for (const Font& font : fonts_) printers_.DeleteFont(font.handle);
 }
 
 void Escp2Interpreter::Reset() {
