@@ -104,7 +104,7 @@ void Escp2Interpreter::Run() {
     const bool italicTable = state_.slots[state_.table & 3] == 0;
     if (byte < 32 || byte == kDelete ||
         (byte >= 128 && byte < 160 && italicTable && !state_.upperControlsPrint)) {
-      ControlCode(byte & 0x7F, position);
+      ControlCode(static_cast<std::uint8_t>(byte & 0x7F));
       continue;
     }
     PrintByte(byte);

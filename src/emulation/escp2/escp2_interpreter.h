@@ -72,7 +72,7 @@ class Escp2Interpreter {
   };
 
   void PrintByte(std::uint8_t byte);
-  void ControlCode(std::uint8_t byte, std::int32_t& position);
+  void ControlCode(std::uint8_t byte);
   bool Decode(std::uint8_t byte, char32_t& character, bool& italic) const;
   const Glyph& CurrentGlyph(bool italic);
   FontHandle FontFor(const FontRequest& request);

@@ -24,7 +24,7 @@ enum Control : std::uint8_t {
 
 }  // namespace
 
-void Escp2Interpreter::ControlCode(std::uint8_t byte, std::int32_t&) {
+void Escp2Interpreter::ControlCode(std::uint8_t byte) {
   switch (byte) {
     case kBackspace: {
       Flush();
