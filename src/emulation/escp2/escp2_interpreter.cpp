@@ -48,8 +48,13 @@ Escp2Interpreter::Escp2Interpreter(PrintJob& job, PrintSystem& printers) : job_(
   const auto paper = [](float millimetres, float fallback) {
     return millimetres > 0 ? std::min(millimetres, kMaxPaper) : fallback;
   };
-  const double width = paper(job_.Settings.PaperWidth, kA4Width) / kMillimetresPerInch;
-  const double height = paper(job_.Settings.PaperHeight, kA4Height) / kMillimetresPerInch;
+  double width = paper(job_.Settings.PaperWidth, kA4Width) / kMillimetresPerInch;
+  double height = paper(job_.Settings.PaperHeight, kA4Height) / kMillimetresPerInch;
+  // A printer that knows its media (a CUPS printer) prints on that.
+  if (device_ != nullptr && device_->PaperWidthDots() > 0 && device_->PaperHeightDots() > 0) {
+    width = std::min<double>(device_->PaperWidthDots(), kMaxPaper / kMillimetresPerInch * dpiX_) / dpiX_;
+    height = std::min<double>(device_->PaperHeightDots(), kMaxPaper / kMillimetresPerInch * dpiY_) / dpiY_;
+  }
   const double offsetX = device_ ? device_->PhysicalOffsetX() : 0;
   const double offsetY = device_ ? device_->PhysicalOffsetY() : 0;
   state_.paperWidth = std::max(0, RoundToDots(width * dpiX_ - offsetX - (device_ ? job_.OriginX : 0)));
