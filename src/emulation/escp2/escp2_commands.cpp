@@ -83,8 +83,10 @@ void MasterSelect(Printer& p, std::int32_t n) {
 
 void BitImage(Printer& p, int mode, const Command& c) {
   const int columns = c.Word(c.code == '*' ? 1 : 0);
-  Escp2Context context = p.BeginImage();
-  PrintBitImage(context, mode, columns, c.data);
+  if (p.BeginImage()) {
+    Escp2Context context = p.GraphicsContext();
+    PrintBitImage(context, mode, columns, c.data);
+  }
   if (const int perInch = BitImageColumnsPerInch(mode)) {
     p.EndImage(p.DotsX(std::int64_t{columns} * kUnitsPerInch / perInch));
   }
@@ -202,8 +204,10 @@ constexpr std::array kRows = {
         }},
     Row{'^', Kind::kNinePin, 0,
         [](Printer& p, const Command& c) {
-          Escp2Context context = p.BeginImage();
-          PrintNinePinImage(context, c.Param(0), c.Word(1), c.data);
+          if (p.BeginImage()) {
+            Escp2Context context = p.GraphicsContext();
+            PrintNinePinImage(context, c.Param(0), c.Word(1), c.data);
+          }
           p.EndImage(p.DotsX(std::int64_t{c.Word(1)} * kUnitsPerInch / (c.Param(0) == 0 ? 60 : 120)));
         }},
     Row{'a', Kind::kFixed, 1, nullptr},  // justification
@@ -347,8 +351,10 @@ void ExecuteEscp2Command(Escp2Interpreter& printer, const Escp2Command& command)
     header.horizontalUnit = command.Param(2);
     header.rows = command.Param(3);
     header.dots = command.Word(4);
-    Escp2Context context = printer.BeginImage();
-    PrintRasterImage(context, header, command.data, static_cast<std::size_t>(command.dataLength));
+    if (printer.BeginImage()) {
+      Escp2Context context = printer.GraphicsContext();
+      PrintRasterImage(context, header, command.data, static_cast<std::size_t>(command.dataLength));
+    }
     printer.EndImage(printer.DotsX(std::int64_t{header.dots} * header.horizontalUnit));
     return;
   }

@@ -137,10 +137,15 @@ void Escp2Interpreter::SyncY() {
                                       static_cast<double>(kUnitsPerInch));
 }
 
-Escp2Context Escp2Interpreter::BeginImage() {
+bool Escp2Interpreter::BeginImage() {
   Flush();
   FlushFills();
+  if (device_ == nullptr) return false;
   BeginDrawing();
+  return true;
+}
+
+Escp2Context Escp2Interpreter::GraphicsContext() {
   return Escp2Context{job_, state_.graphics, job_.OriginX + RightLimit(), state_.scale * dpiY_};
 }
 
@@ -151,7 +156,7 @@ void Escp2Interpreter::EndImage(std::int64_t widthDots) {
 Escp2Context Escp2Interpreter::SettingContext() {
   Flush();
   FlushFills();
-  return Escp2Context{job_, state_.graphics, job_.OriginX + RightLimit(), state_.scale * dpiY_};
+  return GraphicsContext();
 }
 
 void Escp2Interpreter::AddFill(const TextRect& rect) {
