@@ -152,13 +152,15 @@ TEST(Escp2Interpreter, CommandGroupsPrintAsTheManualSays) {
        "C\x48"
        "A\nB"sv,
        "A@230,253 B@230,347"},
-      {"ESC ( c margins, ESC B and VT; past the last tab VT feeds the form",
+      {"ESC ( c margins, ESC B and VT: past the last tab a form feed, after ESC B NUL a return",
        "\x1b(c\x04\x00\x68\x01\x10\x0e"
        "A\x1b"
        "B\x05\x08\x00\x0b"
        "B\x0b"
-       "C"sv,
-       "A@230,853 B@230,1053 | C@230,853"},
+       "C\x1b"
+       "B\x00\x0b"
+       "D"sv,
+       "A@230,853 B@230,1053 | C@230,853 D@230,853"},
       {"form feeds: the last starts no page, two in a row leave an empty one",
        "A\x0c\x0c"
        "B\x0c\r\n"sv,

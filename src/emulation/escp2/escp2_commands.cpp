@@ -62,6 +62,7 @@ void SetTabs(Printer& p, const Command& c) {
 void SetVerticalTabs(Printer& p, const Command& c) {
   Escp2State& s = p.State();
   s.verticalTabCount = 0;
+  s.verticalTabsCleared = c.paramLength == 0;
   for (std::int32_t i = 0; i < c.paramLength && s.verticalTabCount < s.verticalTabs.size(); ++i) {
     s.verticalTabs[s.verticalTabCount++] = c.params[i] * s.lineSpacing;
   }

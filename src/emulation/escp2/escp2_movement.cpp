@@ -48,8 +48,13 @@ void Escp2Interpreter::ControlCode(std::uint8_t byte) {
       LineFeed();
       break;
     case kVerticalTab: {
+      // Without tabs since power-on VT is a line feed; after ESC B NUL it only returns the carriage.
       if (state_.verticalTabCount == 0) {
-        LineFeed();
+        if (state_.verticalTabsCleared) {
+          CarriageReturn();
+        } else {
+          LineFeed();
+        }
         break;
       }
       CarriageReturn();
