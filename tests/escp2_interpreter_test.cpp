@@ -112,11 +112,12 @@ TEST(Escp2Interpreter, CommandGroupsPrintAsTheManualSays) {
        "E"sv,
        "[-88 50 400 Roman] A@230,253 [-88 40 400 Roman] B@280,253 C@320,253 | [-88 35 400 Roman] D@230,253 "
        "[-88 60 400 Roman] E@265,253"},
-      {"SO until the line feed, ESC W, ESC w",
+      {"SO until the line feed or ESC W 0, ESC W, ESC w",
        "\x0e"
-       "A\nB\x1bW1C\x1bW0\x1bw1D"sv,
+       "A\nB\x1bW1C\x1bW0\x1bw1D\x0e"
+       "E\x1bW0F"sv,
        "[-88 120 400 Roman] A@230,253 [-88 60 400 Roman] B@230,353 [-88 120 400 Roman] C@290,353 [-175 60 "
-       "400 Roman] D@410,353"},
+       "400 Roman] D@410,353 [-175 120 400 Roman] E@470,353 [-175 60 400 Roman] F@590,353"},
       {"bold, italic, underline, ESC ( - strike-through, ESC q",
        "\x1b"
        "EA\x1b"

@@ -76,6 +76,7 @@ void MasterSelect(Printer& p, std::int32_t n) {
   m.bold = (n & 8) != 0;
   m.doubleStrike = (n & 16) != 0;
   m.doubleWidth = (n & 32) != 0;
+  m.doubleWidthLine = false;
   m.italic = (n & 64) != 0;
   m.scoreLines[0] = (n & 128) ? 1 : 0;
   m.hmi = 0;
@@ -187,7 +188,12 @@ constexpr std::array kRows = {
         }},
     Row{'T', Kind::kFixed, 0, [](Printer& p, const Command&) { p.Mode().script = 0, p.ModeChanged(); }},
     Row{'U', Kind::kFixed, 1, nullptr},  // unidirectional
-    Row{'W', Kind::kFixed, 1, [](Printer& p, const Command& c) { Switch(c.Param(0), p.Mode().doubleWidth), p.ModeChanged(); }},
+    Row{'W', Kind::kFixed, 1,
+        [](Printer& p, const Command& c) {
+          // Off also ends the one-line double width of SO.
+          if (Switch(c.Param(0), p.Mode().doubleWidth) && !p.Mode().doubleWidth) p.Mode().doubleWidthLine = false;
+          p.ModeChanged();
+        }},
     Row{'X', Kind::kFixed, 3,
         [](Printer& p, const Command& c) {
           Escp2PrintMode& m = p.Mode();
