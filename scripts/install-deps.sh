@@ -15,6 +15,8 @@ packages=(
   librsvg2-bin time
   # the DOS side of the end-to-end tests; the Debian package: its build and check
   dosbox dpkg-dev lintian
+  # the ESC/P 2 typefaces: Roman (Go Mono, DejaVu Serif) and their italics
+  fonts-go fonts-dejavu-extra
 )
 
 missing=()

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "emulation/code_pages.h"
 #include "emulation/printer_document.h"
 #include "log/error_log.h"
 #include "platform/posix/posix_clock.h"
@@ -42,6 +43,9 @@ Options:
       --border-top MM   top border in millimetres (default 10.7)
       --paper SIZE      paper: A4, A5, Letter, Legal (also the media asked of a CUPS printer) or
                         WIDTHxHEIGHT in millimetres (default A4, 210x297)
+      --emulation NAME  the printer to emulate: basic (default) or escp2 (Epson ESC/P 2)
+      --codepage N      the ESC/P 2 printer's character table at power-on: 437 (default), 850, 852,
+                        857, 858, 860, 863, 865, 866 or 895
   -h, --help            show this help
   -V, --version         show the version
 
@@ -59,6 +63,8 @@ struct Options {
   float borderTop = 10.7f;
   float paperWidth = 210.0f;
   float paperHeight = 297.0f;
+  Emulation emulation = Emulation::kBasic;
+  std::int32_t codePage = 437;
   bool help = false;
   bool version = false;
 };
@@ -150,6 +156,21 @@ constexpr RenderOption kRenderOptions[] = {
        return SetBorder(value, options.borderTop, "--border-top");
      }},
     {{"", "--paper", true}, SetPaper},
+    {{"", "--emulation", true},
+     [](const std::string& value, Options& options) -> std::optional<std::string> {
+       if (value != "basic" && value != "escp2") return "--emulation needs basic or escp2";
+       options.emulation = value == "escp2" ? Emulation::kEscP2 : Emulation::kBasic;
+       return std::nullopt;
+     }},
+    {{"", "--codepage", true},
+     [](const std::string& value, Options& options) -> std::optional<std::string> {
+       const auto number = ParseNumber(value);
+       if (!number || *number != static_cast<int>(*number) || !CodePageUpperHalf(static_cast<int>(*number))) {
+         return "--codepage needs one of 437, 850, 852, 857, 858, 860, 863, 865, 866, 895";
+       }
+       options.codePage = static_cast<std::int32_t>(*number);
+       return std::nullopt;
+     }},
     {{"-h", "--help", false},
      [](const std::string&, Options& options) -> std::optional<std::string> {
        options.help = true;
@@ -303,6 +324,8 @@ int Render(const Options& options, SpoolData data, std::size_t size) {
   job.Settings.BorderLeft = options.borderLeft;
   job.Settings.BorderTop = options.borderTop;
   job.Settings.Media.Assign(options.media);
+  job.Settings.Mode = options.emulation;
+  job.Settings.CodePage = options.codePage;
   job.DataLength = static_cast<std::int32_t>(size);
   job.Data = std::move(data);
 
