@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "emulation/code_pages.h"
 #include "emulation/printer_document.h"
 #include "log/error_log.h"
 #include "platform/posix/posix_clock.h"
@@ -37,6 +38,9 @@ Options:
       --border-left MM  left border in millimetres (default 9.75)
       --border-top MM   top border in millimetres (default 10.7)
       --paper WxH       paper size in millimetres (default 210x297)
+      --emulation NAME  the printer to emulate: basic (default) or escp2 (Epson ESC/P 2)
+      --codepage N      the ESC/P 2 printer's character table at power-on: 437 (default), 850, 852,
+                        857, 858, 860, 863, 865, 866 or 895
   -h, --help            show this help
 
 Exit status: 0 when the document was written or accepted by the printer, 1 when it was not, 2 on
@@ -52,6 +56,8 @@ struct Options {
   float borderTop = 10.7f;
   float paperWidth = 210.0f;
   float paperHeight = 297.0f;
+  Emulation emulation = Emulation::kBasic;
+  std::int32_t codePage = 437;
   bool help = false;
 };
 
@@ -101,6 +107,20 @@ std::optional<std::string> ParseOptions(int argc, char** argv, Options& options)
       }
       options.paperWidth = static_cast<float>(*width);
       options.paperHeight = static_cast<float>(*height);
+    } else if (arg == "--emulation") {
+      const auto text = value();
+      if (text && (*text == "basic" || *text == "escp2")) {
+        options.emulation = *text == "escp2" ? Emulation::kEscP2 : Emulation::kBasic;
+      } else {
+        return "--emulation needs basic or escp2";
+      }
+    } else if (arg == "--codepage") {
+      const auto text = value();
+      const auto number = text ? ParseNumber(*text) : std::nullopt;
+      if (!number || *number != static_cast<int>(*number) || !CodePageUpperHalf(static_cast<int>(*number))) {
+        return "--codepage needs one of 437, 850, 852, 857, 858, 860, 863, 865, 866, 895";
+      }
+      options.codePage = static_cast<std::int32_t>(*number);
     } else if (arg.size() > 1 && arg[0] == '-') {
       return "unknown option " + arg;
     } else {
@@ -202,6 +222,8 @@ int Render(const Options& options, SpoolData data, std::size_t size) {
   job.Settings.PaperHeight = options.paperHeight;
   job.Settings.BorderLeft = options.borderLeft;
   job.Settings.BorderTop = options.borderTop;
+  job.Settings.Mode = options.emulation;
+  job.Settings.CodePage = options.codePage;
   job.DataLength = static_cast<std::int32_t>(size);
   job.Data = std::move(data);
 
