@@ -2,13 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "emulation/escp2/escp2_interpreter.h"
 #include "support/recording_print_system.h"
 
 namespace quillmark {
 namespace {
+
+using namespace std::string_view_literals;
 
 // Each image command draws at the print position with its dots' own size, clipped at the right margin;
 // ESC r sets the ribbon colour.
@@ -63,6 +68,36 @@ TEST(Escp2Graphics, RibbonColours) {
             "text color 0xFF00FF\ntext color 0xFFFF00\ntext color 0xFF0080\ntext color 0x00FFFF\n"
             "text color 0x0000FF\ntext color 0x00FF00\ntext color 0x000000\n");
   EXPECT_EQ(graphics.colour, 0);
+
+  // Through the printer: ESC @ and the end of the take bring back black, for the text after it and the
+  // footer.
+  const struct {
+    std::string_view bytes;
+    const char* colours;
+  } takes[] = {
+      {"\x1br\x01"
+       "A\x1b@B"sv,
+       "0xFF00FF A 0x000000 B "},
+      {"\x1br2A"sv, "0xFFFF00 A 0x000000 "},
+      {"\x1br\x09"
+       "A\x1br\x00"sv,
+       "A 0x000000 "},  // 9 is no colour
+  };
+  for (const auto& take : takes) {
+    job.Data = SpoolData(new std::uint8_t[take.bytes.size()]);
+    std::copy(take.bytes.begin(), take.bytes.end(), job.Data.get());
+    job.DataLength = static_cast<std::int32_t>(take.bytes.size());
+    job.DpiX = job.DpiY = 600;
+    printers.ClearTranscript();
+    RunEscp2(job, printers);
+    std::string colours;
+    std::istringstream lines(printers.Transcript());
+    for (std::string line; std::getline(lines, line);) {
+      if (line.starts_with("text color ")) colours += line.substr(11) + " ";
+      if (line.starts_with("utext ")) colours += line.substr(7, line.find('\'', 7) - 7) + " ";
+    }
+    EXPECT_EQ(colours, take.colours) << take.bytes;
+  }
 }
 
 }  // namespace

@@ -60,6 +60,8 @@ Escp2Interpreter::Escp2Interpreter(PrintJob& job, PrintSystem& printers) : job_(
 
 Escp2Interpreter::~Escp2Interpreter() {
   Flush();
+  // The footer and the next take print with the black ribbon.
+  if (state_.graphics.colour != 0 && job_.DeviceContext) job_.DeviceContext->SetTextColor(0);
   for (const Font& font : fonts_) printers_.DeleteFont(font.handle);
   // The document's own font goes back to the device, so that nothing later draws with a deleted one.
   if (job_.DeviceContext && job_.Font != 0) job_.DeviceContext->SelectFont(job_.Font);
@@ -69,6 +71,7 @@ void Escp2Interpreter::Reset() {
   Flush();
   const Escp2State previous = state_;
   state_ = Escp2State();
+  if (previous.graphics.colour != 0 && job_.DeviceContext) job_.DeviceContext->SetTextColor(0);
   state_.paperWidth = previous.paperWidth;
   state_.paperLength = previous.paperLength;
   state_.vertical = previous.vertical;
