@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,39 @@ TEST(SettingsLoader, ValuesMapToFields) {
     ASSERT_TRUE(again.Run("[Main]\n[Job_1]\nInventory=" + text + "\nPath=" + big + "\n"));
     EXPECT_EQ(again.state.JobList.at(0).Inventory, inventory) << text;
     EXPECT_EQ(again.state.JobList.at(0).Path.View(), big.substr(0, 2048));
+  }
+}
+
+TEST(SettingsLoader, EmulationAndCodePageChooseThePrinterAndFallBackWithOneEntry) {
+  struct Case {
+    std::string lines;
+    Emulation mode;
+    std::int32_t codePage;
+    std::string logged;  // the message of the one Error.log entry, "" for none
+  };
+  const std::vector<Case> cases = {
+      {"", Emulation::kBasic, 437, ""},
+      {"Emulation =\nCodePage =\n", Emulation::kBasic, 437, ""},
+      {"Emulation = basic\n", Emulation::kBasic, 437, ""},
+      {"Emulation = esc/p2   ; Epson\nCodePage = 850 ; Western\n", Emulation::kEscP2, 850, ""},
+      {"Emulation = ESC/P2\nCodePage = 895\n", Emulation::kEscP2, 895, ""},
+      {"Emulation = ESCP2\n", Emulation::kBasic, 437,
+       "Unbekannte Emulation 'ESCP2' in der Settings.ini, es gilt Basic."},
+      {"CodePage = 1252\n", Emulation::kBasic, 437,
+       "Unbekannte CodePage '1252' in der Settings.ini, es gilt 437."},
+      {"CodePage = 85O\n", Emulation::kBasic, 437,
+       "Unbekannte CodePage '85O' in der Settings.ini, es gilt 437."},
+  };
+  for (const Case& c : cases) {
+    Loader loader;
+    ASSERT_TRUE(loader.Run("[Main]\n[Job_1]\n" + c.lines));
+    const JobSettings& job = loader.state.JobList.at(0);
+    EXPECT_EQ(job.Mode, c.mode) << c.lines;
+    EXPECT_EQ(job.CodePage, c.codePage) << c.lines;
+    const std::string log = loader.files.Get("Error.log");
+    EXPECT_EQ(log.empty() ? "" : log.substr(log.rfind(" | ") + 3), c.logged.empty() ? "" : c.logged + "\r\n")
+        << c.lines;
+    EXPECT_EQ(std::count(log.begin(), log.end(), '|'), c.logged.empty() ? 0 : 5);
   }
 }
 

@@ -13,28 +13,9 @@ namespace {
 
 using Printer = Escp2Interpreter;
 using Command = Escp2Command;
+using Kind = Escp2ParamKind;
 using Handler = void (*)(Printer&, const Command&);
-
-// How the parameters of a command are laid out.
-enum class Kind : std::uint8_t {
-  kFixed,        // `count` bytes
-  kCounted,      // ESC ( x nL nH and nL + 256 nH bytes
-  kList,         // up to `count` bytes, ended by NUL or by a value not above the one before
-  kChannelList,  // one byte, then a list as kList
-  kPageLength,   // n, or NUL and n
-  kBitImage,     // m nL nH, then columns at the density m
-  kReassigned,   // nL nH, then columns at the density ESC ? gave this command
-  kNinePin,      // m nL nH, then two bytes per column
-  kRaster,       // c v h m nL nH, then the rows, run-length coded when c = 1
-  kUserChars,    // NUL n m, then per character a0 a1 a2 and 3 x a1 bytes
-};
-
-struct Row {
-  std::uint8_t code;
-  Kind kind;
-  std::uint8_t count;
-  Handler handler;  // nullptr: consumed and ignored
-};
+using Row = Escp2Row;
 
 // The argument rule of the on/off commands: 1 or "1" on, 0 or "0" off, anything else changes nothing.
 bool Switch(std::int32_t n, bool& flag) {
@@ -74,7 +55,7 @@ void SetTabs(Printer& p, const Command& c) {
   const std::int32_t column = p.ColumnWidth();
   s.tabCount = 0;
   for (std::int32_t i = 0; i < c.paramLength && s.tabCount < s.tabs.size(); ++i) {
-    s.tabs[s.tabCount++] = c.params[i] * column;
+    s.tabs[s.tabCount++] = c.params[i] * column;  // at most 255 columns of at most 3 inches
   }
 }
 
@@ -105,7 +86,7 @@ void BitImage(Printer& p, int mode, const Command& c) {
   Escp2Context context = p.BeginImage();
   PrintBitImage(context, mode, columns, c.data);
   if (const int perInch = BitImageColumnsPerInch(mode)) {
-    p.Job().X += p.DotsX(std::int64_t{columns} * kUnitsPerInch / perInch);
+    p.EndImage(p.DotsX(std::int64_t{columns} * kUnitsPerInch / perInch));
   }
 }
 
@@ -123,7 +104,7 @@ constexpr std::array kRows = {
     Row{'#', Kind::kFixed, 0, nullptr},  // MSB control
     Row{'$', Kind::kFixed, 2,
         [](Printer& p, const Command& c) {
-          p.SetHorizontal(p.State().leftMargin + p.DotsX(c.Word(0) * HorizontalUnit(p, false)));
+          p.SetHorizontal(std::int64_t{p.State().leftMargin} + p.DotsX(c.Word(0) * HorizontalUnit(p, false)));
         }},
     Row{'%', Kind::kFixed, 1, nullptr},  // user-defined set
     Row{'&', Kind::kUserChars, 0, nullptr},
@@ -217,13 +198,13 @@ constexpr std::array kRows = {
     Row{'\\', Kind::kFixed, 2,
         [](Printer& p, const Command& c) {
           const std::int32_t move = p.DotsX(Signed16(c.Word(0)) * HorizontalUnit(p, true));
-          p.SetHorizontal(p.Job().X - p.Job().OriginX + move);
+          p.SetHorizontal(std::int64_t{p.Job().X} - p.Job().OriginX + move);
         }},
     Row{'^', Kind::kNinePin, 0,
         [](Printer& p, const Command& c) {
           Escp2Context context = p.BeginImage();
           PrintNinePinImage(context, c.Param(0), c.Word(1), c.data);
-          p.Job().X += p.DotsX(std::int64_t{c.Word(1)} * kUnitsPerInch / (c.Param(0) == 0 ? 60 : 120));
+          p.EndImage(p.DotsX(std::int64_t{c.Word(1)} * kUnitsPerInch / (c.Param(0) == 0 ? 60 : 120)));
         }},
     Row{'a', Kind::kFixed, 1, nullptr},  // justification
     Row{'b', Kind::kChannelList, 16, nullptr},
@@ -240,7 +221,11 @@ constexpr std::array kRows = {
     Row{'l', Kind::kFixed, 1,
         [](Printer& p, const Command& c) {
           const std::int32_t left = c.Param(0) * p.ColumnWidth();
-          if (left < p.State().rightMargin) p.State().leftMargin = left;
+          // Set at the start of a line, so the line starts there.
+          if (left < p.State().rightMargin) {
+            p.State().leftMargin = left;
+            p.CarriageReturn();
+          }
         }},
     Row{'m', Kind::kFixed, 1, nullptr},
     Row{'p', Kind::kFixed, 1,
@@ -338,143 +323,13 @@ constexpr std::array kParenRows = {
              }},
 };
 
-const Row* FindRow(std::uint8_t code) {
-  for (const Row& row : kRows) {
+}  // namespace
+
+const Escp2Row* FindEscp2Row(std::uint8_t code) {
+  for (const Escp2Row& row : kRows) {
     if (row.code == code) return &row;
   }
   return nullptr;
-}
-
-}  // namespace
-
-std::int32_t ReadEscp2Command(const std::uint8_t* data, std::int32_t length, std::int32_t position,
-                              const Escp2State& state, Escp2Command& command) {
-  // All arithmetic in 64 bits: counts from the data never overflow, and nothing is read before it is
-  // known to lie inside the data.
-  const std::int64_t end = length;
-  std::int64_t at = position;
-  if (at >= end) return 0;
-  command = Escp2Command();
-  command.code = data[at++];
-  const Row* row = FindRow(command.code);
-  if (row == nullptr) return 1;  // unknown: the code alone
-  const auto need = [&](std::int64_t bytes) { return at + bytes <= end; };
-  const auto params = [&](std::int64_t bytes) {
-    command.params = data + at;
-    command.paramLength = static_cast<std::int32_t>(bytes);
-    at += bytes;
-  };
-  const auto block = [&](std::int64_t bytes) {
-    if (!need(bytes)) return false;
-    command.data = data + at;
-    command.dataLength = static_cast<std::int32_t>(bytes);
-    at += bytes;
-    return true;
-  };
-  switch (row->kind) {
-    case Kind::kFixed:
-      if (!need(row->count)) return 0;
-      params(row->count);
-      break;
-    case Kind::kCounted: {
-      if (!need(3)) return 0;
-      command.sub = data[at++];
-      const std::int64_t count = data[at] + 256 * data[at + 1];
-      at += 2;
-      if (!need(count)) return 0;
-      params(count);
-      break;
-    }
-    case Kind::kChannelList:
-      if (!need(1)) return 0;
-      ++at;
-      [[fallthrough]];
-    case Kind::kList: {
-      // Values must rise; NUL, or a value not above the one before, ends the list and is consumed.
-      const std::int64_t first = at;
-      std::int64_t count = 0;
-      while (count < row->count) {
-        if (!need(1)) return 0;
-        const std::uint8_t value = data[at];
-        if (value == 0 || (count > 0 && value <= data[at - 1])) break;
-        ++at;
-        ++count;
-      }
-      command.params = data + first;
-      command.paramLength = static_cast<std::int32_t>(count);
-      if (need(1) && (data[at] == 0 || count < row->count)) ++at;
-      break;
-    }
-    case Kind::kPageLength:
-      if (!need(1)) return 0;
-      if (data[at] != 0) {
-        params(1);
-      } else {
-        if (!need(2)) return 0;
-        params(2);
-      }
-      break;
-    case Kind::kBitImage: {
-      if (!need(3)) return 0;
-      params(3);
-      const std::int64_t columns = command.Word(1);
-      if (!block(columns * BitImageBytesPerColumn(command.Param(0)))) return 0;
-      break;
-    }
-    case Kind::kReassigned: {
-      if (!need(2)) return 0;
-      params(2);
-      const std::size_t index = command.code == 'K'   ? 0
-                                : command.code == 'L' ? 1
-                                : command.code == 'Y' ? 2
-                                                      : 3;
-      if (!block(command.Word(0) * std::int64_t{BitImageBytesPerColumn(state.imageModes[index])})) return 0;
-      break;
-    }
-    case Kind::kNinePin:
-      if (!need(3)) return 0;
-      params(3);
-      if (!block(command.Word(1) * std::int64_t{2})) return 0;
-      break;
-    case Kind::kRaster: {
-      if (!need(6)) return 0;
-      params(6);
-      const std::int64_t rowBytes = (command.Word(4) + 7) / 8;
-      const std::int64_t total = rowBytes * command.Param(3);
-      if (command.Param(0) == 0) {
-        if (!block(total)) return 0;
-      } else if (command.Param(0) == 1) {
-        const std::int64_t first = at;
-        for (std::int64_t decoded = 0; decoded < total;) {
-          if (!need(1)) return 0;
-          const std::uint8_t counter = data[at++];
-          const std::int64_t literal = counter < 128 ? counter + 1 : 1;
-          if (!need(literal)) return 0;
-          at += literal;
-          decoded += counter < 128 ? literal : 257 - counter;
-        }
-        command.data = data + first;
-        command.dataLength = static_cast<std::int32_t>(at - first);
-      }
-      break;
-    }
-    case Kind::kUserChars: {
-      if (!need(3)) return 0;
-      params(3);
-      const std::int64_t first = at;
-      for (std::int32_t character = command.Param(1); character <= command.Param(2); ++character) {
-        if (!need(3)) return 0;
-        const std::int64_t columns = data[at + 1];
-        at += 3;
-        if (!need(3 * columns)) return 0;
-        at += 3 * columns;
-      }
-      command.data = data + first;
-      command.dataLength = static_cast<std::int32_t>(at - first);
-      break;
-    }
-  }
-  return static_cast<std::int32_t>(at - position);
 }
 
 void ExecuteEscp2Command(Escp2Interpreter& printer, const Escp2Command& command) {
@@ -494,10 +349,10 @@ void ExecuteEscp2Command(Escp2Interpreter& printer, const Escp2Command& command)
     header.dots = command.Word(4);
     Escp2Context context = printer.BeginImage();
     PrintRasterImage(context, header, command.data, static_cast<std::size_t>(command.dataLength));
-    printer.Job().X += printer.DotsX(std::int64_t{header.dots} * header.horizontalUnit);
+    printer.EndImage(printer.DotsX(std::int64_t{header.dots} * header.horizontalUnit));
     return;
   }
-  if (const Row* row = FindRow(command.code); row != nullptr && row->handler != nullptr) {
+  if (const Row* row = FindEscp2Row(command.code); row != nullptr && row->handler != nullptr) {
     row->handler(printer, command);
   }
 }

@@ -24,6 +24,30 @@ struct Escp2Command {
   std::int32_t Word(std::int32_t index) const { return Param(index) + 256 * Param(index + 1); }
 };
 
+// How the parameters of a command are laid out.
+enum class Escp2ParamKind : std::uint8_t {
+  kFixed,        // `count` bytes
+  kCounted,      // ESC ( x nL nH and nL + 256 nH bytes
+  kList,         // up to `count` bytes, ended by NUL or by a value not above the one before
+  kChannelList,  // one byte, then a list as kList
+  kPageLength,   // n, or NUL and n
+  kBitImage,     // m nL nH, then columns at the density m
+  kReassigned,   // nL nH, then columns at the density ESC ? gave this command
+  kNinePin,      // m nL nH, then two bytes per column
+  kRaster,       // c v h m nL nH, then the rows, run-length coded when c = 1
+  kUserChars,    // NUL n m, then per character a0 a1 a2 and 3 x a1 bytes
+};
+
+struct Escp2Row {
+  std::uint8_t code;
+  Escp2ParamKind kind;
+  std::uint8_t count;
+  void (*handler)(Escp2Interpreter&, const Escp2Command&);  // nullptr: consumed and ignored
+};
+
+// The row of a command code; nullptr for codes the printer does not know (they take no parameters).
+const Escp2Row* FindEscp2Row(std::uint8_t code);
+
 // Reads the command whose code is at data[position] (the byte after ESC). On success fills `command`
 // and returns the bytes it takes from the code on; returns 0 when the data ends inside the command, which
 // is then dropped with the rest of the data.

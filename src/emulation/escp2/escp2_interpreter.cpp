@@ -13,26 +13,16 @@
 namespace quillmark {
 namespace {
 
-enum Control : std::uint8_t {
-  kBackspace = 8,
-  kTab = 9,
-  kLineFeed = 10,
-  kVerticalTab = 11,
-  kFormFeed = 12,
-  kCarriageReturn = 13,
-  kShiftOut = 14,
-  kShiftIn = 15,
-  kDeviceControl2 = 18,
-  kDeviceControl4 = 20,
-  kCancel = 24,
-  kEscape = 27,
-  kDelete = 127,
-};
+constexpr std::uint8_t kEscape = 27;
+constexpr std::uint8_t kDelete = 127;
 
 constexpr double kMillimetresPerInch = 25.4;
 constexpr float kA4Width = 210.0f;
 constexpr float kA4Height = 297.0f;
 constexpr std::size_t kMaxFonts = 48;
+constexpr std::int32_t kMaxDotsPerInch = 9600;
+constexpr std::int32_t kMaxOrigin = 100'000'000;
+constexpr float kMaxPaper = 10000.0f;  // millimetres
 
 }  // namespace
 
@@ -42,18 +32,28 @@ void RunEscp2(PrintJob& job, PrintSystem& printers) {
 }
 
 Escp2Interpreter::Escp2Interpreter(PrintJob& job, PrintSystem& printers) : job_(job), printers_(printers) {
+  // A device whose resolution or page origin no printer has gets nothing drawn, so that every position
+  // stays far inside the 32-bit range.
+  PrintDevice* device = job_.DeviceContext.get();
+  const bool usable = device != nullptr && job_.DpiX > 0 && job_.DpiX <= kMaxDotsPerInch && job_.DpiY > 0 &&
+                      job_.DpiY <= kMaxDotsPerInch && job_.OriginX >= 0 && job_.OriginX <= kMaxOrigin &&
+                      job_.OriginY >= 0 && job_.OriginY <= kMaxOrigin;
+  if (usable) {
+    device_ = device;
+    dpiX_ = job_.DpiX;
+    dpiY_ = job_.DpiY;
+  }
   // The paper around the origin: what fits right of it and below it.
-  const PrintDevice* device = job_.DeviceContext.get();
-  const float paperWidth = job_.Settings.PaperWidth > 0 ? job_.Settings.PaperWidth : kA4Width;
-  const float paperHeight = job_.Settings.PaperHeight > 0 ? job_.Settings.PaperHeight : kA4Height;
-  const std::int32_t offsetX = device ? device->PhysicalOffsetX() : 0;
-  const std::int32_t offsetY = device ? device->PhysicalOffsetY() : 0;
-  state_.paperWidth = std::max<std::int32_t>(
-      0, RoundToDots(paperWidth / kMillimetresPerInch * job_.DpiX) - offsetX - job_.OriginX);
-  const double belowOrigin =
-      paperHeight / kMillimetresPerInch -
-      (job_.DpiY > 0 ? (job_.OriginY + offsetY) / static_cast<double>(job_.DpiY) : 0.0);
-  state_.paperLength = std::max<std::int64_t>(kUnitsPerInch, std::llround(belowOrigin * kUnitsPerInch));
+  const auto paper = [](float millimetres, float fallback) {
+    return millimetres > 0 ? std::min(millimetres, kMaxPaper) : fallback;
+  };
+  const double width = paper(job_.Settings.PaperWidth, kA4Width) / kMillimetresPerInch;
+  const double height = paper(job_.Settings.PaperHeight, kA4Height) / kMillimetresPerInch;
+  const double offsetX = device_ ? device_->PhysicalOffsetX() : 0;
+  const double offsetY = device_ ? device_->PhysicalOffsetY() : 0;
+  state_.paperWidth = std::max(0, RoundToDots(width * dpiX_ - offsetX - (device_ ? job_.OriginX : 0)));
+  const double below = device_ ? height - (job_.OriginY + offsetY) / dpiY_ : height;
+  state_.paperLength = std::max<std::int64_t>(kUnitsPerInch, std::llround(below * kUnitsPerInch));
   Reset();
   lastLineY_ = job_.Y;
 }
@@ -64,7 +64,7 @@ Escp2Interpreter::~Escp2Interpreter() {
   if (state_.graphics.colour != 0 && job_.DeviceContext) job_.DeviceContext->SetTextColor(0);
   for (const Font& font : fonts_) printers_.DeleteFont(font.handle);
   // The document's own font goes back to the device, so that nothing later draws with a deleted one.
-  if (job_.DeviceContext && job_.Font != 0) job_.DeviceContext->SelectFont(job_.Font);
+  if (device_ && job_.Font != 0) device_->SelectFont(job_.Font);
 }
 
 void Escp2Interpreter::Reset() {
@@ -83,6 +83,7 @@ void Escp2Interpreter::Reset() {
   state_.rightMargin = state_.paperWidth;
   DefaultTabs();
   ModeChanged();
+  job_.X = job_.OriginX;
   SyncY();
 }
 
@@ -114,178 +115,6 @@ void Escp2Interpreter::Run() {
   if (pagePending_) job_.Y = lastLineY_;
 }
 
-void Escp2Interpreter::ControlCode(std::uint8_t byte, std::int32_t&) {
-  switch (byte) {
-    case kBackspace: {
-      Flush();
-      const std::int32_t back = job_.X - ColumnWidth();
-      if (back >= job_.OriginX + state_.leftMargin) job_.X = back;
-      break;
-    }
-    case kTab: {
-      Flush();
-      const std::int32_t column = job_.X - job_.OriginX - state_.leftMargin;
-      for (std::uint8_t i = 0; i < state_.tabCount; ++i) {
-        if (state_.tabs[i] > column) {
-          if (state_.tabs[i] + state_.leftMargin < RightLimit())
-            job_.X = job_.OriginX + state_.leftMargin + state_.tabs[i];
-          break;
-        }
-      }
-      break;
-    }
-    case kLineFeed:
-      LineFeed();
-      break;
-    case kVerticalTab: {
-      if (state_.verticalTabCount == 0) {
-        LineFeed();
-        break;
-      }
-      CarriageReturn();
-      for (std::uint8_t i = 0; i < state_.verticalTabCount; ++i) {
-        if (state_.verticalTabs[i] > state_.vertical && state_.verticalTabs[i] < state_.bottomMargin) {
-          Flush();
-          state_.mode.doubleWidthLine = false;
-          ModeChanged();
-          SetVertical(state_.verticalTabs[i]);
-          return;
-        }
-      }
-      FormFeed();
-      break;
-    }
-    case kFormFeed:
-      FormFeed();
-      break;
-    case kCarriageReturn:
-      CarriageReturn();
-      break;
-    case kShiftOut:
-      Flush();
-      state_.mode.doubleWidthLine = true;
-      ModeChanged();
-      break;
-    case kShiftIn:
-      Flush();
-      state_.mode.condensed = true;
-      ModeChanged();
-      break;
-    case kDeviceControl2:
-      Flush();
-      state_.mode.condensed = false;
-      ModeChanged();
-      break;
-    case kDeviceControl4:
-      Flush();
-      state_.mode.doubleWidthLine = false;
-      ModeChanged();
-      break;
-    case kCancel:
-      // The text of the line not yet printed is dropped.
-      run_.clear();
-      runFont_ = 0;
-      job_.X = job_.OriginX + state_.leftMargin;
-      break;
-    case kDelete:
-      if (!run_.empty() && runFont_ != 0) {
-        const Glyph& glyph = glyphs_[0].font == runFont_ ? glyphs_[0] : glyphs_[1];
-        if (glyph.font == runFont_ && glyph.advance == glyph.drawAdvance && !glyph.proportional) {
-          run_.pop_back();
-          job_.X -= glyph.advance;
-        }
-      }
-      break;
-    default:
-      break;  // NUL, BEL, DC1, DC3 and the rest
-  }
-}
-
-void Escp2Interpreter::CarriageReturn() {
-  Flush();
-  job_.X = job_.OriginX + state_.leftMargin;
-}
-
-void Escp2Interpreter::LineFeed() {
-  // A line feed also returns the carriage and ends one-line double width.
-  CarriageReturn();
-  if (state_.mode.doubleWidthLine) {
-    state_.mode.doubleWidthLine = false;
-    ModeChanged();
-  }
-  MoveDown(state_.lineSpacing);
-}
-
-void Escp2Interpreter::FormFeed() {
-  CarriageReturn();
-  if (state_.mode.doubleWidthLine) {
-    state_.mode.doubleWidthLine = false;
-    ModeChanged();
-  }
-  // The next page starts only when something is printed on it, so a final form feed adds no page; a
-  // second form feed in a row ejects the empty page before it.
-  if (pagePending_) BeginDrawing();
-  pagePending_ = true;
-  state_.vertical = state_.topMargin;
-  SyncY();
-}
-
-void Escp2Interpreter::MoveDown(std::int64_t units) {
-  Flush();
-  const std::int64_t target = state_.vertical + units;
-  if (units < 0 && target < state_.topMargin) return;
-  if (target >= state_.bottomMargin) {
-    FormFeed();
-    return;
-  }
-  state_.vertical = target;
-  SyncY();
-}
-
-void Escp2Interpreter::SetVertical(std::int64_t unitsFromTopOfForm) {
-  if (unitsFromTopOfForm < state_.topMargin || unitsFromTopOfForm >= state_.bottomMargin) return;
-  Flush();
-  state_.vertical = unitsFromTopOfForm;
-  SyncY();
-}
-
-void Escp2Interpreter::SetHorizontal(std::int32_t dotsFromOrigin) {
-  if (dotsFromOrigin < state_.leftMargin || dotsFromOrigin >= RightLimit()) return;
-  Flush();
-  job_.X = job_.OriginX + dotsFromOrigin;
-}
-
-void Escp2Interpreter::SetPageLength(std::int64_t units) {
-  if (units <= 0) return;
-  Flush();
-  state_.pageLength = units;
-  state_.topMargin = 0;
-  state_.bottomMargin = units;
-  // A form longer than the paper is printed smaller so that all of it lands on the sheet.
-  state_.scale =
-      units > state_.paperLength ? static_cast<double>(state_.paperLength) / static_cast<double>(units) : 1.0;
-  SyncY();
-}
-
-void Escp2Interpreter::SetMargins(std::int64_t top, std::int64_t bottom) {
-  if (top < 0 || bottom <= top) return;
-  state_.topMargin = std::min(top, state_.pageLength);
-  state_.bottomMargin = std::min(bottom, state_.pageLength);
-  if (state_.vertical < state_.topMargin) {
-    Flush();
-    state_.vertical = state_.topMargin;
-    SyncY();
-  }
-}
-
-void Escp2Interpreter::DefaultTabs() {
-  const std::int32_t column = DotsX(kUnitsPerInch / 10);
-  state_.tabCount = static_cast<std::uint8_t>(state_.tabs.size());
-  for (std::size_t i = 0; i < state_.tabs.size(); ++i) {
-    state_.tabs[i] = static_cast<std::int32_t>(8 * (i + 1)) * column;
-  }
-}
-
 std::int32_t Escp2Interpreter::ColumnWidth() const {
   const Escp2PrintMode& mode = state_.mode;
   if (mode.hmi > 0) return DotsX(std::int64_t{mode.hmi} * 10);
@@ -293,31 +122,35 @@ std::int32_t Escp2Interpreter::ColumnWidth() const {
 }
 
 std::int32_t Escp2Interpreter::DotsX(std::int64_t units) const {
-  return RoundToDots(static_cast<double>(units) * job_.DpiX / static_cast<double>(kUnitsPerInch));
+  return RoundToDots(static_cast<double>(units) * dpiX_ / static_cast<double>(kUnitsPerInch));
 }
 
 std::int32_t Escp2Interpreter::RightLimit() const { return std::min(state_.rightMargin, state_.paperWidth); }
 
 void Escp2Interpreter::SyncY() {
-  job_.Y = job_.OriginY + RoundToDots(static_cast<double>(state_.vertical) * state_.scale * job_.DpiY /
+  job_.Y = job_.OriginY + RoundToDots(static_cast<double>(state_.vertical) * state_.scale * dpiY_ /
                                       static_cast<double>(kUnitsPerInch));
 }
 
 Escp2Context Escp2Interpreter::BeginImage() {
   Flush();
   BeginDrawing();
-  return Escp2Context{job_, state_.graphics, job_.OriginX + RightLimit(), state_.scale * job_.DpiY};
+  return Escp2Context{job_, state_.graphics, job_.OriginX + RightLimit(), state_.scale * dpiY_};
+}
+
+void Escp2Interpreter::EndImage(std::int64_t widthDots) {
+  job_.X = static_cast<std::int32_t>(std::min<std::int64_t>(job_.X + widthDots, job_.OriginX + RightLimit()));
 }
 
 Escp2Context Escp2Interpreter::SettingContext() {
   Flush();
-  return Escp2Context{job_, state_.graphics, job_.OriginX + RightLimit(), state_.scale * job_.DpiY};
+  return Escp2Context{job_, state_.graphics, job_.OriginX + RightLimit(), state_.scale * dpiY_};
 }
 
 void Escp2Interpreter::BeginDrawing() {
   if (!pagePending_) return;
   pagePending_ = false;
-  if (PrintDevice* device = job_.DeviceContext.get()) {
+  if (PrintDevice* device = device_) {
     device->EndPage();
     device->StartPage();
   }
@@ -349,7 +182,7 @@ const Escp2Interpreter::Glyph& Escp2Interpreter::CurrentGlyph(bool italic) {
   }
   Glyph& glyph = glyphs_[italic ? 1 : 0];
   if (glyphValid_[italic ? 1 : 0]) return glyph;
-  const Escp2FontMetrics metrics = MakeEscp2Font(state_.mode, italic, job_.DpiX, job_.DpiY);
+  const Escp2FontMetrics metrics = MakeEscp2Font(state_.mode, italic, dpiX_, dpiY_);
   glyph.font = FontFor(metrics.request);
   glyph.drawAdvance = metrics.request.width;
   glyph.advance = metrics.advance;
@@ -369,8 +202,8 @@ FontHandle Escp2Interpreter::FontFor(const FontRequest& request) {
   // A job that walks through very many sizes keeps only the most recent fonts.
   if (fonts_.size() >= kMaxFonts) {
     Flush();
-    if (fonts_.front().handle == selected_ && job_.DeviceContext && job_.Font != 0) {
-      job_.DeviceContext->SelectFont(job_.Font);
+    if (fonts_.front().handle == selected_ && device_ && job_.Font != 0) {
+      device_->SelectFont(job_.Font);
       selected_ = job_.Font;
     }
     printers_.DeleteFont(fonts_.front().handle);
@@ -383,7 +216,7 @@ FontHandle Escp2Interpreter::FontFor(const FontRequest& request) {
 }
 
 std::int32_t Escp2Interpreter::Measure(char32_t character, const Glyph& glyph) {
-  PrintDevice* device = job_.DeviceContext.get();
+  PrintDevice* device = device_;
   if (device == nullptr || glyph.font == 0) return 0;
   if (selected_ != glyph.font) {
     Flush();
@@ -442,14 +275,14 @@ void Escp2Interpreter::PrintByte(std::uint8_t byte) {
 }
 
 void Escp2Interpreter::DrawBlockCharacter(char32_t character, std::int32_t width) {
-  PrintDevice* device = job_.DeviceContext.get();
+  PrintDevice* device = device_;
   if (device == nullptr) return;
   // The cell spans the whole line pitch, so that lines of neighbouring rows meet.
-  const std::int32_t pitch = RoundToDots(static_cast<double>(state_.lineSpacing) * state_.scale * job_.DpiY /
+  const std::int32_t pitch = RoundToDots(static_cast<double>(state_.lineSpacing) * state_.scale * dpiY_ /
                                          static_cast<double>(kUnitsPerInch));
   const TextRect cell{job_.X, job_.Y, job_.X + width, job_.Y + (pitch > 0 ? pitch : glyphs_[0].em)};
   blocks_.clear();
-  if (!BlockRectangles(character, cell, std::max(1, job_.DpiY / 100), blocks_)) {
+  if (!BlockRectangles(character, cell, std::max(1, dpiY_ / 100), blocks_)) {
     const char32_t text[1] = {character};
     if (selected_ != glyphs_[0].font) {
       device->SelectFont(glyphs_[0].font);
@@ -462,9 +295,9 @@ void Escp2Interpreter::DrawBlockCharacter(char32_t character, std::int32_t width
 }
 
 void Escp2Interpreter::Decorate(std::int32_t left, std::int32_t right, const Glyph& glyph) {
-  PrintDevice* device = job_.DeviceContext.get();
+  PrintDevice* device = device_;
   if (device == nullptr || right <= left) return;
-  const std::int32_t thickness = std::max(1, job_.DpiY / 180);
+  const std::int32_t thickness = std::max(1, dpiY_ / 180);
   // Underline below the baseline, strike-through across the middle, overscore at the top of the cell.
   const std::int32_t rows[3] = {glyph.top + glyph.em * 9 / 10, glyph.top + glyph.em * 2 / 5, glyph.top};
   for (int line = 0; line < 3; ++line) {
@@ -478,7 +311,7 @@ void Escp2Interpreter::Decorate(std::int32_t left, std::int32_t right, const Gly
 
 void Escp2Interpreter::Flush() {
   if (run_.empty()) return;
-  if (PrintDevice* device = job_.DeviceContext.get()) {
+  if (PrintDevice* device = device_) {
     if (selected_ != runFont_) {
       device->SelectFont(runFont_);
       selected_ = runFont_;

@@ -42,15 +42,16 @@ class Escp2Interpreter {
   void MoveDown(std::int64_t units);
   void SetVertical(std::int64_t unitsFromTopOfForm);
   // Positions relative to the page origin, in dots; ignored outside the margins.
-  void SetHorizontal(std::int32_t dotsFromOrigin);
+  void SetHorizontal(std::int64_t dotsFromOrigin);
   void SetPageLength(std::int64_t units);
   void SetMargins(std::int64_t top, std::int64_t bottom);
   void DefaultTabs();
   std::int32_t ColumnWidth() const;  // dots per column at the current pitch (margins, tabs, backspace)
   std::int32_t DotsX(std::int64_t units) const;
   // For an image command: draws pending text and starts a pending page, then gives the hooks their
-  // context. The caller moves X past the image.
+  // context. EndImage then moves X past the image, never beyond the right margin.
   Escp2Context BeginImage();
+  void EndImage(std::int64_t widthDots);
   // For a graphics setting (colour, MicroWeave): draws pending text, starts no page.
   Escp2Context SettingContext();
 
@@ -86,6 +87,9 @@ class Escp2Interpreter {
 
   PrintJob& job_;
   PrintSystem& printers_;
+  PrintDevice* device_ = nullptr;  // null also for a device nothing can sensibly be drawn on
+  std::int32_t dpiX_ = 0;
+  std::int32_t dpiY_ = 0;
   Escp2State state_;
   std::vector<Font> fonts_;
   FontHandle selected_ = 0;
