@@ -20,10 +20,15 @@ std::int32_t PageDots(std::int64_t count, std::int32_t unit, double dotsPerInch)
       std::lround(static_cast<double>(count) * unit * dotsPerInch / kImageUnitsPerInch));
 }
 
+// The printer passes no dots per inch down the page for a device it draws nothing on.
+bool Drawable(const Escp2Context& context) {
+  return context.job.DeviceContext != nullptr && context.job.DpiX > 0 && context.scaledDpiY > 0;
+}
+
 // Image dots of `unit` / 3600 inch that fit wholly left of the right margin.
 std::int32_t DotsBeforeMargin(const Escp2Context& context, std::int32_t unit) {
   const std::int64_t room = std::int64_t{context.rightMarginX} - context.job.X;
-  if (room <= 0 || unit <= 0 || context.job.DpiX <= 0) return 0;
+  if (!Drawable(context) || room <= 0 || unit <= 0) return 0;
   return static_cast<std::int32_t>(
       std::min<std::int64_t>(room * kImageUnitsPerInch / (std::int64_t{unit} * context.job.DpiX), INT32_MAX));
 }
@@ -50,7 +55,7 @@ void CropWidth(BitImage& image, std::int32_t width) {
 // Draws the image with its top-left corner at the print position.
 void DrawAtPrintPosition(Escp2Context& context, const PrinterImage& decoded) {
   PrintDevice* device = context.job.DeviceContext.get();
-  if (device == nullptr || decoded.image.width <= 0 || decoded.image.height <= 0) return;
+  if (!Drawable(context) || decoded.image.width <= 0 || decoded.image.height <= 0) return;
   TextRect rect;
   rect.left = context.job.X;
   rect.top = context.job.Y;
@@ -80,7 +85,7 @@ void PrintNinePinImage(Escp2Context& context, int mode, int columns, const std::
 
 void PrintRasterImage(Escp2Context& context, const RasterImageHeader& header, const std::uint8_t* data,
                       std::size_t length) {
-  if (data == nullptr) return;
+  if (data == nullptr || !Drawable(context)) return;
   const RasterLayout layout{header.compression, header.verticalUnit, header.horizontalUnit, header.rows,
                             header.dots};
   PrinterImage decoded = DecodeRaster(layout, std::span<const std::uint8_t>(data, length));
