@@ -13,6 +13,8 @@ packages=(
   xvfb xdotool imagemagick trayer x11-utils
   # icon rendering and measuring
   librsvg2-bin time
+  # the ESC/P 2 typefaces: Roman (Go Mono, DejaVu Serif) and their italics
+  fonts-go fonts-dejavu-extra
 )
 
 missing=()

@@ -125,9 +125,8 @@ TEST(Escp2Interpreter, CommandGroupsPrintAsTheManualSays) {
        "5\x1b-1C\x1b-0\x1b(-\x03\x00\x01\x02\x01"
        "D\x1bq\x01"
        "E"sv,
-       "[-88 60 700 Roman] A@230,253 [-88 60 400 Roman italic] B@290,253 [-88 60 400 Roman] C@350,253 fill "
-       "350,332-410,335 "
-       "D@410,253 fill 410,288-470,291 [-88 60 700 Roman] E@470,253 fill 470,288-530,291"},
+       "[-88 60 700 Roman] A@230,253 [-88 60 400 Roman italic] B@290,253 [-88 60 400 Roman] C@350,253 "
+       "D@410,253 [-88 60 700 Roman] E@470,253 fill 350,332-410,335 fill 410,288-530,291"},
       {"super- and subscript keep the pitch; ESC k, ESC x",
        "\x1bS0A\x1bS1B\x1bT\x1bk\x01"
        "C\x1bx0D"sv,
@@ -172,8 +171,8 @@ TEST(Escp2Interpreter, CommandGroupsPrintAsTheManualSays) {
        "AB\x08"
        "C\rXY\x18Z\rQR\x7fS"sv,
        "AB@230,253 C@290,253 Z@230,253 QS@230,253"},
-      {"lines and blocks fill whole cells", "\xc4\xdb"sv,
-       "fill 230,300-263,306 fill 257,300-290,306 fill 290,253-350,353"},
+      {"lines and blocks fill whole cells, pieces of a line join", "\xc4\xdb"sv,
+       "fill 230,300-290,306 fill 290,253-350,353"},
       {"ESC @ returns to the power-on state",
        "\x1b"
        "E\x1bl\x02\x1b@A"sv,

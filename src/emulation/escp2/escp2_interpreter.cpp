@@ -20,6 +20,7 @@ constexpr double kMillimetresPerInch = 25.4;
 constexpr float kA4Width = 210.0f;
 constexpr float kA4Height = 297.0f;
 constexpr std::size_t kMaxFonts = 48;
+constexpr std::size_t kFillLookBack = 8;
 constexpr std::int32_t kMaxDotsPerInch = 9600;
 constexpr std::int32_t kMaxOrigin = 100'000'000;
 constexpr float kMaxPaper = 10000.0f;  // millimetres
@@ -60,18 +61,22 @@ Escp2Interpreter::Escp2Interpreter(PrintJob& job, PrintSystem& printers) : job_(
 
 Escp2Interpreter::~Escp2Interpreter() {
   Flush();
+  FlushFills();
   // The footer and the next take print with the black ribbon.
-  if (state_.graphics.colour != 0 && job_.DeviceContext) job_.DeviceContext->SetTextColor(0);
-  for (const Font& font : fonts_) printers_.DeleteFont(font.handle);
+  if (state_.graphics.colour != 0 && device_) device_->SetTextColor(0);
   // The document's own font goes back to the device, so that nothing later draws with a deleted one.
   if (device_ && job_.Font != 0) device_->SelectFont(job_.Font);
+  for (const Font& font : fonts_) printers_.DeleteFont(font.handle);
 }
 
 void Escp2Interpreter::Reset() {
   Flush();
   const Escp2State previous = state_;
   state_ = Escp2State();
-  if (previous.graphics.colour != 0 && job_.DeviceContext) job_.DeviceContext->SetTextColor(0);
+  if (previous.graphics.colour != 0 && device_) {
+    FlushFills();  // rules drawn so far keep their colour
+    device_->SetTextColor(0);
+  }
   state_.paperWidth = previous.paperWidth;
   state_.paperLength = previous.paperLength;
   state_.vertical = previous.vertical;
@@ -111,6 +116,7 @@ void Escp2Interpreter::Run() {
     PrintByte(byte);
   }
   Flush();
+  FlushFills();
   // Data that ends with a form feed starts no empty page: the footer follows the last printed line.
   if (pagePending_) job_.Y = lastLineY_;
 }
@@ -134,6 +140,7 @@ void Escp2Interpreter::SyncY() {
 
 Escp2Context Escp2Interpreter::BeginImage() {
   Flush();
+  FlushFills();
   BeginDrawing();
   return Escp2Context{job_, state_.graphics, job_.OriginX + RightLimit(), state_.scale * dpiY_};
 }
@@ -144,12 +151,43 @@ void Escp2Interpreter::EndImage(std::int64_t widthDots) {
 
 Escp2Context Escp2Interpreter::SettingContext() {
   Flush();
+  FlushFills();
   return Escp2Context{job_, state_.graphics, job_.OriginX + RightLimit(), state_.scale * dpiY_};
+}
+
+void Escp2Interpreter::AddFill(const TextRect& rect) {
+  // Rules and box lines come as many short pieces; joined, a table border is a few long rectangles.
+  const std::size_t first = fills_.size() > kFillLookBack ? fills_.size() - kFillLookBack : 0;
+  for (std::size_t i = fills_.size(); i-- > first;) {
+    TextRect& pending = fills_[i];
+    if (pending.top == rect.top && pending.bottom == rect.bottom && rect.left <= pending.right &&
+        rect.right >= pending.left) {
+      pending.left = std::min(pending.left, rect.left);
+      pending.right = std::max(pending.right, rect.right);
+      return;
+    }
+    if (pending.left == rect.left && pending.right == rect.right && rect.top <= pending.bottom &&
+        rect.bottom >= pending.top) {
+      pending.top = std::min(pending.top, rect.top);
+      pending.bottom = std::max(pending.bottom, rect.bottom);
+      return;
+    }
+  }
+  fills_.push_back(rect);
+}
+
+void Escp2Interpreter::FlushFills() {
+  if (device_ != nullptr) {
+    for (const TextRect& rect : fills_) device_->FillRectangle(rect);
+  }
+  fills_.clear();
 }
 
 void Escp2Interpreter::BeginDrawing() {
   if (!pagePending_) return;
   pagePending_ = false;
+  Flush();
+  FlushFills();
   if (PrintDevice* device = device_) {
     device->EndPage();
     device->StartPage();
@@ -291,7 +329,7 @@ void Escp2Interpreter::DrawBlockCharacter(char32_t character, std::int32_t width
     device->DrawUnicodeText(std::u32string_view(text, 1), cell);
     return;
   }
-  for (const TextRect& rect : blocks_) device->FillRectangle(rect);
+  for (const TextRect& rect : blocks_) AddFill(rect);
 }
 
 void Escp2Interpreter::Decorate(std::int32_t left, std::int32_t right, const Glyph& glyph) {
@@ -304,8 +342,8 @@ void Escp2Interpreter::Decorate(std::int32_t left, std::int32_t right, const Gly
     const std::uint8_t kind = glyph.score[static_cast<std::size_t>(line)];
     if (kind == 0) continue;
     const std::int32_t y = job_.Y + rows[line];
-    device->FillRectangle(TextRect{left, y, right, y + thickness});
-    if (kind == 2) device->FillRectangle(TextRect{left, y + 2 * thickness, right, y + 3 * thickness});
+    AddFill(TextRect{left, y, right, y + thickness});
+    if (kind == 2) AddFill(TextRect{left, y + 2 * thickness, right, y + 3 * thickness});
   }
 }
 

@@ -80,6 +80,8 @@ class Escp2Interpreter {
   void DrawBlockCharacter(char32_t character, std::int32_t width);
   void Decorate(std::int32_t left, std::int32_t right, const Glyph& glyph);
   void BeginDrawing();  // starts the page a form feed left pending
+  void AddFill(const TextRect& rect);
+  void FlushFills();
   void Flush();
   void SyncY();
   std::int32_t RightLimit() const;
@@ -103,6 +105,7 @@ class Escp2Interpreter {
   FontHandle runFont_ = 0;
   Glyph runGlyph_;
   std::vector<TextRect> blocks_;
+  std::vector<TextRect> fills_;  // rectangles of the page not yet drawn
 
   bool pagePending_ = false;
   std::int32_t lastLineY_ = 0;

@@ -181,7 +181,8 @@ void QtPrintDevice::DrawUnicodeText(std::u32string_view text, const TextRect& re
 
 void QtPrintDevice::FillRectangle(const TextRect& rect) {
   if (!Painting() || rect.right <= rect.left || rect.bottom <= rect.top) return;
-  Flush();
+  // Ink on ink: the glyphs waiting to be painted may follow the rectangle, which saves breaking a run.
+  if (opaqueBackground_) Flush();
   const QRect area(geometry_.offsetX + rect.left, geometry_.offsetY + rect.top, rect.right - rect.left,
                    rect.bottom - rect.top);
   painter_.fillRect(area, textColor_);
