@@ -2,102 +2,69 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <cstring>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "emulation/escp2/escp2_interpreter.h"
+#include "emulation/printer_document.h"
+#include "support/fixed_clock.h"
+#include "support/memory_file_system.h"
 #include "support/recording_print_system.h"
 
 namespace quillmark {
 namespace {
 
-using namespace std::string_view_literals;
-
-// Each image command draws at the print position with its dots' own size, clipped at the right margin;
-// ESC r sets the ribbon colour.
-TEST(Escp2Graphics, ImagesLandAtThePrintPosition) {
-  const std::vector<std::uint8_t> ink(4096, 0xFF);
-  const struct {
-    const char* command;
-    int mode, columns;
-    RasterImageHeader raster;
-    double scaledDpiY;
-    std::int32_t margin;
-    const char* transcript;
-  } cases[] = {
-      {"ESC * 39", 39, 180, {}, 600, 3600, "image 180x24 at 100,200-700,280\n"},
-      {"ESC * 0", 0, 60, {}, 600, 3600, "image 60x8 at 100,200-700,280\n"},
-      {"ESC * 73", 73, 10, {}, 300, 3600, "image 10x48 at 100,200-117,240\n"},  // a long form scaled to the
-                                                                                // paper
-      {"ESC * 40 past the margin", 40, 2880, {}, 600, 3600, "image 2100x24 at 100,200-3600,280\n"},
-      {"ESC * 40 at the margin", 40, 10, {}, 600, 100, ""},
-      {"ESC * 5", 5, 10, {}, 600, 3600, ""},
-      {"ESC ^ 0", -1, 6, {}, 600, 3600, "image 6x9 at 100,200-160,275\n"},
-      {"ESC . 1", -2, 0, {1, 10, 20, 3, 8}, 600, 3600, "image 8x3 at 100,200-127,205\n"},
-  };
-  for (const auto& c : cases) {
-    testing::RecordingPrintSystem printers;
-    printers.AddPrinter("");
-    PrintJob job;
-    job.DeviceContext = printers.OpenDevice(job.Settings);
-    job.DpiX = job.DpiY = 600;
-    job.X = 100;
-    job.Y = 200;
-    Escp2GraphicsState graphics;
-    Escp2Context context{job, graphics, c.margin, c.scaledDpiY};
-    printers.ClearTranscript();
-    if (c.mode >= 0) PrintBitImage(context, c.mode, c.columns, ink.data());
-    if (c.mode == -1) PrintNinePinImage(context, 0, c.columns, ink.data());
-    if (c.mode == -2) PrintRasterImage(context, c.raster, std::vector<std::uint8_t>{0x82, 0x55}.data(), 2);
-    EXPECT_EQ(printers.Transcript(), c.transcript) << c.command;
-  }
-}
-
-TEST(Escp2Graphics, RibbonColours) {
+// Prints `bytes` with the ESC/P 2 printer at 600 dpi on A4 from the paper's corner and returns its images,
+// colours and text as "image WxH at l,t-r,b", "colour 0xBBGGRR" and "X@x,y".
+std::string Print(const std::string& bytes) {
+  testing::MemoryFileSystem files;
+  testing::FixedClock clock;
+  ErrorLog log{files, clock};
   testing::RecordingPrintSystem printers;
   printers.AddPrinter("");
   PrintJob job;
-  job.DeviceContext = printers.OpenDevice(job.Settings);
-  Escp2GraphicsState graphics;
-  Escp2Context context{job, graphics, 0, 600};
+  job.DataLength = static_cast<std::int32_t>(bytes.size());
+  job.Data = SpoolData(new std::uint8_t[bytes.size()]);
+  std::memcpy(job.Data.get(), bytes.data(), bytes.size());
+  OpenPrinterDevice(job, printers, log);
+  StartDocument(job, printers);
   printers.ClearTranscript();
-  for (const int colour : {1, int{'2'}, 3, 4, 5, 6, 7, 0}) SelectColour(context, colour);
-  EXPECT_EQ(printers.Transcript(),
-            "text color 0xFF00FF\ntext color 0xFFFF00\ntext color 0xFF0080\ntext color 0x00FFFF\n"
-            "text color 0x0000FF\ntext color 0x00FF00\ntext color 0x000000\n");
-  EXPECT_EQ(graphics.colour, 0);
-
-  // Through the printer: ESC @ and the end of the take bring back black, for the text after it and the
-  // footer.
-  const struct {
-    std::string_view bytes;
-    const char* colours;
-  } takes[] = {
-      {"\x1br\x01"
-       "A\x1b@B"sv,
-       "0xFF00FF A 0x000000 B "},
-      {"\x1br2A"sv, "0xFFFF00 A 0x000000 "},
-      {"\x1br\x09"
-       "A\x1br\x00"sv,
-       "A 0x000000 "},  // 9 is no colour
-  };
-  for (const auto& take : takes) {
-    job.Data = SpoolData(new std::uint8_t[take.bytes.size()]);
-    std::copy(take.bytes.begin(), take.bytes.end(), job.Data.get());
-    job.DataLength = static_cast<std::int32_t>(take.bytes.size());
-    job.DpiX = job.DpiY = 600;
-    printers.ClearTranscript();
-    RunEscp2(job, printers);
-    std::string colours;
-    std::istringstream lines(printers.Transcript());
-    for (std::string line; std::getline(lines, line);) {
-      if (line.starts_with("text color ")) colours += line.substr(11) + " ";
-      if (line.starts_with("utext ")) colours += line.substr(7, line.find('\'', 7) - 7) + " ";
-    }
-    EXPECT_EQ(colours, take.colours) << take.bytes;
+  RunEscp2(job, printers);
+  std::string out;
+  std::istringstream lines(printers.Transcript());
+  for (std::string line; std::getline(lines, line);) {
+    if (line.starts_with("image")) out += line + "; ";
+    if (line.starts_with("text color")) out += "colour " + line.substr(11) + "; ";
+    const std::size_t at = line.rfind("' at ") + 5;
+    if (line.starts_with("utext"))
+      out += line.substr(7, at - 12) + "@" + line.substr(at, line.find('-', at) - at) + "; ";
   }
+  return out;
+}
+
+// Each image is drawn at the print position at its own dot size and moves the position by its width;
+// ESC r colours text and graphics until ESC @ or the end of the take.
+TEST(Escp2Graphics, ImagesAndColoursThroughThePrinter) {
+  const std::string ink(9000, '\xFF');
+  const struct {
+    std::string bytes;
+    const char* printed;
+  } cases[] = {
+      {"\x1b*\x27\xb4" + std::string(1, '\0') + ink.substr(0, 540) + "X",
+       "image 180x24 at 0,0-600,80; X@600,0; "},
+      {"\x1b?K\x28\x1bK\x02" + std::string(1, '\0') + ink.substr(0, 6) + "X",
+       "image 2x24 at 0,0-3,80; X@3,0; "},
+      {"\x1b^" + std::string(1, '\0') + "\x06" + std::string(1, '\0') + ink.substr(0, 12) + "X",
+       "image 6x9 at 0,0-60,75; X@60,0; "},
+      {"\x1b.\x01\x0a\x14\x03\x08" + std::string(1, '\0') + "\x82\x55X", "image 8x3 at 0,0-27,5; X@27,0; "},
+      // 3,000 columns at 360 dpi: what fits on the 8.27-inch paper.
+      {"\x1b*\x28\xb8\x0b" + ink.substr(0, 9000), "image 2976x24 at 0,0-4960,80; "},
+      {"\x1br\001A\x1b*\x27\x01" + std::string(1, '\0') + ink.substr(0, 3) + "\x1b@B",
+       "colour 0xFF00FF; A@0,0; image 1x24 at 60,0-63,80; colour 0x000000; B@0,0; "},
+      {"\x1br2A\x1br\x09", "colour 0xFFFF00; A@0,0; colour 0x000000; "},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Print(c.bytes), c.printed) << c.printed;
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <sstream>
 
 #include "platform/qt/qt_print_system.h"
 #include "spool/job_records.h"
@@ -90,46 +89,6 @@ TEST_F(QtPrintDeviceTest, BatchedLineLooksLikeOneDrawPerCharacter) {
   EXPECT_TRUE(batched == render("single", 1));
   for (const FontHandle font : fonts) system_.DeleteFont(font);
   EXPECT_EQ(system_.LiveFonts(), 0u);
-}
-
-// A 1-bit picture stays 1-bit at its own resolution; its clear dots leave earlier ink and the paper as
-// they were, also in colour.
-TEST_F(QtPrintDeviceTest, BitImagesKeepTheirDotsAndLeaveClearDotsAlone) {
-  auto device = Start("images.pdf");
-  const BitImage picture{2, 1, {0x80}};  // the left dot inked, the right one clear
-  const std::int32_t x = 600 - device->PhysicalOffsetX(), y = 600 - device->PhysicalOffsetY();
-  device->DrawBitImage(picture, {x, y, x + 400, y + 200});  // on blank paper
-  device->FillRectangle({x, y + 600, x + 400, y + 800});
-  device->DrawBitImage(picture, {x, y + 600, x + 400, y + 800});  // over ink
-  device->SetTextColor(0x0000FF);
-  device->DrawBitImage(picture, {x, y + 1200, x + 400, y + 1400});  // in red
-  device->EndPage();
-  device->EndDocument();
-  std::string images;
-  const auto list = testing::RunProgram({"/usr/bin/pdfimages", "-list", "images.pdf"}, dir_.path(),
-                                        std::chrono::seconds(60));
-  std::istringstream rows(list.out);
-  for (std::string row; std::getline(rows, row);) {
-    std::istringstream fields(row);
-    std::string page, number, type, width, height, colour, components, bits;
-    fields >> page >> number >> type >> width >> height >> colour >> components >> bits;
-    if (page == "1") images += type + " " + width + "x" + height + " " + colour + " " + bits + "; ";
-  }
-  EXPECT_EQ(images, "image 2x1 gray 1; image 2x1 rgb 8; mask 2x1 - 1; image 2x1 rgb 8; mask 2x1 - 1; ");
-  // At 60 dpi a pixel is 10 dots: the left and right halves of each picture.
-  testing::RunProgram({"/usr/bin/pdftoppm", "-r", "60", "-gray", "-singlefile", "images.pdf", "images"},
-                      dir_.path(), std::chrono::seconds(60));
-  const std::string page = testing::ReadFileBytes(dir_.File("images.pgm"));
-  const std::size_t header = page.find("255\n") + 4, width = 496;  // A4 at 60 dpi
-  const auto gray = [&](int px, int py) {
-    return static_cast<int>(static_cast<unsigned char>(
-        page.at(header + static_cast<std::size_t>(py) * width + static_cast<std::size_t>(px))));
-  };
-  const int expected[][3] = {{70, 0, 255}, {130, 0, 0}, {190, 76, 255}};  // row; left, right (red)
-  for (const auto& e : expected) {
-    EXPECT_NEAR(gray(65, e[0]), e[1], 3) << e[0];
-    EXPECT_NEAR(gray(95, e[0]), e[2], 3) << e[0];
-  }
 }
 
 }  // namespace

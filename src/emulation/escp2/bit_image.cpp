@@ -93,9 +93,8 @@ PrinterImage DecodeColumns(const ColumnLayout& layout, std::int32_t columns,
   return out;
 }
 
-PrinterImage DecodeRaster(const RasterLayout& layout, std::span<const std::uint8_t> data, std::size_t* used) {
+PrinterImage DecodeRaster(const RasterLayout& layout, std::span<const std::uint8_t> data) {
   PrinterImage out;
-  if (used != nullptr) *used = 0;
   const bool known = layout.compression == 0 || layout.compression == 1;
   if (!known || layout.rows <= 0 || layout.dots <= 0 || layout.verticalUnit <= 0 ||
       layout.horizontalUnit <= 0) {
@@ -125,7 +124,6 @@ PrinterImage DecodeRaster(const RasterLayout& layout, std::span<const std::uint8
       }
     }
   }
-  if (used != nullptr) *used = in;
   if (bits.empty()) {
     image = BitImage();
     return out;

@@ -58,8 +58,6 @@ struct RasterLayout {
 // 257 - n times. A run that crosses the end of a row continues on the next row, as the printer fills its
 // buffer; bytes past the last row are ignored. Data that ends early gives only the rows it began, the
 // rest of the last one clear. A unit of 0 gives an empty image.
-// `used` (when not null) is set to the number of bytes consumed.
-PrinterImage DecodeRaster(const RasterLayout& layout, std::span<const std::uint8_t> data,
-                          std::size_t* used = nullptr);
+PrinterImage DecodeRaster(const RasterLayout& layout, std::span<const std::uint8_t> data);
 
 }  // namespace quillmark

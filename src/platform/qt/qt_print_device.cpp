@@ -253,13 +253,17 @@ void QtPrintDevice::Flush() {
       painter_.drawGlyphRun(QPointF(0, strike), run);
     }
     painter_.resetTransform();
-    // Where the run may have left ink, generously: a glyph reaches at most a line height from its origin.
-    const std::int32_t reach = batch_.font->LineHeight() + std::abs(batch_.font->DoubleStrikeOffset());
-    const double scale = batch_.font->ScaleX();
-    const auto left = static_cast<int>(batch_.positions.front().x() * scale);
-    const auto right = static_cast<int>(batch_.positions.back().x() * scale) + reach;
-    NoteInk(QRect(QPoint(geometry_.offsetX + left - reach, geometry_.offsetY + batch_.baseline - reach),
-                  QPoint(geometry_.offsetX + right, geometry_.offsetY + batch_.baseline + reach)));
+    // Where the run has left ink: its character cells, a line height wider on both sides for wide glyphs,
+    // and the double strike below them.
+    const QtPrinterFont& font = *batch_.font;
+    const double scale = font.ScaleX();
+    const std::int32_t top = geometry_.offsetY + batch_.baseline - font.Ascent();
+    NoteInk(QRect(
+        QPoint(geometry_.offsetX + static_cast<int>(batch_.positions.front().x() * scale) - font.LineHeight(),
+               top),
+        QPoint(
+            geometry_.offsetX + static_cast<int>(batch_.positions.back().x() * scale) + 2 * font.LineHeight(),
+            top + font.LineHeight() + std::abs(font.DoubleStrikeOffset()))));
   }
   batch_.glyphs.clear();
   batch_.positions.clear();
