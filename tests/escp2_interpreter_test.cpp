@@ -112,11 +112,12 @@ TEST(Escp2Interpreter, CommandGroupsPrintAsTheManualSays) {
        "E"sv,
        "[-88 50 400 Roman] A@230,253 [-88 40 400 Roman] B@280,253 C@320,253 | [-88 35 400 Roman] D@230,253 "
        "[-88 60 400 Roman] E@265,253"},
-      {"SO until the line feed, ESC W, ESC w",
+      {"SO until the line feed or ESC W 0, ESC W, ESC w",
        "\x0e"
-       "A\nB\x1bW1C\x1bW0\x1bw1D"sv,
+       "A\nB\x1bW1C\x1bW0\x1bw1D\x0e"
+       "E\x1bW0F"sv,
        "[-88 120 400 Roman] A@230,253 [-88 60 400 Roman] B@230,353 [-88 120 400 Roman] C@290,353 [-175 60 "
-       "400 Roman] D@410,353"},
+       "400 Roman] D@410,353 [-175 120 400 Roman] E@470,353 [-175 60 400 Roman] F@590,353"},
       {"bold, italic, underline, ESC ( - strike-through, ESC q",
        "\x1b"
        "EA\x1b"
@@ -152,13 +153,15 @@ TEST(Escp2Interpreter, CommandGroupsPrintAsTheManualSays) {
        "C\x48"
        "A\nB"sv,
        "A@230,253 B@230,347"},
-      {"ESC ( c margins, ESC B and VT; past the last tab VT feeds the form",
+      {"ESC ( c margins, ESC B and VT: past the last tab a form feed, after ESC B NUL a return",
        "\x1b(c\x04\x00\x68\x01\x10\x0e"
        "A\x1b"
        "B\x05\x08\x00\x0b"
        "B\x0b"
-       "C"sv,
-       "A@230,853 B@230,1053 | C@230,853"},
+       "C\x1b"
+       "B\x00\x0b"
+       "D"sv,
+       "A@230,853 B@230,1053 | C@230,853 D@230,853"},
       {"form feeds: the last starts no page, two in a row leave an empty one",
        "A\x0c\x0c"
        "B\x0c\r\n"sv,

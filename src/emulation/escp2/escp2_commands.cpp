@@ -62,6 +62,7 @@ void SetTabs(Printer& p, const Command& c) {
 void SetVerticalTabs(Printer& p, const Command& c) {
   Escp2State& s = p.State();
   s.verticalTabCount = 0;
+  s.verticalTabsCleared = c.paramLength == 0;
   for (std::int32_t i = 0; i < c.paramLength && s.verticalTabCount < s.verticalTabs.size(); ++i) {
     s.verticalTabs[s.verticalTabCount++] = c.params[i] * s.lineSpacing;
   }
@@ -75,6 +76,7 @@ void MasterSelect(Printer& p, std::int32_t n) {
   m.bold = (n & 8) != 0;
   m.doubleStrike = (n & 16) != 0;
   m.doubleWidth = (n & 32) != 0;
+  m.doubleWidthLine = false;
   m.italic = (n & 64) != 0;
   m.scoreLines[0] = (n & 128) ? 1 : 0;
   m.hmi = 0;
@@ -83,8 +85,10 @@ void MasterSelect(Printer& p, std::int32_t n) {
 
 void BitImage(Printer& p, int mode, const Command& c) {
   const int columns = c.Word(c.code == '*' ? 1 : 0);
-  Escp2Context context = p.BeginImage();
-  PrintBitImage(context, mode, columns, c.data);
+  if (p.BeginImage()) {
+    Escp2Context context = p.GraphicsContext();
+    PrintBitImage(context, mode, columns, c.data);
+  }
   if (const int perInch = BitImageColumnsPerInch(mode)) {
     p.EndImage(p.DotsX(std::int64_t{columns} * kUnitsPerInch / perInch));
   }
@@ -184,7 +188,12 @@ constexpr std::array kRows = {
         }},
     Row{'T', Kind::kFixed, 0, [](Printer& p, const Command&) { p.Mode().script = 0, p.ModeChanged(); }},
     Row{'U', Kind::kFixed, 1, nullptr},  // unidirectional
-    Row{'W', Kind::kFixed, 1, [](Printer& p, const Command& c) { Switch(c.Param(0), p.Mode().doubleWidth), p.ModeChanged(); }},
+    Row{'W', Kind::kFixed, 1,
+        [](Printer& p, const Command& c) {
+          // Off also ends the one-line double width of SO.
+          if (Switch(c.Param(0), p.Mode().doubleWidth) && !p.Mode().doubleWidth) p.Mode().doubleWidthLine = false;
+          p.ModeChanged();
+        }},
     Row{'X', Kind::kFixed, 3,
         [](Printer& p, const Command& c) {
           Escp2PrintMode& m = p.Mode();
@@ -202,8 +211,10 @@ constexpr std::array kRows = {
         }},
     Row{'^', Kind::kNinePin, 0,
         [](Printer& p, const Command& c) {
-          Escp2Context context = p.BeginImage();
-          PrintNinePinImage(context, c.Param(0), c.Word(1), c.data);
+          if (p.BeginImage()) {
+            Escp2Context context = p.GraphicsContext();
+            PrintNinePinImage(context, c.Param(0), c.Word(1), c.data);
+          }
           p.EndImage(p.DotsX(std::int64_t{c.Word(1)} * kUnitsPerInch / (c.Param(0) == 0 ? 60 : 120)));
         }},
     Row{'a', Kind::kFixed, 1, nullptr},  // justification
@@ -347,8 +358,10 @@ void ExecuteEscp2Command(Escp2Interpreter& printer, const Escp2Command& command)
     header.horizontalUnit = command.Param(2);
     header.rows = command.Param(3);
     header.dots = command.Word(4);
-    Escp2Context context = printer.BeginImage();
-    PrintRasterImage(context, header, command.data, static_cast<std::size_t>(command.dataLength));
+    if (printer.BeginImage()) {
+      Escp2Context context = printer.GraphicsContext();
+      PrintRasterImage(context, header, command.data, static_cast<std::size_t>(command.dataLength));
+    }
     printer.EndImage(printer.DotsX(std::int64_t{header.dots} * header.horizontalUnit));
     return;
   }

@@ -1,7 +1,8 @@
 #pragma once
 // The graphics commands of the ESC/P 2 emulation. The interpreter parses each command, checks that its
 // whole data block is inside the take, consumes it and then calls the one hook below that belongs to it;
-// a hook never reads beyond what it is given and never consumes anything itself. Print worker thread only.
+// a hook never reads beyond what it is given and never consumes anything itself. The image hooks are called
+// only while the job has a device that can be drawn on (one of a sane resolution). Print worker thread only.
 
 #include <cstddef>
 #include <cstdint>
@@ -21,7 +22,7 @@ struct Escp2GraphicsState {
 // width at its horizontal density) and never moves job.Y for an image. The vertical position is the top
 // of the current print line.
 struct Escp2Context {
-  PrintJob& job;  // device (may be null: draw nothing), DpiX, DpiY, X, Y
+  PrintJob& job;  // DeviceContext (may be null for SelectColour and SelectMicroWeave), DpiX, DpiY, X, Y
   Escp2GraphicsState& graphics;
   std::int32_t rightMarginX;  // dots: nothing is drawn at or right of it
   // Dots per inch down the page as the ESC/P 2 page is printed: DpiY, or less while a form longer than

@@ -48,8 +48,13 @@ Escp2Interpreter::Escp2Interpreter(PrintJob& job, PrintSystem& printers) : job_(
   const auto paper = [](float millimetres, float fallback) {
     return millimetres > 0 ? std::min(millimetres, kMaxPaper) : fallback;
   };
-  const double width = paper(job_.Settings.PaperWidth, kA4Width) / kMillimetresPerInch;
-  const double height = paper(job_.Settings.PaperHeight, kA4Height) / kMillimetresPerInch;
+  double width = paper(job_.Settings.PaperWidth, kA4Width) / kMillimetresPerInch;
+  double height = paper(job_.Settings.PaperHeight, kA4Height) / kMillimetresPerInch;
+  // A printer that knows its media (a CUPS printer) prints on that.
+  if (device_ != nullptr && device_->PaperWidthDots() > 0 && device_->PaperHeightDots() > 0) {
+    width = std::min<double>(device_->PaperWidthDots(), kMaxPaper / kMillimetresPerInch * dpiX_) / dpiX_;
+    height = std::min<double>(device_->PaperHeightDots(), kMaxPaper / kMillimetresPerInch * dpiY_) / dpiY_;
+  }
   const double offsetX = device_ ? device_->PhysicalOffsetX() : 0;
   const double offsetY = device_ ? device_->PhysicalOffsetY() : 0;
   state_.paperWidth = std::max(0, RoundToDots(width * dpiX_ - offsetX - (device_ ? job_.OriginX : 0)));
@@ -110,7 +115,7 @@ void Escp2Interpreter::Run() {
     const bool italicTable = state_.slots[state_.table & 3] == 0;
     if (byte < 32 || byte == kDelete ||
         (byte >= 128 && byte < 160 && italicTable && !state_.upperControlsPrint)) {
-      ControlCode(byte & 0x7F, position);
+      ControlCode(static_cast<std::uint8_t>(byte & 0x7F));
       continue;
     }
     PrintByte(byte);
@@ -138,10 +143,15 @@ void Escp2Interpreter::SyncY() {
                                       static_cast<double>(kUnitsPerInch));
 }
 
-Escp2Context Escp2Interpreter::BeginImage() {
+bool Escp2Interpreter::BeginImage() {
   Flush();
   FlushFills();
+  if (device_ == nullptr) return false;
   BeginDrawing();
+  return true;
+}
+
+Escp2Context Escp2Interpreter::GraphicsContext() {
   return Escp2Context{job_, state_.graphics, job_.OriginX + RightLimit(), state_.scale * dpiY_};
 }
 
@@ -152,7 +162,7 @@ void Escp2Interpreter::EndImage(std::int64_t widthDots) {
 Escp2Context Escp2Interpreter::SettingContext() {
   Flush();
   FlushFills();
-  return Escp2Context{job_, state_.graphics, job_.OriginX + RightLimit(), state_.scale * dpiY_};
+  return GraphicsContext();
 }
 
 void Escp2Interpreter::AddFill(const TextRect& rect) {

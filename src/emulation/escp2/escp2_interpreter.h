@@ -48,10 +48,13 @@ class Escp2Interpreter {
   void DefaultTabs();
   std::int32_t ColumnWidth() const;  // dots per column at the current pitch (margins, tabs, backspace)
   std::int32_t DotsX(std::int64_t units) const;
-  // For an image command: draws pending text and starts a pending page, then gives the hooks their
-  // context. EndImage then moves X past the image, never beyond the right margin.
-  Escp2Context BeginImage();
+  // For an image command: draws pending text and starts a pending page; false when there is no device
+  // to draw on, and the image hook is not called. EndImage then moves X past the image, never beyond the
+  // right margin.
+  bool BeginImage();
   void EndImage(std::int64_t widthDots);
+  // The hooks' view of the job.
+  Escp2Context GraphicsContext();
   // For a graphics setting (colour, MicroWeave): draws pending text, starts no page.
   Escp2Context SettingContext();
 
@@ -72,7 +75,7 @@ class Escp2Interpreter {
   };
 
   void PrintByte(std::uint8_t byte);
-  void ControlCode(std::uint8_t byte, std::int32_t& position);
+  void ControlCode(std::uint8_t byte);
   bool Decode(std::uint8_t byte, char32_t& character, bool& italic) const;
   const Glyph& CurrentGlyph(bool italic);
   FontHandle FontFor(const FontRequest& request);

@@ -24,7 +24,7 @@ enum Control : std::uint8_t {
 
 }  // namespace
 
-void Escp2Interpreter::ControlCode(std::uint8_t byte, std::int32_t&) {
+void Escp2Interpreter::ControlCode(std::uint8_t byte) {
   switch (byte) {
     case kBackspace: {
       Flush();
@@ -48,8 +48,13 @@ void Escp2Interpreter::ControlCode(std::uint8_t byte, std::int32_t&) {
       LineFeed();
       break;
     case kVerticalTab: {
+      // Without tabs since power-on VT is a line feed; after ESC B NUL it only returns the carriage.
       if (state_.verticalTabCount == 0) {
-        LineFeed();
+        if (state_.verticalTabsCleared) {
+          CarriageReturn();
+        } else {
+          LineFeed();
+        }
         break;
       }
       CarriageReturn();

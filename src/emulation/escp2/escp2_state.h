@@ -64,6 +64,7 @@ struct Escp2State {
   std::uint8_t tabCount = 0;
   std::array<std::int64_t, 16> verticalTabs{};
   std::uint8_t verticalTabCount = 0;
+  bool verticalTabsCleared = false;  // ESC B NUL: VT then only returns the carriage
 
   // Character tables: the table in use (ESC t), what each of the four slots holds (ESC ( t; 0 the italic
   // table, otherwise a code page), the national set (ESC R) and whether 128-159 print (ESC 6).

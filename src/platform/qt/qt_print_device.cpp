@@ -23,6 +23,14 @@ QtPrintDevice::~QtPrintDevice() {
   if (documentOpen_) EndDocument();
 }
 
+std::int32_t QtPrintDevice::PaperWidthDots() const {
+  return geometry_.layout.fullRectPixels(geometry_.dotsPerInch).width();
+}
+
+std::int32_t QtPrintDevice::PaperHeightDots() const {
+  return geometry_.layout.fullRectPixels(geometry_.dotsPerInch).height();
+}
+
 void QtPrintDevice::StartDocument(std::string_view title) {
   if (documentOpen_) return;
   documentOpen_ = true;
