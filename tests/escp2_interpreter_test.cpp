@@ -76,7 +76,7 @@ struct Case {
   std::string brief;
 };
 
-TEST(Escp2Interpreter, CommandGroupsPrintAsTheManualSays) {
+TEST(Escp2Interpreter, CommandGroupsPrintAsTheEpsonPrinterDoes) {
   using namespace std::string_view_literals;
   const std::vector<Case> cases = {
       {"CR LF; LF alone also returns", "AB\r\nC\nD"sv, "AB@230,253 C@230,353 D@230,453"},
