@@ -38,10 +38,14 @@ TEST_F(PdfPrintDeviceTest, PaperSizeComesFromSettingsWithA4Fallback) {
   const struct {
     float width, height;
     const char* pageSize;
-  } cases[] = {{0, 0, "595 x 842"},     {210, -1, "595 x 842"},        {100, 150, "283 x 425"},
-               {297, 210, "842 x 595"}, {kInfinity, 297, "595 x 842"}, {210, 1e9f, "595 x 842"}};
+    std::int32_t widthDots, heightDots;  // the sheet at 600 dpi, which sets the ESC/P 2 page length
+  } cases[] = {{0, 0, "595 x 842", 4958, 7017},           {210, -1, "595 x 842", 4958, 7017},
+               {100, 150, "283 x 425", 2358, 3542},       {297, 210, "842 x 595", 7017, 4958},
+               {kInfinity, 297, "595 x 842", 4958, 7017}, {210, 1e9f, "595 x 842", 4958, 7017}};
   for (const auto& c : cases) {
     auto device = Start("paper.pdf", c.width, c.height);
+    EXPECT_EQ(device->PaperWidthDots(), c.widthDots) << c.width << "x" << c.height;
+    EXPECT_EQ(device->PaperHeightDots(), c.heightDots) << c.width << "x" << c.height;
     device->EndPage();
     device->EndDocument();
     const std::string size = testing::ReadPdfInfo(dir_.File("paper.pdf"))["Page size"];

@@ -49,6 +49,14 @@ PdfPrintDevice::~PdfPrintDevice() {
   if (documentOpen_) EndDocument();
 }
 
+std::int32_t PdfPrintDevice::PaperWidthDots() const {
+  return static_cast<std::int32_t>(std::lround(geometry_.width / 72 * geometry_.dotsPerInch));
+}
+
+std::int32_t PdfPrintDevice::PaperHeightDots() const {
+  return static_cast<std::int32_t>(std::lround(geometry_.height / 72 * geometry_.dotsPerInch));
+}
+
 void PdfPrintDevice::StartDocument(std::string_view title) {
   if (documentOpen_) return;
   documentOpen_ = true;

@@ -50,8 +50,27 @@ bool PaperFromPpd(const std::string& name, pdf::DeviceGeometry& geometry) {
 #pragma GCC diagnostic pop
 }
 
-// What CUPS reports as a destination's defaults; nullopt when it has no destination of exactly that name.
-std::optional<pdf::DeviceGeometry> QueryCupsDefaults(const std::string& name) {
+// The size and margins of `media` on this destination; a name the printer does not list still gives its
+// standard size (without margins).
+bool FindCupsMedia(cups_dest_t* dest, cups_dinfo_t* info, const std::string& media, cups_size_t& size) {
+  if (cupsGetDestMediaByName(CUPS_HTTP_DEFAULT, dest, info, media.c_str(), CUPS_MEDIA_FLAGS_DEFAULT, &size) !=
+      0) {
+    return true;
+  }
+  const char* name = media.c_str();
+  const pwg_media_t* standard = pwgMediaForPWG(name);
+  if (standard == nullptr) standard = pwgMediaForLegacy(name);
+  if (standard == nullptr) standard = pwgMediaForPPD(name);
+  if (standard == nullptr) return false;
+  size = cups_size_t{};
+  size.width = standard->width;
+  size.length = standard->length;
+  return true;
+}
+
+// What CUPS reports as a destination's defaults, on `mediaName` when that is not empty; nullopt when it
+// has no destination of exactly that name.
+std::optional<pdf::DeviceGeometry> QueryCupsDefaults(const std::string& name, const std::string& mediaName) {
   cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.c_str(), nullptr);
   if (dest == nullptr) return std::nullopt;
   if (name != dest->name) {
@@ -71,8 +90,9 @@ std::optional<pdf::DeviceGeometry> QueryCupsDefaults(const std::string& name) {
       if (dotsPerInch > 0) geometry.dotsPerInch = dotsPerInch;
     }
     cups_size_t media{};
-    if (cupsGetDestMediaDefault(CUPS_HTTP_DEFAULT, dest, info, 0, &media) != 0 && media.width > 0 &&
-        media.length > 0) {
+    const bool found = (!mediaName.empty() && FindCupsMedia(dest, info, mediaName, media)) ||
+                       cupsGetDestMediaDefault(CUPS_HTTP_DEFAULT, dest, info, 0, &media) != 0;
+    if (found && media.width > 0 && media.length > 0) {
       // Sizes and margins come in hundredths of a millimetre.
       paper = true;
       pdf::SetPaperMillimetres(geometry, media.width / 100.0, media.length / 100.0);
@@ -99,10 +119,12 @@ std::unique_ptr<PrintDevice> LinuxPrintSystem::OpenDevice(const JobSettings& set
     return std::make_unique<pdf::PdfPrintDevice>(PdfGeometry(settings, kPdfDotsPerInch),
                                                  pdf::PdfFileOutput::InFolder(folder), fonts_);
   }
-  const auto geometry = LookUpCupsPrinter(std::string(name));
+  const std::string media(settings.Media.View());
+  const auto geometry = LookUpCupsPrinter(std::string(name), media);
   if (!geometry) return nullptr;
-  return std::make_unique<pdf::PdfPrintDevice>(
-      *geometry, std::make_unique<CupsDocumentOutput>(std::string(name)), fonts_);
+  auto output = std::make_unique<CupsDocumentOutput>(std::string(name), media,
+                                                     [this](int job) { lastCupsJob_.store(job); });
+  return std::make_unique<pdf::PdfPrintDevice>(*geometry, std::move(output), fonts_);
 }
 
 std::unique_ptr<PrintDevice> LinuxPrintSystem::OpenPdfFile(const std::string& path,
@@ -112,16 +134,29 @@ std::unique_ptr<PrintDevice> LinuxPrintSystem::OpenPdfFile(const std::string& pa
       pdf::PdfFileOutput::ToFile(path), fonts_);
 }
 
-std::optional<pdf::DeviceGeometry> LinuxPrintSystem::LookUpCupsPrinter(const std::string& name) {
+std::vector<std::string> LinuxPrintSystem::CupsQueueNames() {
+  cups_dest_t* dests = nullptr;
+  const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
+  std::vector<std::string> names;
+  for (int i = 0; i < count; ++i) {
+    if (dests[i].instance == nullptr) names.emplace_back(dests[i].name);
+  }
+  cupsFreeDests(count, dests);
+  return names;
+}
+
+std::optional<pdf::DeviceGeometry> LinuxPrintSystem::LookUpCupsPrinter(const std::string& name,
+                                                                       const std::string& media) {
   std::lock_guard lock(printersMutex_);
   const auto now = std::chrono::steady_clock::now();
-  if (const auto cached = printers_.find(name); cached != printers_.end()) {
+  const std::string key = name + '\0' + media;
+  if (const auto cached = printers_.find(key); cached != printers_.end()) {
     if (now - cached->second.lookedUp < kPrinterCacheTime) return cached->second.geometry;
     printers_.erase(cached);
   }
   if (name.empty()) return std::nullopt;
-  const auto geometry = QueryCupsDefaults(name);
-  if (geometry) printers_[name] = CupsPrinter{*geometry, now};
+  const auto geometry = QueryCupsDefaults(name, media);
+  if (geometry) printers_[key] = CupsPrinter{*geometry, now};
   return geometry;
 }
 

@@ -10,14 +10,18 @@
 //                   reports none), on its default media (from its PPD when CUPS reports none, A4
 //                   without either), with its hardware margins as physical offsets. The document is rendered
 //                   1:1 and submitted as one CUPS job named after its title. Delivered() is true once CUPS
-//                   has accepted the job.
+//                   has accepted the job. A JobSettings Media name ("A4", "iso_a4_210x297mm",
+//                   "na_letter_8.5x11in") is sent with the job and sets the page size and margins instead of
+//                   the default media.
 
+#include <atomic>
 #include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/pdf/font_table.h"
 #include "platform/pdf/pdf_print_device.h"
@@ -43,6 +47,11 @@ class LinuxPrintSystem final : public PrintSystem {
   FontHandle CreateFont(const FontRequest& request) override;
   void DeleteFont(FontHandle font) override;
 
+  // The id of the CUPS job accepted last, 0 before the first.
+  int LastCupsJob() const { return lastCupsJob_.load(); }
+  // The CUPS destinations that exist, without instances.
+  static std::vector<std::string> CupsQueueNames();
+
   // Fonts made and not yet deleted.
   std::size_t LiveFonts() const { return fonts_->LiveHandles(); }
 
@@ -53,11 +62,12 @@ class LinuxPrintSystem final : public PrintSystem {
     std::chrono::steady_clock::time_point lookedUp;
   };
 
-  std::optional<pdf::DeviceGeometry> LookUpCupsPrinter(const std::string& name);
+  std::optional<pdf::DeviceGeometry> LookUpCupsPrinter(const std::string& name, const std::string& media);
 
   std::shared_ptr<pdf::FontTable> fonts_;
   std::mutex printersMutex_;
-  std::map<std::string, CupsPrinter> printers_;
+  std::map<std::string, CupsPrinter> printers_;  // by name and media
+  std::atomic<int> lastCupsJob_{0};
 };
 
 }  // namespace quillmark
