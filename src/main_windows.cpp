@@ -1,15 +1,11 @@
 // Builds the Win32 platform and hands over to the program's start-up.
-
-#include "platform/win32/windows_api.h"
-
-#include <mmsystem.h>
-
 #include "app/startup.h"
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_desktop.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_print_system.h"
 #include "platform/win32/win32_spool_files.h"
+#include "platform/win32/windows_api.h"
 
 int main() {
   using namespace quillmark;

@@ -1,8 +1,6 @@
 // quillmark-render.exe: prints one spool file through the printer emulation onto a Windows printer,
 // exactly as the background program would print it; by default into a PDF through "Microsoft Print to PDF".
 
-#include "platform/win32/windows_api.h"
-
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
@@ -18,6 +16,7 @@
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_print_system.h"
 #include "platform/win32/win32_text.h"
+#include "platform/win32/windows_api.h"
 #include "spool/job_records.h"
 
 namespace quillmark {
@@ -67,7 +66,8 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
     } else if ((arg == "-p" || arg == "--printer") && hasValue) {
       options.printer = WideFromSettings(argv[++i]);
     } else if (arg == "--border-left" || arg == "--border-top") {
-      if (!hasValue || !ParseLength(argv[++i], arg == "--border-left" ? options.borderLeft : options.borderTop)) {
+      if (!hasValue ||
+          !ParseLength(argv[++i], arg == "--border-left" ? options.borderLeft : options.borderTop)) {
         return arg + " needs a length in millimetres";
       }
     } else if (arg.size() > 1 && arg[0] == '-') {

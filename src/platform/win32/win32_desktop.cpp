@@ -25,11 +25,16 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 TrayMouse ToTrayMouse(LPARAM mouse) {
   switch (static_cast<UINT>(mouse)) {
-    case WM_LBUTTONDOWN: return TrayMouse::LeftButtonDown;
-    case WM_RBUTTONDOWN: return TrayMouse::RightButtonDown;
-    case WM_LBUTTONDBLCLK: return TrayMouse::LeftDoubleClick;
-    case WM_RBUTTONDBLCLK: return TrayMouse::RightDoubleClick;
-    default: return TrayMouse::Other;
+    case WM_LBUTTONDOWN:
+      return TrayMouse::LeftButtonDown;
+    case WM_RBUTTONDOWN:
+      return TrayMouse::RightButtonDown;
+    case WM_LBUTTONDBLCLK:
+      return TrayMouse::LeftDoubleClick;
+    case WM_RBUTTONDBLCLK:
+      return TrayMouse::RightDoubleClick;
+    default:
+      return TrayMouse::Other;
   }
 }
 
@@ -66,8 +71,8 @@ void Win32Desktop::CreateTrayInterface() {
   windowClass.lpszClassName = kWindowClass;
   ::RegisterClassExW(&windowClass);
   // A caption only: no WS_VISIBLE, no system menu; nothing ever shows it.
-  window_ = ::CreateWindowExW(0, kWindowClass, L"Quillmark 1.0", WS_CAPTION, CW_USEDEFAULT, CW_USEDEFAULT, 200,
-                              100, nullptr, nullptr, instance, this);
+  window_ = ::CreateWindowExW(0, kWindowClass, L"Quillmark 1.0", WS_CAPTION, CW_USEDEFAULT, CW_USEDEFAULT,
+                              200, 100, nullptr, nullptr, instance, this);
 
   menu_ = ::CreatePopupMenu();
   ::AppendMenuA(menu_, MF_STRING, kItemSpool, "Spool ausdrucken");
@@ -125,8 +130,8 @@ void Win32Desktop::ShowTrayMenu() {
   ::GetCursorPos(&cursor);
   ::SetForegroundWindow(window_);
   // The choice arrives as WM_COMMAND, which the next WaitMessage delivers.
-  ::TrackPopupMenu(menu_, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, cursor.x - 1, cursor.y - 1, 0, window_,
-                   nullptr);
+  ::TrackPopupMenu(menu_, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, cursor.x - 1, cursor.y - 1, 0,
+                   window_, nullptr);
 }
 
 void Win32Desktop::DestroyMainWindow() {

@@ -8,9 +8,8 @@
 // message a mouse report, WM_COMMAND from the menu a menu choice, and WM_QUERYENDSESSION runs the
 // session-end hook before the default handling agrees that the session may end.
 
-#include "platform/win32/windows_api.h"
-
 #include "platform/desktop.h"
+#include "platform/win32/windows_api.h"
 
 namespace quillmark {
 

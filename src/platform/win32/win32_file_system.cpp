@@ -60,8 +60,8 @@ bool MakeFolders(const std::wstring& folder) {
 bool Win32FileSystem::ReadWholeFile(const std::string& path, std::string& contents) {
   contents.clear();
   FileHandle file(::CreateFileW(WideFromSettings(path).c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid() || !IsDiskFile(file.get())) return false;
   // Read to the end rather than trusting the size: the file may change while it is read.
   char buffer[65536];
@@ -79,8 +79,8 @@ bool Win32FileSystem::ReadWholeFile(const std::string& path, std::string& conten
 bool Win32FileSystem::AppendLocked(const std::string& path, std::string_view headerIfEmpty,
                                    std::string_view text) {
   FileHandle file(::CreateFileW(WideFromSettings(path).c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                nullptr));
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid() || !IsDiskFile(file.get())) return false;
   OVERLAPPED whole{};
   if (!::LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) return false;
@@ -94,12 +94,13 @@ bool Win32FileSystem::AppendLocked(const std::string& path, std::string_view hea
   return true;
 }
 
-std::string Win32FileSystem::SaveNewFile(const std::string& folder, const std::uint8_t* data, std::size_t size) {
+std::string Win32FileSystem::SaveNewFile(const std::string& folder, const std::uint8_t* data,
+                                         std::size_t size) {
   const std::wstring wideFolder = WideFromSettings(folder);
   if (!MakeFolders(wideFolder)) return "";
-  const std::wstring prefix =
-      wideFolder.empty() || wideFolder.back() == L'\\' || wideFolder.back() == L'/' ? wideFolder
-                                                                                      : wideFolder + L"\\";
+  const std::wstring prefix = wideFolder.empty() || wideFolder.back() == L'\\' || wideFolder.back() == L'/'
+                                  ? wideFolder
+                                  : wideFolder + L"\\";
   const LocalTime now = clock_->Now();
   for (unsigned number = 1; number < 1000000; ++number) {
     const std::wstring path = prefix + TimeName(now, number);

@@ -8,8 +8,6 @@
 // DEFAULT_CHARSET: text arrives as Unicode, and OEM_CHARSET would make Windows pick the raster Terminal
 // font (Wine ignores it altogether).
 
-#include "platform/win32/windows_api.h"
-
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -17,6 +15,7 @@
 #include <string_view>
 
 #include "platform/print_device.h"
+#include "platform/win32/windows_api.h"
 
 namespace quillmark {
 

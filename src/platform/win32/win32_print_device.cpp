@@ -176,7 +176,8 @@ void Win32PrintDevice::DrawBitImage(const BitImage& image, const TextRect& rect)
     const std::int32_t top = Edge(rect.top, spanY, y, image.height);
     const std::int32_t bottom = Edge(rect.top, spanY, y + 1, image.height);
     if (bottom <= top) continue;
-    const std::uint8_t* row = image.bits.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride);
+    const std::uint8_t* row =
+        image.bits.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride);
     std::int32_t x = 0;
     while (x < image.width) {
       const auto set = [&](std::int32_t i) { return (row[i / 8] & (0x80 >> (i % 8))) != 0; };
@@ -201,9 +202,9 @@ std::wstring MoveToNewName(const std::wstring& file, const std::wstring& folder,
   wchar_t stamp[32];
   std::swprintf(stamp, 32, L"-%04u%02u%02u-%02u%02u%02u-", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
                 t.wSecond);
-  const std::wstring prefix = (folder.empty() || folder.back() == L'\\' || folder.back() == L'/' ? folder
-                                                                                               : folder + L"\\") +
-                              stem + stamp;
+  const std::wstring prefix =
+      (folder.empty() || folder.back() == L'\\' || folder.back() == L'/' ? folder : folder + L"\\") + stem +
+      stamp;
   // Continue after the highest number of this second, so a later file never sorts before an earlier one.
   unsigned counter = 1;
   WIN32_FIND_DATAW found{};

@@ -4,14 +4,13 @@
 // font advances exactly its requested width, whatever the face's own advance. Positions are device
 // units, (0, 0) at the printable area's corner, as the core counts them. One thread at a time.
 
-#include "platform/win32/windows_api.h"
-
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/print_device.h"
 #include "platform/win32/win32_font_table.h"
+#include "platform/win32/windows_api.h"
 
 namespace quillmark {
 

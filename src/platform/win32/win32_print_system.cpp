@@ -1,10 +1,9 @@
 #include "platform/win32/win32_print_system.h"
 
-#include "platform/win32/windows_api.h"
-
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_print_device.h"
 #include "platform/win32/win32_text.h"
+#include "platform/win32/windows_api.h"
 #include "spool/job_records.h"
 
 namespace quillmark {

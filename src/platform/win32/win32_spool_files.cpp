@@ -1,9 +1,8 @@
 #include "platform/win32/win32_spool_files.h"
 
-#include "platform/win32/windows_api.h"
-
 #include "platform/win32/win32_handle.h"
 #include "platform/win32/win32_text.h"
+#include "platform/win32/windows_api.h"
 
 namespace quillmark {
 namespace {
