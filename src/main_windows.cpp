@@ -1,4 +1,5 @@
 // Builds the Win32 platform and hands over to the program's start-up.
+
 #include "app/startup.h"
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_desktop.h"
