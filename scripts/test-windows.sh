@@ -39,7 +39,7 @@ export DISPLAY XDG_RUNTIME_DIR=$state/x/runtime
 
 echo "== Wine prefix"
 mkdir -p "$WINEPREFIX"
-wineserver -p
+wineserver -p >/dev/null 2>&1 </dev/null
 wineboot -i >/dev/null 2>&1
 
 echo "== unit tests"

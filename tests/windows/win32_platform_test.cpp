@@ -150,6 +150,19 @@ TEST_F(Win32Platform, PrintersThatCannotBeOpenedLeaveNothingBehind) {
   }
 }
 
+TEST_F(Win32Platform, IconResourceOneHoldsEightImages) {
+  // The group directory: reserved, type and count, then 14 bytes per image (width at 0, bit count at 6).
+  const HRSRC group = ::FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
+  ASSERT_NE(group, nullptr);
+  const auto* bytes = static_cast<const std::uint8_t*>(::LockResource(::LoadResource(nullptr, group)));
+  std::string images;
+  for (int i = 0; i < bytes[4]; ++i) {
+    const std::uint8_t* entry = bytes + 6 + 14 * i;
+    images += std::to_string(entry[0]) + "x" + std::to_string(entry[6]) + " ";
+  }
+  EXPECT_EQ(images, "48x8 48x32 32x8 32x32 24x8 24x32 16x8 16x32 ");
+}
+
 // Records what the main window's message handling reports.
 class RecordingEvents final : public DesktopEvents {
  public:
