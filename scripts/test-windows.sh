@@ -42,9 +42,6 @@ mkdir -p "$WINEPREFIX"
 wineserver -p >/dev/null 2>&1 </dev/null
 wineboot -i >/dev/null 2>&1
 
-echo "== unit tests"
-(cd "$state" && wine "$build/quillmark_tests.exe") || fail "unit tests"
-
 echo "== PostScript printer"
 drivers=$WINEPREFIX/drive_c/windows/system32/spool/drivers/x64/3
 mkdir -p "$drivers"
@@ -53,6 +50,9 @@ cp "$ppd" "$drivers/"
 # Each job becomes its own file in $state/jobs.
 wine "$build/quillmark-test-printer.exe" "Quillmark PS" "LPT9:" "$(basename "$ppd")" \
   "|cat >\$(mktemp -p '$state/jobs' job-XXXXXX.ps)"
+
+echo "== unit tests"
+(cd "$state" && wine "$build/quillmark_tests.exe") || fail "unit tests"
 
 jobs_count() { find "$state/jobs" -name 'job-*.ps' -size +0 | wc -l; }
 # The text of the newest job, with -bbox when asked.

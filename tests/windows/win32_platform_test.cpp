@@ -150,6 +150,22 @@ TEST_F(Win32Platform, PrintersThatCannotBeOpenedLeaveNothingBehind) {
   }
 }
 
+TEST_F(Win32Platform, PaperOfTheJobWhereTheDriverOffersIt) {
+  // The PostScript printer that scripts/test-windows.sh adds; its PPD offers A4, A5 and Letter.
+  struct Case {
+    float width, height;
+    int dotsAcross, dotsDown;
+  };
+  for (const Case& c : std::vector<Case>{{148.0f, 210.0f, 1748, 2480}, {210.0f, 297.0f, 2480, 3508}}) {
+    const HDC dc = Win32PrintSystem::OpenOnPaper(L"Quillmark PS", c.width, c.height);
+    if (dc == nullptr) GTEST_SKIP() << "no test printer";
+    const int dpi = ::GetDeviceCaps(dc, LOGPIXELSX);
+    EXPECT_NEAR(::GetDeviceCaps(dc, PHYSICALWIDTH) * 300 / dpi, c.dotsAcross, 3) << c.width;
+    EXPECT_NEAR(::GetDeviceCaps(dc, PHYSICALHEIGHT) * 300 / dpi, c.dotsDown, 3) << c.height;
+    ::DeleteDC(dc);
+  }
+}
+
 TEST_F(Win32Platform, IconResourceOneHoldsEightImages) {
   // The group directory: reserved, type and count, then 14 bytes per image (width at 0, bit count at 6).
   const HRSRC group = ::FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14));  // RT_GROUP_ICON

@@ -14,6 +14,7 @@
 
 #include "platform/print_device.h"
 #include "platform/win32/win32_font_table.h"
+#include "platform/win32/windows_api.h"
 
 namespace quillmark {
 
@@ -25,6 +26,11 @@ class Win32PrintSystem final : public PrintSystem {
 
   // nullptr when the printer cannot be opened.
   std::unique_ptr<PrintDevice> OpenDevice(const JobSettings& settings) override;
+
+  // A device context of `printer` on paper of `widthMm` x `heightMm` where its driver offers that size (a
+  // standard form within a millimetre, else a custom size), else on its default paper; nullptr when the
+  // printer cannot be opened.
+  static HDC OpenOnPaper(const std::wstring& printer, float widthMm, float heightMm);
 
   // The printer `printer`, whose documents its driver writes to exactly `outputFile` (replacing it).
   std::unique_ptr<PrintDevice> OpenToFile(const std::wstring& printer, const std::wstring& outputFile);
