@@ -124,12 +124,13 @@ fi
 panel_geometry() { xdotool search --onlyvisible --class trayer getwindowgeometry --shell %@ 2>/dev/null | head -n 6; }
 if wait_for '[ "$(panel_geometry | sed -n "s/^WIDTH=//p")" -ge 16 ]' 20; then
   eval "$(panel_geometry)"
-  xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 3
-  menu_geometry() { xdotool search --onlyvisible --name '^$' getwindowgeometry --shell %@ 2>/dev/null | grep -A3 '^X=' | tail -n 4; }
-  # Wine's popup menus are unnamed override-redirect windows; the menu is the one under the pointer.
+  pointer_y=$((Y + HEIGHT / 2))
+  xdotool mousemove $((X + WIDTH / 2)) $pointer_y click 3
+  # The menu is the program's only visible window; its top edge is one pixel above the pointer.
   if wait_for 'xdotool search --onlyvisible --classname quillmark.exe >/dev/null 2>&1' 10; then
     menu=$(xdotool search --onlyvisible --classname quillmark.exe | tail -n 1)
     eval "$(xdotool getwindowgeometry --shell "$menu")"
+    [ "$Y" = $((pointer_y - 1)) ] || fail "the menu's top is at $Y, the pointer at $pointer_y"
     # A take made just before "Beenden" is still printed.
     before=$(jobs_count)
     printf 'Zuletzt genommen\r\n' >"$run/SPOOL.PRN"
@@ -163,10 +164,20 @@ else
   fail "no message box"
 fi
 
-echo "== WM_CLOSE"
+echo "== an unknown printer, then WM_CLOSE"
 run=$state/close
 make_program_dir "$run"
+sed -i 's/^Printer = .*/Printer = Kein Drucker\r/' "$run/Settings.ini"
 start_program "$run"
+# The take that cannot be printed keeps its bytes in Ungedruckt\ and says so in Error.log.
+printf 'Nicht verloren\r\n' >"$run/SPOOL.PRN"
+if wait_for 'ls "$run"/Ungedruckt/*.prn >/dev/null 2>&1' 30; then
+  [ "$(cat "$run"/Ungedruckt/*.prn)" = $'Nicht verloren\r' ] || fail "Ungedruckt: $(cat "$run"/Ungedruckt/*.prn)"
+  grep -q "Drucker 'Kein Drucker' konnte nicht initialisiert werden." "$run/Error.log" &&
+    grep -q 'Druckdaten gespeichert unter' "$run/Error.log" || fail "Error.log: $(cat "$run/Error.log")"
+else
+  fail "no file in Ungedruckt"
+fi
 # A WM_CLOSE sent before the hidden main window exists reaches nobody: ask again until the program ends.
 wait_for 'wine taskkill /im quillmark.exe >/dev/null 2>&1; sleep 1; ! kill -0 "$program" 2>/dev/null' 20
 end_program
