@@ -149,6 +149,12 @@ fi
 [ -n "${program:-}" ] && kill "$program" 2>/dev/null || true
 program=""
 
+echo "== quillmark-render.exe"
+printf 'Einzeln gedruckt\r\n' >"$state/render.prn"
+(cd "$state" && wine "$build/quillmark-render.exe" -p "Quillmark PS" -o render.ps render.prn) &&
+  ps2pdf "$state/render.ps" "$state/render.pdf" && grep -q 'Einzeln gedruckt' <(pdftotext "$state/render.pdf" -) ||
+  fail "quillmark-render.exe"
+
 echo "== fatal start-up: no Settings.ini"
 run=$state/fatal
 mkdir -p "$run"

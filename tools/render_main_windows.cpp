@@ -106,8 +106,8 @@ class StandardErrorLogFiles final : public FileSystem {
 class OnePrinter final : public PrintSystem {
  public:
   OnePrinter(Win32PrintSystem& printers, const Options& options) : printers_(printers), options_(options) {}
-  std::unique_ptr<PrintDevice> OpenDevice(const JobSettings&) override {
-    return printers_.OpenToFile(options_.printer, options_.output);
+  std::unique_ptr<PrintDevice> OpenDevice(const JobSettings& settings) override {
+    return printers_.OpenToFile(options_.printer, options_.output, settings);
   }
   FontHandle CreateFont(const FontRequest& request) override { return printers_.CreateFont(request); }
   void DeleteFont(FontHandle font) override { printers_.DeleteFont(font); }

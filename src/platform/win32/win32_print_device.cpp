@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "emulation/code_page_437.h"
+#include "platform/win32/win32_text.h"
 
 namespace quillmark {
 namespace {
@@ -44,7 +45,7 @@ void Win32PrintDevice::StartDocument(std::string_view title) {
   documentOpen_ = true;
   delivered_ = false;
   savedFile_.clear();
-  const std::wstring name(title.begin(), title.end());
+  const std::wstring name = WideFromSettings(title);
   DOCINFOW info{};
   info.cbSize = sizeof info;
   info.lpszDocName = name.c_str();

@@ -87,8 +87,10 @@ std::unique_ptr<PrintDevice> Win32PrintSystem::OpenDevice(const JobSettings& set
 }
 
 std::unique_ptr<PrintDevice> Win32PrintSystem::OpenToFile(const std::wstring& printer,
-                                                          const std::wstring& outputFile) {
-  const HDC dc = OpenPrinterDc(printer);
+                                                          const std::wstring& outputFile,
+                                                          const JobSettings& settings) {
+  const HDC dc = printer == kPdfPrinter ? OpenOnPaper(printer, settings.PaperWidth, settings.PaperHeight)
+                                        : OpenPrinterDc(printer);
   if (dc == nullptr) return nullptr;
   return std::make_unique<Win32PrintDevice>(dc, DocumentTarget{outputFile, {}}, fonts_);
 }

@@ -32,8 +32,10 @@ class Win32PrintSystem final : public PrintSystem {
   // printer cannot be opened.
   static HDC OpenOnPaper(const std::wstring& printer, float widthMm, float heightMm);
 
-  // The printer `printer`, whose documents its driver writes to exactly `outputFile` (replacing it).
-  std::unique_ptr<PrintDevice> OpenToFile(const std::wstring& printer, const std::wstring& outputFile);
+  // The printer `printer`, whose documents its driver writes to exactly `outputFile` (replacing it); on
+  // the job's paper for the PDF printer, on the printer's default paper for any other.
+  std::unique_ptr<PrintDevice> OpenToFile(const std::wstring& printer, const std::wstring& outputFile,
+                                          const JobSettings& settings);
 
   FontHandle CreateFont(const FontRequest& request) override { return fonts_->Create(request); }
   void DeleteFont(FontHandle font) override { fonts_->Delete(font); }
