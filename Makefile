@@ -5,7 +5,7 @@ JOBS    ?= $(shell nproc)
 CMAKE   := cmake -G Ninja -Wno-dev
 DEMO    := demo
 
-.PHONY: all deps build debug run test test-asan test-tsan fuzz bench install clean
+.PHONY: all deps build debug run test test-asan test-tsan fuzz bench install deb test-deb clean
 
 all: build
 
@@ -58,6 +58,14 @@ bench: build
 
 install: build
 	cmake --install $(BUILD)/release
+
+# The Debian package quillmark_<version>_amd64.deb in $(BUILD)/release, and its check: lintian, install,
+# run the installed programs, remove.
+deb: build
+	cd $(BUILD)/release && cpack -G DEB
+
+test-deb: deb
+	scripts/test-deb.sh $(BUILD)/release
 
 clean:
 	rm -rf $(BUILD)

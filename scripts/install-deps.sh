@@ -13,6 +13,10 @@ packages=(
   xvfb xdotool imagemagick trayer x11-utils
   # icon rendering and measuring
   librsvg2-bin time
+  # the DOS side of the end-to-end tests; the Debian package: its build and check
+  dosbox dpkg-dev lintian
+  # the ESC/P 2 typefaces: Roman (Go Mono, DejaVu Serif) and their italics
+  fonts-go fonts-dejavu-extra
 )
 
 missing=()

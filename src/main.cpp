@@ -1,5 +1,10 @@
 // Builds the real platform and hands over to the program's start-up.
 
+#include <iostream>
+#include <string_view>
+#include <vector>
+
+#include "app/command_line.h"
 #include "app/startup.h"
 #include "platform/posix/posix_clock.h"
 #include "platform/posix/posix_file_system.h"
@@ -10,6 +15,8 @@
 
 int main(int argc, char** argv) {
   using namespace quillmark;
+  const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+  if (const auto exitCode = HandleProgramCommandLine(arguments, std::cout, std::cerr)) return *exitCode;
   PosixSpoolFiles::PrepareLeaseBreakSignal();
   const auto application = CreateQtApplication(argc, argv);
   QtDesktop desktop;

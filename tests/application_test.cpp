@@ -84,7 +84,7 @@ using ApplicationThreads = ApplicationTest;
 
 // The session-end query stops both threads but the program runs on; "Beenden" then ends it.
 TEST_F(ApplicationThreads, SessionEndStopsThreadsAndBeendenEndsLater) {
-  files.Put("Settings.ini", "[Main]\n[Job_1]\nPath = LPT1.PRN\nPrinter = Office\n");
+  files.Put("Settings.ini", "[Main]\n[Job_1]\nPath = SPOOL.PRN\nPrinter = Office\n");
   ASSERT_TRUE(app.StartServices());
   EXPECT_TRUE(app.WatcherRunning() || app.WorkerRunning());
   desktop.Script([](DesktopEvents& e) { e.OnSessionEndQuery(); });

@@ -108,24 +108,29 @@ TEST_F(PdfOutputTest, PrinterFolderGetsNewFilesNamedByTimeAndOverwritesNothing) 
   for (const auto& name : made) EXPECT_TRUE(std::regex_match(name, kName)) << name;
 }
 
-TEST_F(PdfOutputTest, FailuresExitNonZeroAndLeaveNoFile) {
+TEST_F(PdfOutputTest, FailuresExitNonZeroSayWhyAndLeaveNoFile) {
   std::filesystem::create_directories(dir_.File("full"));
   const struct {
     std::vector<std::string> args;
     int exitCode;
     std::string shell;
-  } cases[] = {{{"--dpi", "abc", "job.prn"}, 2, ""},
-               {{"--border-left"}, 2, ""},
-               {{"--frobnicate", "job.prn"}, 2, ""},
-               {{"missing.prn"}, 2, ""},
-               {{"-o", "no/dir/x.pdf", "job.prn"}, 1, ""},
-               {{"-p", "PDF:job.prn/pdf", "job.prn"}, 1, ""},  // the folder cannot be made
-               // A file size limit makes the writes fail part way, as a full disk would.
-               {{"-p", "PDF:full", "job.prn"}, 1, "trap '' XFSZ; ulimit -f 4"}};
+    std::string err;  // a part of the one line on standard error
+  } cases[] = {
+      {{"--dpi", "abc", "job.prn"}, 2, "", "--dpi needs"},
+      {{"--border-left"}, 2, "", "--border-left needs a value"},
+      {{"--frobnicate", "job.prn"}, 2, "", "unknown option --frobnicate\nUsage:"},
+      {{"--paper", "B5", "job.prn"}, 2, "", "--paper needs A4, A5, Letter, Legal or"},
+      {{"missing.prn"}, 2, "", "cannot read missing.prn: No such file"},
+      {{"-o", "x.pdf"}, 1, "", "standard input is empty; nothing printed"},
+      {{"-o", "no/dir/x.pdf", "job.prn"}, 1, "", "cannot write no/dir/x.pdf: No such file or directory"},
+      {{"-p", "PDF:job.prn/pdf", "job.prn"}, 1, "", ""},  // the folder cannot be made
+      // A file size limit makes the writes fail part way, as a full disk would.
+      {{"-p", "PDF:full", "job.prn"}, 1, "trap '' XFSZ; ulimit -f 4", ""}};
   for (const auto& c : cases) {
     const ProgramResult result = Run(c.args, c.shell);
     EXPECT_EQ(result.exitCode, c.exitCode) << c.args.front() << " " << c.args.back() << ": " << result.err;
     EXPECT_FALSE(result.err.empty()) << c.args.front();
+    EXPECT_NE(result.err.find(c.err), std::string::npos) << result.err;
   }
   EXPECT_EQ(Listing(dir_.path()), (std::vector<std::string>{"full", "job.prn"}));
 }

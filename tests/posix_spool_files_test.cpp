@@ -18,19 +18,19 @@ using namespace std::chrono_literals;
 
 TEST(PosixSpoolFilesTest, FileAnotherProcessHasOpenIsSkippedUntilClosed) {
   testing::TempDir dir;
-  testing::WriteFileBytes(dir.File("LPT1.PRN"), "data");
-  testing::RunningProgram holder({"/bin/sh", "-c", "exec 3<LPT1.PRN; : >ready; exec sleep 60"}, dir.path());
+  testing::WriteFileBytes(dir.File("SPOOL.PRN"), "data");
+  testing::RunningProgram holder({"/bin/sh", "-c", "exec 3<SPOOL.PRN; : >ready; exec sleep 60"}, dir.path());
   ASSERT_TRUE(testing::WaitUntil([&] { return testing::FileExists(dir.File("ready")); }, 10s));
   PosixSpoolFiles files;
-  EXPECT_EQ(files.Open(dir.File("LPT1.PRN")), nullptr);
+  EXPECT_EQ(files.Open(dir.File("SPOOL.PRN")), nullptr);
   holder.Signal(SIGKILL);
   holder.Wait(10s);
-  EXPECT_NE(files.Open(dir.File("LPT1.PRN")), nullptr);
+  EXPECT_NE(files.Open(dir.File("SPOOL.PRN")), nullptr);
 }
 
 TEST(PosixSpoolFilesTest, LeaseBreakSignalDoesNotEndTheProcess) {
   testing::TempDir dir;
-  const std::string spool = dir.File("LPT1.PRN");
+  const std::string spool = dir.File("SPOOL.PRN");
   testing::WriteFileBytes(spool, "bytes");
   const pid_t holder = ::fork();
   if (holder == 0) {

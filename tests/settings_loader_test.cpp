@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -54,13 +55,14 @@ TEST(SettingsLoader, ValuesMapToFields) {
   Loader loader;
   ASSERT_TRUE(
       loader.Run("Path=top\n[Main]\nPath=main\n[Job_1]\nPaper.Width =\nPaper.Height = 0x10\n"
-                 "Border.Top = 1e1\nBorder.Left = 10,7\nPrinter=" +
+                 "Border.Top = 1e1\nBorder.Left = 10,7\nMedia = na_letter_8.5x11in\nPrinter=" +
                  big + "\n[Job_1]\nPath=second\n"));
   ASSERT_EQ(loader.state.JobList.size(), 1u);
   const JobSettings& job = loader.state.JobList[0];
   EXPECT_EQ(job.JobNumber, 1);
   EXPECT_EQ(job.Path.View(), "");
   EXPECT_EQ(job.Printer.View(), big.substr(0, 512));
+  EXPECT_EQ(job.Media.View(), "na_letter_8.5x11in");
   EXPECT_EQ(job.PaperWidth, 0.0f);  // an empty value is no missing one
   EXPECT_EQ(job.PaperHeight, 0.0f);
   EXPECT_EQ(job.BorderTop, 10.0f);
@@ -72,6 +74,65 @@ TEST(SettingsLoader, ValuesMapToFields) {
     ASSERT_TRUE(again.Run("[Main]\n[Job_1]\nInventory=" + text + "\nPath=" + big + "\n"));
     EXPECT_EQ(again.state.JobList.at(0).Inventory, inventory) << text;
     EXPECT_EQ(again.state.JobList.at(0).Path.View(), big.substr(0, 2048));
+  }
+}
+
+TEST(SettingsLoader, ASpoolFileNamedLikeADosDeviceIsKeptButLogged) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"LPT1.PRN", "SPOOL.PRN"},
+      {"D:\\SPOOL\\prn", "D:\\SPOOL\\SPOOL.PRN"},
+      {"out/Com9.txt", "out/SPOOL.txt"},
+      {"clock$", "SPOOL.PRN"},
+      {"aux.a.b", "SPOOL.a.b"},
+      {"SPOOL.PRN", ""},
+      {"LPT0.PRN", ""},
+      {"LPT10", ""},
+      {"nul/x.prn", ""},
+      {"", ""},
+  };
+  for (const auto& [path, better] : cases) {
+    Loader loader;
+    ASSERT_TRUE(loader.Run("[Main]\n[Job_1]\nPath=" + path + "\n"));
+    EXPECT_EQ(loader.state.JobList.at(0).Path.View(), path);
+    const std::string log = loader.files.Get("Error.log");
+    const std::string entry = "| 0 | Spooldatei '" + path +
+                              "' ist unter DOS ein Geraetename; DOS-Programme koennen nicht hineinschreiben. "
+                              "Besser z. B. '" +
+                              better + "'.\r\n";
+    EXPECT_EQ(log.empty() ? "" : log.substr(log.size() - entry.size()), better.empty() ? "" : entry) << path;
+  }
+}
+
+TEST(SettingsLoader, EmulationAndCodePageChooseThePrinterAndFallBackWithOneEntry) {
+  struct Case {
+    std::string lines;
+    Emulation mode;
+    std::int32_t codePage;
+    std::string logged;  // the message of the one Error.log entry, "" for none
+  };
+  const std::vector<Case> cases = {
+      {"", Emulation::kBasic, 437, ""},
+      {"Emulation =\nCodePage =\n", Emulation::kBasic, 437, ""},
+      {"Emulation = basic\n", Emulation::kBasic, 437, ""},
+      {"Emulation = esc/p2   ; Epson\nCodePage = 850 ; Western\n", Emulation::kEscP2, 850, ""},
+      {"Emulation = ESC/P2\nCodePage = 895\n", Emulation::kEscP2, 895, ""},
+      {"Emulation = ESCP2\n", Emulation::kBasic, 437,
+       "Unbekannte Emulation 'ESCP2' in der Settings.ini, es gilt Basic."},
+      {"CodePage = 1252\n", Emulation::kBasic, 437,
+       "Unbekannte CodePage '1252' in der Settings.ini, es gilt 437."},
+      {"CodePage = 85O\n", Emulation::kBasic, 437,
+       "Unbekannte CodePage '85O' in der Settings.ini, es gilt 437."},
+  };
+  for (const Case& c : cases) {
+    Loader loader;
+    ASSERT_TRUE(loader.Run("[Main]\n[Job_1]\n" + c.lines));
+    const JobSettings& job = loader.state.JobList.at(0);
+    EXPECT_EQ(job.Mode, c.mode) << c.lines;
+    EXPECT_EQ(job.CodePage, c.codePage) << c.lines;
+    const std::string log = loader.files.Get("Error.log");
+    EXPECT_EQ(log.empty() ? "" : log.substr(log.rfind(" | ") + 3), c.logged.empty() ? "" : c.logged + "\r\n")
+        << c.lines;
+    EXPECT_EQ(std::count(log.begin(), log.end(), '|'), c.logged.empty() ? 0 : 5);
   }
 }
 

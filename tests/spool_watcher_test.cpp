@@ -41,7 +41,7 @@ struct FaultySpoolFiles final : SpoolFiles {
 
 // A take that cannot be made whole leaves the bytes where they are, queues nothing and logs at most once.
 TEST(SpoolWatcherTest, FileThatCannotBeTakenWholeIsLeftAlone) {
-  const std::string unreadable = "Spooldatei 'LPT1.PRN' konnte nicht gelesen werden und bleibt unveraendert.";
+  const std::string unreadable = "Spooldatei 'SPOOL.PRN' konnte nicht gelesen werden und bleibt unveraendert.";
   const struct {
     std::int64_t size;
     bool shortRead;
@@ -54,12 +54,12 @@ TEST(SpoolWatcherTest, FileThatCannotBeTakenWholeIsLeftAlone) {
       {-1, false, false, unreadable, false},
       {0, false, true, "", false},
       {std::int64_t{1} << 31, false, false,
-       "Spooldatei 'LPT1.PRN' ist zu gross (2147483648 Bytes) und wird nicht gelesen.", false},
+       "Spooldatei 'SPOOL.PRN' ist zu gross (2147483648 Bytes) und wird nicht gelesen.", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(&c - cases);
     ProgramState state;
-    state.JobList.emplace_back().Path.Assign("LPT1.PRN");
+    state.JobList.emplace_back().Path.Assign("SPOOL.PRN");
     FaultySpoolFiles spool;
     spool.f.size = c.size;
     spool.f.shortRead = c.shortRead;

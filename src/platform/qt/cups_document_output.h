@@ -3,7 +3,7 @@
 // a refused submission is seen (Qt's own CUPS engine drops that result) and the page is printed 1:1.
 
 #include <QString>
-
+#include <functional>
 #include <string>
 
 #include "platform/qt/pdf_file_writer.h"
@@ -13,7 +13,9 @@ namespace quillmark {
 
 class CupsDocumentOutput final : public DocumentOutput {
  public:
-  explicit CupsDocumentOutput(std::string destination);
+  // `media` ("A4", "iso_a4_210x297mm"), when not empty, goes with the job; `submitted` hears the job id
+  // of each accepted job.
+  CupsDocumentOutput(std::string destination, std::string media, std::function<void(int)> submitted = {});
 
   QPagedPaintDevice* Begin(const QString& title, const QPageLayout& layout, int dotsPerInch) override;
   // True when CUPS accepted the job.
@@ -21,6 +23,8 @@ class CupsDocumentOutput final : public DocumentOutput {
 
  private:
   std::string destination_;
+  std::string media_;
+  std::function<void(int)> submitted_;
   std::string title_;
   PdfFileWriter writer_;
 };

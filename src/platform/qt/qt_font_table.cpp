@@ -3,8 +3,13 @@
 namespace quillmark {
 
 FontHandle QtFontTable::Create(const FontRequest& request) {
-  const Key key{request.height, request.width, request.weight, request.charSet,
-                static_cast<std::uint8_t>(request.pitchAndFamily & 0x03)};
+  const Key key{request.height,
+                request.width,
+                request.weight,
+                request.charSet,
+                static_cast<std::uint8_t>(request.pitchAndFamily & 0x03),
+                request.italic,
+                request.faceName};
   std::lock_guard lock(mutex_);
   auto made = made_.find(key);
   if (made == made_.end()) {

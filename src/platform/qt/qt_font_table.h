@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <tuple>
 #include <unordered_map>
 
@@ -28,7 +29,8 @@ class QtFontTable {
 
  private:
   // The request fields that shape the font; the others are not honoured by this platform.
-  using Key = std::tuple<std::int32_t, std::int32_t, std::int32_t, std::uint8_t, std::uint8_t>;
+  using Key = std::tuple<std::int32_t, std::int32_t, std::int32_t, std::uint8_t, std::uint8_t, std::uint8_t,
+                         std::string>;
   static constexpr std::size_t kMaxCachedFonts = 64;
 
   mutable std::mutex mutex_;

@@ -20,6 +20,14 @@ QtPrintDevice::~QtPrintDevice() {
   if (documentOpen_) EndDocument();
 }
 
+std::int32_t QtPrintDevice::PaperWidthDots() const {
+  return geometry_.layout.fullRectPixels(geometry_.dotsPerInch).width();
+}
+
+std::int32_t QtPrintDevice::PaperHeightDots() const {
+  return geometry_.layout.fullRectPixels(geometry_.dotsPerInch).height();
+}
+
 void QtPrintDevice::StartDocument(std::string_view title) {
   if (documentOpen_) return;
   documentOpen_ = true;
@@ -129,19 +137,56 @@ void QtPrintDevice::DrawText(std::string_view text, const TextRect& rect) {
   }
 }
 
-// Not yet drawn: the ESC/P 2 emulation brings Unicode text to this device.
 void QtPrintDevice::MeasureUnicodeText(std::u32string_view text, TextRect& rect) {
   const QtPrinterFont* font = CurrentFont();
   if (font == nullptr) return;
-  rect.right = rect.left + font->Advance('0') * static_cast<std::int32_t>(text.size());
+  std::int32_t width = 0;
+  std::uint32_t glyph = 0;
+  std::int32_t advance = 0;
+  for (const char32_t c : text) {
+    font->UnicodeGlyph(c, glyph, advance);
+    width += advance;
+  }
+  rect.right = rect.left + width;
   rect.bottom = rect.top + font->LineHeight();
 }
 
-void QtPrintDevice::DrawUnicodeText(std::u32string_view, const TextRect&) {}
+void QtPrintDevice::DrawUnicodeText(std::u32string_view text, const TextRect& rect) {
+  if (!Painting() || text.empty()) return;
+  const QtPrinterFont* font = CurrentFont();
+  if (font == nullptr) return;
+  const std::int32_t baseline = rect.top + font->Ascent();
+  const bool sameRun = batch_.font.get() == font && batch_.baseline == baseline;
+  if (!sameRun || opaqueBackground_) Flush();
+  if (opaqueBackground_) {
+    TextRect cell = rect;
+    MeasureUnicodeText(text, cell);
+    painter_.fillRect(QRect(geometry_.offsetX + cell.left, geometry_.offsetY + cell.top,
+                            cell.right - cell.left, cell.bottom - cell.top),
+                      Qt::white);
+  }
+  if (batch_.glyphs.empty()) {
+    batch_.font = font_ ? font_ : defaultFont_;
+    batch_.baseline = baseline;
+  }
+  const double scale = font->ScaleX();
+  std::int32_t x = rect.left;
+  std::uint32_t glyph = 0;
+  std::int32_t advance = 0;
+  for (const char32_t c : text) {
+    font->UnicodeGlyph(c, glyph, advance);
+    if (c != U' ') {
+      batch_.glyphs.push_back(glyph);
+      batch_.positions.emplace_back(x / scale, 0.0);
+    }
+    x += advance;
+  }
+}
 
 void QtPrintDevice::FillRectangle(const TextRect& rect) {
   if (!Painting() || rect.right <= rect.left || rect.bottom <= rect.top) return;
-  Flush();
+  // Ink on ink: the glyphs waiting to be painted may follow the rectangle, which saves breaking a run.
+  if (opaqueBackground_) Flush();
   painter_.fillRect(QRect(geometry_.offsetX + rect.left, geometry_.offsetY + rect.top, rect.right - rect.left,
                           rect.bottom - rect.top),
                     textColor_);

@@ -51,6 +51,8 @@ class QtPrintDevice final : public PrintDevice {
   std::int32_t DotsPerInchY() const override { return geometry_.dotsPerInch; }
   std::int32_t PhysicalOffsetX() const override { return geometry_.offsetX; }
   std::int32_t PhysicalOffsetY() const override { return geometry_.offsetY; }
+  std::int32_t PaperWidthDots() const override;
+  std::int32_t PaperHeightDots() const override;
 
   void StartDocument(std::string_view title) override;
   void StartPage() override;

@@ -47,7 +47,25 @@ struct CupsDefaults {
   double topMillimetres = 0;
 };
 
-CupsDefaults QueryCupsDefaults(const std::string& name) {
+// The size and margins of `media` on this destination; a name the printer does not list still gives its
+// standard size (without margins).
+bool FindCupsMedia(cups_dest_t* dest, cups_dinfo_t* info, const std::string& media, cups_size_t& size) {
+  if (cupsGetDestMediaByName(CUPS_HTTP_DEFAULT, dest, info, media.c_str(), CUPS_MEDIA_FLAGS_DEFAULT, &size) !=
+      0) {
+    return true;
+  }
+  const char* name = media.c_str();
+  const pwg_media_t* standard = pwgMediaForPWG(name);
+  if (standard == nullptr) standard = pwgMediaForLegacy(name);
+  if (standard == nullptr) standard = pwgMediaForPPD(name);
+  if (standard == nullptr) return false;
+  size = cups_size_t{};
+  size.width = standard->width;
+  size.length = standard->length;
+  return true;
+}
+
+CupsDefaults QueryCupsDefaults(const std::string& name, const std::string& mediaName) {
   CupsDefaults defaults;
   cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.c_str(), nullptr);
   if (dest == nullptr) return defaults;
@@ -60,11 +78,14 @@ CupsDefaults QueryCupsDefaults(const std::string& name) {
       defaults.dotsPerInch = units == IPP_RES_PER_CM ? static_cast<int>(across * 2.54 + 0.5) : across;
     }
     cups_size_t media{};
-    if (cupsGetDestMediaDefault(CUPS_HTTP_DEFAULT, dest, info, 0, &media) != 0 && media.width > 0 &&
-        media.length > 0) {
+    const bool found = mediaName.empty()
+                           ? cupsGetDestMediaDefault(CUPS_HTTP_DEFAULT, dest, info, 0, &media) != 0
+                           : FindCupsMedia(dest, info, mediaName, media) ||
+                                 cupsGetDestMediaDefault(CUPS_HTTP_DEFAULT, dest, info, 0, &media) != 0;
+    if (found && media.width > 0 && media.length > 0) {
       // Sizes and margins come in hundredths of a millimetre.
-      defaults.paper = QPageSize(QSizeF(media.width / 100.0, media.length / 100.0), QPageSize::Millimeter, QString(),
-                                 QPageSize::FuzzyMatch);
+      defaults.paper = QPageSize(QSizeF(media.width / 100.0, media.length / 100.0), QPageSize::Millimeter,
+                                 QString(), QPageSize::FuzzyMatch);
       defaults.leftMillimetres = media.left / 100.0;
       defaults.topMillimetres = media.top / 100.0;
     }
@@ -91,14 +112,17 @@ std::unique_ptr<PrintDevice> QtPrintSystem::OpenDevice(const JobSettings& settin
         geometry, PdfDocumentOutput::InFolder(QString::fromUtf8(folder.data(), static_cast<qsizetype>(folder.size()))),
         fonts_);
   }
-  const auto printer = LookUpCupsPrinter(std::string(name));
+  const std::string media(settings.Media.View());
+  const auto printer = LookUpCupsPrinter(std::string(name), media);
   if (!printer) return nullptr;
   DeviceGeometry geometry;
   geometry.dotsPerInch = printer->dotsPerInch;
   geometry.offsetX = printer->offsetX;
   geometry.offsetY = printer->offsetY;
   geometry.layout = printer->layout;
-  return std::make_unique<QtPrintDevice>(geometry, std::make_unique<CupsDocumentOutput>(std::string(name)), fonts_);
+  auto output = std::make_unique<CupsDocumentOutput>(std::string(name), media,
+                                                     [this](int job) { lastCupsJob_.store(job); });
+  return std::make_unique<QtPrintDevice>(geometry, std::move(output), fonts_);
 }
 
 std::unique_ptr<PrintDevice> QtPrintSystem::OpenPdfFile(const std::string& path, const JobSettings& settings,
@@ -110,10 +134,23 @@ std::unique_ptr<PrintDevice> QtPrintSystem::OpenPdfFile(const std::string& path,
                                          fonts_);
 }
 
-std::optional<QtPrintSystem::CupsPrinter> QtPrintSystem::LookUpCupsPrinter(const std::string& name) {
+std::vector<std::string> QtPrintSystem::CupsQueueNames() {
+  cups_dest_t* dests = nullptr;
+  const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
+  std::vector<std::string> names;
+  for (int i = 0; i < count; ++i) {
+    if (dests[i].instance == nullptr) names.emplace_back(dests[i].name);
+  }
+  cupsFreeDests(count, dests);
+  return names;
+}
+
+std::optional<QtPrintSystem::CupsPrinter> QtPrintSystem::LookUpCupsPrinter(const std::string& name,
+                                                                           const std::string& media) {
   std::lock_guard lock(printersMutex_);
   const auto now = std::chrono::steady_clock::now();
-  if (const auto cached = printers_.find(name); cached != printers_.end()) {
+  const std::string key = name + '\0' + media;
+  if (const auto cached = printers_.find(key); cached != printers_.end()) {
     if (now - cached->second.lookedUp < kPrinterCacheTime) return cached->second;
     printers_.erase(cached);
   }
@@ -126,7 +163,7 @@ std::optional<QtPrintSystem::CupsPrinter> QtPrintSystem::LookUpCupsPrinter(const
   QPrinter printer(info, QPrinter::HighResolution);
   if (printer.printerName() != qtName) return std::nullopt;
   CupsPrinter found;
-  const CupsDefaults defaults = QueryCupsDefaults(name);
+  const CupsDefaults defaults = QueryCupsDefaults(name, media);
   found.dotsPerInch = defaults.dotsPerInch > 0 ? defaults.dotsPerInch : kFallbackDotsPerInch;
   if (defaults.paper) {
     found.layout = QPageLayout(*defaults.paper, QPageLayout::Portrait, QMarginsF(0, 0, 0, 0));
@@ -134,7 +171,8 @@ std::optional<QtPrintSystem::CupsPrinter> QtPrintSystem::LookUpCupsPrinter(const
     found.offsetY = static_cast<int>(std::lround(defaults.topMillimetres / 25.4 * found.dotsPerInch));
   } else {
     // The driver's description as Qt reads it; its margins belong to the page size set last.
-    const QPageSize paper = info.defaultPageSize().isValid() ? info.defaultPageSize() : QPageSize(QPageSize::A4);
+    const QPageSize paper =
+        info.defaultPageSize().isValid() ? info.defaultPageSize() : QPageSize(QPageSize::A4);
     printer.setPageSize(paper);
     const QMargins margins = QPageLayout(paper, QPageLayout::Portrait, printer.pageLayout().minimumMargins(),
                                          printer.pageLayout().units())
@@ -144,7 +182,7 @@ std::optional<QtPrintSystem::CupsPrinter> QtPrintSystem::LookUpCupsPrinter(const
     found.offsetY = margins.top();
   }
   found.lookedUp = now;
-  printers_[name] = found;
+  printers_[key] = found;
   return found;
 }
 

@@ -13,16 +13,19 @@
 //   anything else   the CUPS destination of exactly that name, at its default resolution (600 when it
 //                   reports none), on its default media, with its hardware margins as physical offsets.
 //                   The document is rendered 1:1 and submitted as one CUPS job named after its title.
-//                   Delivered() is true once CUPS has accepted the job.
+//                   Delivered() is true once CUPS has accepted the job. A JobSettings Media name
+//                   ("A4", "iso_a4_210x297mm", "na_letter_8.5x11in") is sent with the job and sets the page
+//                   size and margins instead of the default media.
 
 #include <QPageLayout>
-
+#include <atomic>
 #include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/print_device.h"
 #include "platform/qt/qt_font_table.h"
@@ -47,6 +50,11 @@ class QtPrintSystem final : public PrintSystem {
   FontHandle CreateFont(const FontRequest& request) override;
   void DeleteFont(FontHandle font) override;
 
+  // The id of the CUPS job accepted last, 0 before the first.
+  int LastCupsJob() const { return lastCupsJob_.load(); }
+  // The CUPS destinations that exist, without instances.
+  static std::vector<std::string> CupsQueueNames();
+
   // Fonts made and not yet deleted.
   std::size_t LiveFonts() const { return fonts_->LiveHandles(); }
 
@@ -60,11 +68,12 @@ class QtPrintSystem final : public PrintSystem {
     std::chrono::steady_clock::time_point lookedUp;
   };
 
-  std::optional<CupsPrinter> LookUpCupsPrinter(const std::string& name);
+  std::optional<CupsPrinter> LookUpCupsPrinter(const std::string& name, const std::string& media);
 
   std::shared_ptr<QtFontTable> fonts_;
   std::mutex printersMutex_;
-  std::map<std::string, CupsPrinter> printers_;
+  std::map<std::string, CupsPrinter> printers_;  // by name and media
+  std::atomic<int> lastCupsJob_{0};
 };
 
 }  // namespace quillmark

@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "emulation/code_page_437.h"
+#include "platform/font_faces.h"
 
 namespace quillmark {
 namespace {
@@ -48,7 +49,57 @@ QRawFont LoadFace(bool fixedPitch, bool bold) {
   return QRawFont::fromFont(font);
 }
 
+// A typeface of the ESC/P 2 printer, as font_faces.h names it.
+QRawFont LoadNamedFace(const FontFace& face, bool fixedPitch) {
+  QFont font(QString::fromUtf8(face.family.data(), static_cast<qsizetype>(face.family.size())));
+  font.setStyleHint(fixedPitch ? QFont::TypeWriter : QFont::AnyStyle);
+  font.setFixedPitch(fixedPitch);
+  font.setWeight(face.bold ? QFont::Bold : QFont::Normal);
+  font.setItalic(face.italic);
+  font.setHintingPreference(QFont::PreferNoHinting);
+  font.setKerning(false);
+  font.setPixelSize(100);
+  return QRawFont::fromFont(font);
+}
+
+// The characters whose glyphs are looked up once per font: Latin, Greek and Cyrillic, and the
+// punctuation, symbols, lines and blocks of the DOS code pages.
+constexpr char32_t kLowRangeEnd = 0x0500;
+constexpr char32_t kHighRangeBegin = 0x2000;
+constexpr char32_t kHighRangeEnd = 0x2600;
+constexpr std::size_t kTableSize = kLowRangeEnd + (kHighRangeEnd - kHighRangeBegin);
+
+std::ptrdiff_t TableIndex(char32_t c) {
+  if (c < kLowRangeEnd) return static_cast<std::ptrdiff_t>(c);
+  if (c >= kHighRangeBegin && c < kHighRangeEnd)
+    return static_cast<std::ptrdiff_t>(kLowRangeEnd + (c - kHighRangeBegin));
+  return -1;
+}
+
+QString Utf16(char32_t c) {
+  const char32_t text[1] = {c};
+  return QString::fromUcs4(text, 1);
+}
+
 }  // namespace
+
+void QtPrinterFont::UnicodeGlyph(char32_t character, std::uint32_t& glyph, std::int32_t& advance) const {
+  const std::ptrdiff_t index = TableIndex(character);
+  if (index >= 0 && static_cast<std::size_t>(index) < unicodeGlyphs_.size()) {
+    glyph = unicodeGlyphs_[static_cast<std::size_t>(index)];
+    advance = unicodeAdvances_[static_cast<std::size_t>(index)];
+    return;
+  }
+  const QList<quint32> glyphs = raw_.glyphIndexesForString(Utf16(character));
+  glyph = glyphs.isEmpty() ? 0 : glyphs.front();
+  if (fixedPitch_) {
+    advance = fixedAdvance_;
+    return;
+  }
+  const QList<QPointF> natural =
+      raw_.advancesForGlyphIndexes(QList<quint32>{glyph}, QRawFont::UseDesignMetrics);
+  advance = natural.isEmpty() ? 0 : static_cast<std::int32_t>(std::lround(natural.front().x() * scaleX_));
+}
 
 char16_t DecodeFontByte(std::uint8_t charSet, std::uint8_t byte) {
   return charSet == kOemCharSet ? Cp437ToUnicode(byte) : static_cast<char16_t>(byte);
@@ -61,7 +112,8 @@ std::shared_ptr<const QtPrinterFont> QtPrinterFont::Make(const FontRequest& requ
   const bool doubleStrike = !bold && request.weight >= 450;
 
   std::shared_ptr<QtPrinterFont> font(new QtPrinterFont);
-  font->raw_ = LoadFace(fixedPitch, bold);
+  font->raw_ = request.faceName.empty() ? LoadFace(fixedPitch, bold)
+                                        : LoadNamedFace(ChooseFontFace(request), fixedPitch);
   if (!font->raw_.isValid()) return nullptr;
 
   // A negative height is the em height; a positive one is the whole cell, ascent plus descent.
@@ -76,7 +128,8 @@ std::shared_ptr<const QtPrinterFont> QtPrinterFont::Make(const FontRequest& requ
 
   QString text;
   text.reserve(256);
-  for (int byte = 0; byte < 256; ++byte) text.append(QChar(DecodeFontByte(request.charSet, static_cast<std::uint8_t>(byte))));
+  for (int byte = 0; byte < 256; ++byte)
+    text.append(QChar(DecodeFontByte(request.charSet, static_cast<std::uint8_t>(byte))));
   const QList<quint32> glyphs = font->raw_.glyphIndexesForString(text);
   if (glyphs.size() != 256) return nullptr;
   const QList<QPointF> natural = font->raw_.advancesForGlyphIndexes(glyphs, QRawFont::UseDesignMetrics);
@@ -92,13 +145,37 @@ std::shared_ptr<const QtPrinterFont> QtPrinterFont::Make(const FontRequest& requ
     font->glyphs_[byte] = glyphs[index];
     font->blank_[byte] = text.at(index).isSpace();
     // A fixed pitch advances every character by the same whole number of dots, so columns stay aligned.
-    const double advance = fixedPitch ? (width > 0 ? width : digitAdvance) : natural[index].x() * font->scaleX_;
+    const double advance =
+        fixedPitch ? (width > 0 ? width : digitAdvance) : natural[index].x() * font->scaleX_;
     font->advances_[byte] = static_cast<std::int32_t>(std::lround(advance));
+  }
+
+  if (!request.faceName.empty()) {
+    // Only the emulations that print Unicode name a typeface; the byte path needs no such table.
+    font->fixedPitch_ = fixedPitch;
+    font->fixedAdvance_ = static_cast<std::int32_t>(std::lround(width > 0 ? width : digitAdvance));
+    QString all;
+    all.reserve(static_cast<qsizetype>(kTableSize));
+    for (char32_t c = 0; c < kLowRangeEnd; ++c) all.append(QChar(static_cast<char16_t>(c < 0x20 ? 0x20 : c)));
+    for (char32_t c = kHighRangeBegin; c < kHighRangeEnd; ++c) all.append(QChar(static_cast<char16_t>(c)));
+    const QList<quint32> unicode = font->raw_.glyphIndexesForString(all);
+    if (unicode.size() == static_cast<qsizetype>(kTableSize)) {
+      const QList<QPointF> advances = font->raw_.advancesForGlyphIndexes(unicode, QRawFont::UseDesignMetrics);
+      font->unicodeGlyphs_.assign(unicode.begin(), unicode.end());
+      font->unicodeAdvances_.resize(kTableSize);
+      for (std::size_t i = 0; i < kTableSize; ++i) {
+        font->unicodeAdvances_[i] =
+            fixedPitch ? font->fixedAdvance_
+                       : static_cast<std::int32_t>(
+                             std::lround(advances[static_cast<qsizetype>(i)].x() * font->scaleX_));
+      }
+    }
   }
 
   font->ascent_ = static_cast<std::int32_t>(std::lround(font->raw_.ascent()));
   font->lineHeight_ = font->ascent_ + static_cast<std::int32_t>(std::lround(font->raw_.descent()));
-  if (doubleStrike) font->doubleStrikeOffset_ = std::max<std::int32_t>(1, static_cast<std::int32_t>(std::lround(em / 42)));
+  if (doubleStrike)
+    font->doubleStrikeOffset_ = std::max<std::int32_t>(1, static_cast<std::int32_t>(std::lround(em / 42)));
   return font;
 }
 

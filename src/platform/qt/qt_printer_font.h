@@ -1,5 +1,6 @@
 #pragma once
-// A printer font made from a FontRequest: a DejaVu face at the requested em height, glyph shapes scaled
+// A printer font made from a FontRequest: a DejaVu face (or the typeface its faceName asks for, in its
+// italic when asked) at the requested em height, glyph shapes scaled
 // horizontally to the requested width, and the 256 glyphs and whole-dot advances of its character set.
 // Immutable once made, so devices and the font table may share it.
 
@@ -8,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "platform/print_device.h"
 
@@ -32,6 +34,10 @@ class QtPrinterFont {
   bool Blank(std::uint8_t byte) const { return blank_[byte]; }
   std::int32_t Advance(std::uint8_t byte) const { return advances_[byte]; }
 
+  // The glyph and whole-dot advance of any character; a character the face lacks gets its missing-glyph
+  // box. A fixed pitch advances every character by the same amount.
+  void UnicodeGlyph(char32_t character, std::uint32_t& glyph, std::int32_t& advance) const;
+
  private:
   QtPrinterFont() = default;
 
@@ -43,6 +49,11 @@ class QtPrinterFont {
   std::array<std::uint32_t, 256> glyphs_{};
   std::array<std::int32_t, 256> advances_{};
   std::array<bool, 256> blank_{};
+  // Unicode glyphs looked up once, for the characters of the DOS code pages and their neighbours.
+  bool fixedPitch_ = true;
+  std::int32_t fixedAdvance_ = 0;
+  std::vector<std::uint32_t> unicodeGlyphs_;
+  std::vector<std::int32_t> unicodeAdvances_;
 };
 
 // The Unicode character for `byte` in character set `charSet`: 255 (OEM) is the DOS code page 437,

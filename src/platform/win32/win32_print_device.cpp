@@ -39,6 +39,8 @@ std::int32_t Win32PrintDevice::DotsPerInchX() const { return ::GetDeviceCaps(dc_
 std::int32_t Win32PrintDevice::DotsPerInchY() const { return ::GetDeviceCaps(dc_, LOGPIXELSY); }
 std::int32_t Win32PrintDevice::PhysicalOffsetX() const { return ::GetDeviceCaps(dc_, PHYSICALOFFSETX); }
 std::int32_t Win32PrintDevice::PhysicalOffsetY() const { return ::GetDeviceCaps(dc_, PHYSICALOFFSETY); }
+std::int32_t Win32PrintDevice::PaperWidthDots() const { return ::GetDeviceCaps(dc_, PHYSICALWIDTH); }
+std::int32_t Win32PrintDevice::PaperHeightDots() const { return ::GetDeviceCaps(dc_, PHYSICALHEIGHT); }
 
 void Win32PrintDevice::StartDocument(std::string_view title) {
   if (documentOpen_) return;

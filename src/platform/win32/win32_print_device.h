@@ -34,6 +34,8 @@ class Win32PrintDevice final : public PrintDevice {
   std::int32_t DotsPerInchY() const override;
   std::int32_t PhysicalOffsetX() const override;
   std::int32_t PhysicalOffsetY() const override;
+  std::int32_t PaperWidthDots() const override;
+  std::int32_t PaperHeightDots() const override;
 
   void StartDocument(std::string_view title) override;
   void StartPage() override;
