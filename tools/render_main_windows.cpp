@@ -30,6 +30,7 @@ Options:
   -o, --output PATH     file the printer driver writes (default: FILE with the ending .pdf when printing
                         through "Microsoft Print to PDF"; none for any other printer)
   -p, --printer NAME    Windows printer to print on (default: "Microsoft Print to PDF")
+      --emulation NAME  the printer to emulate: basic (default) or escp2 (Epson ESC/P 2)
       --border-left MM  left border in millimetres (default 9.75)
       --border-top MM   top border in millimetres (default 10.7)
   -h, --help            show this help
@@ -43,6 +44,7 @@ struct Options {
   std::wstring printer = Win32PrintSystem::kPdfPrinter;
   float borderLeft = 9.75f;
   float borderTop = 10.7f;
+  Emulation emulation = Emulation::kBasic;
   bool help = false;
 };
 
@@ -65,6 +67,10 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
       options.output = WideFromSettings(argv[++i]);
     } else if ((arg == "-p" || arg == "--printer") && hasValue) {
       options.printer = WideFromSettings(argv[++i]);
+    } else if (arg == "--emulation" && hasValue) {
+      const std::string name = argv[++i];
+      if (name != "basic" && name != "escp2") return "--emulation needs basic or escp2";
+      options.emulation = name == "escp2" ? Emulation::kEscP2 : Emulation::kBasic;
     } else if (arg == "--border-left" || arg == "--border-top") {
       if (!hasValue ||
           !ParseLength(argv[++i], arg == "--border-left" ? options.borderLeft : options.borderTop)) {
@@ -133,6 +139,7 @@ int Render(const Options& options, std::vector<char>& bytes) {
   job.Settings.PaperHeight = 297.0f;
   job.Settings.BorderLeft = options.borderLeft;
   job.Settings.BorderTop = options.borderTop;
+  job.Settings.Mode = options.emulation;
   job.DataLength = static_cast<std::int32_t>(bytes.size());
   job.Data = SpoolData(new std::uint8_t[bytes.size() + 1]);
   std::copy(bytes.begin(), bytes.end(), job.Data.get());
