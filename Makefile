@@ -55,6 +55,7 @@ bench: build
 	$(BUILD)/release/quillmark_bench
 	bench/run.sh $(BUILD)/release
 	bench/spool_memory.sh $(BUILD)/release
+	bench/graphics.sh $(BUILD)/release
 
 install: build
 	cmake --install $(BUILD)/release

@@ -53,7 +53,8 @@ class FuzzDevice final : public PrintDevice {
   void MeasureText(std::string_view, TextRect& rect) override { rect.bottom = rect.top; }
   void DrawText(std::string_view, const TextRect&) override {}
   void MeasureUnicodeText(std::u32string_view text, TextRect& rect) override {
-    const std::int64_t right = std::int64_t{rect.left} + std::int64_t{width_} * static_cast<std::int64_t>(text.size());
+    const std::int64_t right =
+        std::int64_t{rect.left} + std::int64_t{width_} * static_cast<std::int64_t>(text.size());
     rect.right = right > std::numeric_limits<std::int32_t>::max() ? std::numeric_limits<std::int32_t>::max()
                                                                   : static_cast<std::int32_t>(right);
   }
@@ -63,10 +64,13 @@ class FuzzDevice final : public PrintDevice {
   void FillRectangle(const TextRect& rect) override {
     if (rect.right <= rect.left || rect.bottom <= rect.top) std::abort();  // empty rectangles are not sent
   }
-  void DrawBitImage(const BitImage& image, const TextRect&) override {
+  void DrawBitImage(const BitImage& image, const TextRect& rect) override {
     if (image.bits.size() !=
         static_cast<std::size_t>(image.BytesPerRow()) * static_cast<std::size_t>(image.height))
       __builtin_trap();
+    // Images come with dots and a rectangle that is at most empty, never inverted.
+    if (image.width <= 0 || image.height <= 0 || rect.right < rect.left || rect.bottom < rect.top)
+      std::abort();
   }
   bool Delivered() const override { return true; }
 

@@ -67,6 +67,8 @@ Escp2Interpreter::Escp2Interpreter(PrintJob& job, PrintSystem& printers) : job_(
 Escp2Interpreter::~Escp2Interpreter() {
   Flush();
   FlushFills();
+  // The footer and the next take print with the black ribbon.
+  if (state_.graphics.colour != 0 && device_) device_->SetTextColor(0);
   // The document's own font goes back to the device, so that nothing later draws with a deleted one.
   if (device_ && job_.Font != 0) device_->SelectFont(job_.Font);
   for (const Font& font : fonts_) printers_.DeleteFont(font.handle);
@@ -76,6 +78,10 @@ void Escp2Interpreter::Reset() {
   Flush();
   const Escp2State previous = state_;
   state_ = Escp2State();
+  if (previous.graphics.colour != 0 && device_) {
+    FlushFills();  // rules drawn so far keep their colour
+    device_->SetTextColor(0);
+  }
   state_.paperWidth = previous.paperWidth;
   state_.paperLength = previous.paperLength;
   state_.vertical = previous.vertical;

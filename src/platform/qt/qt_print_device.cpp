@@ -1,7 +1,10 @@
 #include "platform/qt/qt_print_device.h"
 
 #include <QGlyphRun>
+#include <QImage>
 #include <QPagedPaintDevice>
+#include <algorithm>
+#include <cstdlib>
 
 namespace quillmark {
 namespace {
@@ -50,6 +53,7 @@ void QtPrintDevice::StartPage() {
   }
   ++pages_;
   pageOpen_ = true;
+  inked_.clear();
 }
 
 void QtPrintDevice::EndPage() {
@@ -187,12 +191,57 @@ void QtPrintDevice::FillRectangle(const TextRect& rect) {
   if (!Painting() || rect.right <= rect.left || rect.bottom <= rect.top) return;
   // Ink on ink: the glyphs waiting to be painted may follow the rectangle, which saves breaking a run.
   if (opaqueBackground_) Flush();
-  painter_.fillRect(QRect(geometry_.offsetX + rect.left, geometry_.offsetY + rect.top, rect.right - rect.left,
-                          rect.bottom - rect.top),
-                    textColor_);
+  const QRect area(geometry_.offsetX + rect.left, geometry_.offsetY + rect.top, rect.right - rect.left,
+                   rect.bottom - rect.top);
+  painter_.fillRect(area, textColor_);
+  NoteInk(area);
 }
 
-void QtPrintDevice::DrawBitImage(const BitImage&, const TextRect&) {}
+void QtPrintDevice::DrawBitImage(const BitImage& image, const TextRect& rect) {
+  if (!Painting() || rect.right <= rect.left || rect.bottom <= rect.top || image.width <= 0 ||
+      image.height <= 0) {
+    return;
+  }
+  const auto rowBytes = static_cast<std::size_t>(image.BytesPerRow());
+  if (image.bits.size() < rowBytes * static_cast<std::size_t>(image.height)) return;
+  if (std::all_of(image.bits.begin(), image.bits.end(), [](std::uint8_t b) { return b == 0; })) return;
+  Flush();
+  const QRect area(geometry_.offsetX + rect.left, geometry_.offsetY + rect.top, rect.right - rect.left,
+                   rect.bottom - rect.top);
+  // The PDF engine keeps a 1-bit picture at its own resolution only as an opaque black-and-white image,
+  // whose clear dots paint white. On blank paper in black that looks the same as a mask; over earlier
+  // ink or in colour the picture goes as a colour image with a 1-bit mask, which costs more.
+  const bool opaque = textColor_ == QColor(Qt::black) && !Inked(area);
+  QImage picture(image.width, image.height, QImage::Format_Mono);
+  for (int row = 0; row < image.height; ++row) {
+    const std::uint8_t* from = image.bits.data() + static_cast<std::size_t>(row) * rowBytes;
+    uchar* to = picture.scanLine(row);
+    for (std::size_t i = 0; i < rowBytes; ++i) to[i] = static_cast<uchar>(opaque ? ~from[i] : from[i]);
+  }
+  if (opaque) {
+    picture.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+  } else {
+    const QRgb ink = textColor_.rgb();
+    picture.setColorTable({ink & 0x00FFFFFFu, ink | 0xFF000000u});
+    painter_.setRenderHint(QPainter::LosslessImageRendering);
+  }
+  painter_.drawImage(QRectF(area), picture);
+  NoteInk(area);
+}
+
+void QtPrintDevice::NoteInk(const QRect& area) {
+  // Neighbours on one line grow one rectangle, so a page keeps about one per line.
+  if (!inked_.empty() && inked_.back().adjusted(-1, 0, 1, 0).intersects(area) &&
+      inked_.back().top() == area.top() && inked_.back().bottom() == area.bottom()) {
+    inked_.back() |= area;
+    return;
+  }
+  inked_.push_back(area);
+}
+
+bool QtPrintDevice::Inked(const QRect& area) const {
+  return std::any_of(inked_.begin(), inked_.end(), [&](const QRect& r) { return r.intersects(area); });
+}
 
 void QtPrintDevice::Flush() {
   if (batch_.glyphs.empty()) return;
@@ -212,6 +261,17 @@ void QtPrintDevice::Flush() {
       painter_.drawGlyphRun(QPointF(0, strike), run);
     }
     painter_.resetTransform();
+    // Where the run has left ink: its character cells, a line height wider on both sides for wide glyphs,
+    // and the double strike below them.
+    const QtPrinterFont& font = *batch_.font;
+    const double scale = font.ScaleX();
+    const std::int32_t top = geometry_.offsetY + batch_.baseline - font.Ascent();
+    NoteInk(QRect(
+        QPoint(geometry_.offsetX + static_cast<int>(batch_.positions.front().x() * scale) - font.LineHeight(),
+               top),
+        QPoint(
+            geometry_.offsetX + static_cast<int>(batch_.positions.back().x() * scale) + 2 * font.LineHeight(),
+            top + font.LineHeight() + std::abs(font.DoubleStrikeOffset()))));
   }
   batch_.glyphs.clear();
   batch_.positions.clear();

@@ -86,6 +86,10 @@ class QtPrintDevice final : public PrintDevice {
 
   const QtPrinterFont* CurrentFont();
   void Flush();
+  // Remembers that `area` (device pixels) of the current page carries ink; Inked asks whether any of
+  // `area` may.
+  void NoteInk(const QRect& area);
+  bool Inked(const QRect& area) const;
   bool Painting() const { return documentOpen_ && painterOk_; }
 
   DeviceGeometry geometry_;
@@ -103,6 +107,7 @@ class QtPrintDevice final : public PrintDevice {
   int pages_ = 0;
   bool delivered_ = false;
   GlyphBatch batch_;
+  std::vector<QRect> inked_;  // the current page's inked areas, overlapping ones not merged
 };
 
 }  // namespace quillmark
