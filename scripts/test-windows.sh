@@ -154,8 +154,11 @@ printf 'Einzeln gedruckt\r\n' >"$state/render.prn"
 (cd "$state" && wine "$build/quillmark-render.exe" -p "Quillmark PS" -o render.ps render.prn) &&
   ps2pdf "$state/render.ps" "$state/render.pdf" && grep -q 'Einzeln gedruckt' <(pdftotext "$state/render.pdf" -) ||
   fail "quillmark-render.exe"
-# The ESC/P 2 printer: italic and underlined text, then a box's top edge, which it draws as filled rules.
-printf '\033@\0334Kursiv\0335 \033-\001Unterstrichen\033-\000 \311\315\273\r\n' >"$state/escp2.prn"
+# The ESC/P 2 printer: italic and underlined text, then a box's top edge, which it draws as filled rules;
+# on the next line 16 columns of 8-dot graphics (ESC * 0), a block of ink.
+printf '\033@\0334Kursiv\0335 \033-\001Unterstrichen\033-\000 \311\315\273\r\n\033*\000\020\000' \
+  >"$state/escp2.prn"
+printf '\377%.0s' {1..16} >>"$state/escp2.prn"
 ink() { # share of dark pixels in a 30 x 25 pt area at X, Y (points) of the ESC/P 2 page
   pdftoppm -r 72 -gray -x "$1" -y "$2" -W 30 -H 25 -singlefile "$state/escp2.pdf" "$state/area" &&
     convert "$state/area.pgm" -threshold 50% -negate -format '%[fx:mean > 0.02]' info:
@@ -163,6 +166,7 @@ ink() { # share of dark pixels in a 30 x 25 pt area at X, Y (points) of the ESC/
 (cd "$state" && wine "$build/quillmark-render.exe" --emulation escp2 -p "Quillmark PS" -o escp2.ps escp2.prn) &&
   ps2pdf "$state/escp2.ps" "$state/escp2.pdf" &&
   grep -q 'Kursiv Unterstrichen' <(pdftotext "$state/escp2.pdf" -) && [ "$(ink 172 25)" = 1 ] &&
+  [ "$(ink 28 41)" = 1 ] &&
   [ "$(ink 172 60)" = 0 ] || fail "quillmark-render.exe --emulation escp2"
 
 echo "== fatal start-up: no Settings.ini"
