@@ -70,3 +70,15 @@ test-deb: deb
 
 clean:
 	rm -rf $(BUILD)
+
+# The Windows build (cross-compiled with mingw-w64) and its tests under Wine.
+.PHONY: windows-deps windows test-windows
+windows-deps:
+	@scripts/install-windows-deps.sh
+
+windows: windows-deps
+	$(CMAKE) -S . -B $(BUILD)/windows -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+	cmake --build $(BUILD)/windows -j $(JOBS)
+
+test-windows: windows
+	scripts/test-windows.sh $(BUILD)/windows
