@@ -20,6 +20,7 @@
 #include "platform/posix/posix_clock.h"
 #include "platform/qt/qt_application.h"
 #include "platform/qt/qt_print_system.h"
+#include "settings/settings_loader.h"
 #include "spool/job_records.h"
 
 namespace quillmark {
@@ -48,10 +49,10 @@ struct Options {
   std::string output;
   std::string printer;
   int dotsPerInch = 600;
-  float borderLeft = 9.75f;
-  float borderTop = 10.7f;
-  float paperWidth = 210.0f;
-  float paperHeight = 297.0f;
+  float borderLeft = kDefaultBorderLeft;
+  float borderTop = kDefaultBorderTop;
+  float paperWidth = kDefaultPaperWidth;
+  float paperHeight = kDefaultPaperHeight;
   bool help = false;
 };
 

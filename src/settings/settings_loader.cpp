@@ -43,10 +43,10 @@ bool SettingsLoader(ProgramState& state, FileSystem& files, const ErrorLog& log,
       job.CharSet = 255;
       const auto inventory = static_cast<std::uint32_t>(reader.ReadIntegerValue("Inventory", 0));
       job.Inventory = static_cast<std::uint8_t>(inventory & 0xFFu);
-      job.PaperWidth = reader.ReadFloatValue("Paper.Width", 210.0f);
-      job.PaperHeight = reader.ReadFloatValue("Paper.Height", 297.0f);
-      job.BorderTop = reader.ReadFloatValue("Border.Top", 10.7f);
-      job.BorderLeft = reader.ReadFloatValue("Border.Left", 9.75f);
+      job.PaperWidth = reader.ReadFloatValue("Paper.Width", kDefaultPaperWidth);
+      job.PaperHeight = reader.ReadFloatValue("Paper.Height", kDefaultPaperHeight);
+      job.BorderTop = reader.ReadFloatValue("Border.Top", kDefaultBorderTop);
+      job.BorderLeft = reader.ReadFloatValue("Border.Left", kDefaultBorderLeft);
       job.PositionMode = 1;
     }
   }

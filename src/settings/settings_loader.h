@@ -8,6 +8,13 @@
 
 namespace quillmark {
 
+// What a job slot gets when its group leaves a length out, in millimetres. quillmark-render uses them too,
+// so that a rendered file looks like the same data printed by the program.
+inline constexpr float kDefaultPaperWidth = 210.0f;
+inline constexpr float kDefaultPaperHeight = 297.0f;
+inline constexpr float kDefaultBorderTop = 10.7f;
+inline constexpr float kDefaultBorderLeft = 9.75f;
+
 // Fills state.JobList from "Settings.ini" in the working directory. On a fatal error (no file, no group
 // "Main") it logs the error, shows the message box and returns false; the caller then ends the program.
 // A missing job group is logged and the list stays without it.
