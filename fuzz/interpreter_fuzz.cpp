@@ -5,7 +5,8 @@
 // address sanitizer catches any read past it.
 //
 // Aborts when more than the job's current font is alive while another is made, when a font or the device
-// outlives the job, or when a document that did not arrive leaves no word in the error log.
+// outlives the job, or when a document that did not arrive is not logged with its reason and where its
+// data went.
 
 #include <algorithm>
 #include <cstddef>
@@ -138,12 +139,14 @@ class FuzzFileSystem final : public FileSystem {
   }
   bool AppendLocked(const std::string&, std::string_view, std::string_view text) override {
     if (text.find("Druckdaten") != std::string_view::npos) ++keptReports;
+    ++entries;
     return true;
   }
   std::string SaveNewFile(const std::string& folder, const std::uint8_t*, std::size_t) override {
     return failSaves_ ? "" : folder + "/1.prn";
   }
   int keptReports = 0;
+  int entries = 0;
 
  private:
   bool failSaves_;
@@ -181,7 +184,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
   const ErrorLog log(files, clock);
   PrintOneJob(job, printers, files, log);
   const bool delivered = resolution.dpi != 0 && (faults & 1) == 0;
-  if (files.keptReports != (delivered ? 0 : 1)) std::abort();
+  // Undelivered: why (no printer, or it did not take the document), then where the data went.
+  if (files.keptReports != (delivered ? 0 : 1) || files.entries != (delivered ? 0 : 2)) std::abort();
   if (!printers.fonts.empty() || printers.openDevices != 0 || job.Font != 0 || job.Data != nullptr)
     std::abort();
   return 0;
