@@ -13,6 +13,8 @@ packages=(
   xvfb xdotool imagemagick trayer x11-utils
   # icon rendering and measuring
   librsvg2-bin time
+  # mutation testing (make mutate)
+  python3
 )
 
 missing=()
