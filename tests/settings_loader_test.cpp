@@ -59,8 +59,8 @@ TEST(SettingsLoader, ValuesMapToFields) {
       {"Path=" + big + "\nPrinter=" + big, 210.0f, 297.0f, 10.7f, 9.75f, 0},  // the defaults
       {"Paper.Width =\nPaper.Height = 0x10\nBorder.Top = 1e1\nBorder.Left = 10,7\nInventory=300", 0.0f, 0.0f,
        10.0f, 10.0f, 44},
-      {"Paper.Width=-2.5\nPaper.Height=+3.25E-1\nBorder.Left=9.5\nInventory=-1", -2.5f, 0.325f, 10.7f, 9.5f,
-       255},
+      {"Paper.Width=-2.5\nPaper.Height=+3.25E-1\nBorder.Top=1e-50\nBorder.Left=9.5\nInventory=-1", -2.5f,
+       0.325f, 0.0f, 9.5f, 255},
       {"Inventory=0x10\n[Job_1]\nPaper.Width=1", 210.0f, 297.0f, 10.7f, 9.75f, 0},  // the first group counts
       {"Inventory=99999999999", 210.0f, 297.0f, 10.7f, 9.75f, 255},
   };
