@@ -50,6 +50,11 @@ fuzz: deps
 	cmake --build $(BUILD)/fuzz -j $(JOBS)
 	scripts/run-fuzzers.sh $(BUILD)/fuzz $(FUZZ_SECONDS)
 
+# The same for ten minutes per target; not in CI.
+.PHONY: fuzz-long
+fuzz-long:
+	$(MAKE) fuzz FUZZ_SECONDS=600
+
 # Interpreter throughput, render speed and peak memory, peak memory of a 100 MB take.
 bench: build
 	$(BUILD)/release/quillmark_bench
@@ -82,3 +87,8 @@ windows: windows-deps
 
 test-windows: windows
 	scripts/test-windows.sh $(BUILD)/windows
+
+# Mutation testing: each fault in scripts/mutants.txt against the unit tests; slow, not in CI.
+.PHONY: mutate
+mutate: deps
+	scripts/mutate.py

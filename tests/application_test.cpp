@@ -46,8 +46,8 @@ TEST_F(ApplicationTest, WaitEventReturnsQueuedEventsOldestFirstWithoutRepeats) {
   });
   desktop.Script([](DesktopEvents& e) { e.OnMenuChoice(1); });
   desktop.Script([](DesktopEvents&) {});
-  for (const Event& expected : {Tray(TrayMouse::RightButtonDown), kClose, Tray(TrayMouse::RightButtonDown),
-                                Menu(1), Event{}}) {
+  for (const Event& expected :
+       {Tray(TrayMouse::RightButtonDown), kClose, Tray(TrayMouse::RightButtonDown), Menu(1), Event{}}) {
     EXPECT_EQ(app.WaitEvent(), expected);
   }
 }
@@ -57,9 +57,9 @@ TEST_F(ApplicationTest, PressesOpenTheMenuAndOnlyItemOneFlushes) {
   pending.DataLength = 2;
   pending.Data = SpoolData(new std::uint8_t[2]());
   app.state().PendingList.push_back(std::move(pending));
-  for (const Event& event : {Tray(TrayMouse::LeftButtonDown), Tray(TrayMouse::RightButtonDown),
-                             Tray(TrayMouse::LeftDoubleClick), Tray(TrayMouse::RightDoubleClick), Menu(3),
-                             Event{}}) {
+  for (const Event& event :
+       {Tray(TrayMouse::LeftButtonDown), Tray(TrayMouse::RightButtonDown), Tray(TrayMouse::LeftDoubleClick),
+        Tray(TrayMouse::RightDoubleClick), Menu(3), Event{}}) {
     EXPECT_EQ(app.HandleEvent(event), 0);
   }
   EXPECT_EQ(desktop.Transcript(), "SetEvents\nShowTrayMenu\nShowTrayMenu\n");
@@ -74,8 +74,10 @@ TEST_F(ApplicationTest, BeendenAndCloseRequestEndTheProcessWithCodeZero) {
     testing::RecordingDesktop fresh;
     Platform p{files, spoolFiles, printers, clock, fresh};
     Application quitting(p);
+    quitting.state().PendingList.emplace_back();
     EXPECT_THROW(quitting.HandleEvent(quit), Exited);
     EXPECT_TRUE(quitting.state().QuitFlag.load());
+    EXPECT_EQ(quitting.state().PrintQueueSize.load(), 1u) << "held jobs are queued before the end";
     EXPECT_EQ(fresh.Transcript(), "SetEvents\nDestroyMainWindow\nRemoveTrayIcon\nExitProcess 0\n");
   }
 }

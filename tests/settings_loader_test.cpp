@@ -52,28 +52,33 @@ TEST(SettingsLoader, FaultsAreLoggedAndOnlyAMissingJobLetsTheStartGoOn) {
 
 TEST(SettingsLoader, ValuesMapToFields) {
   const std::string big(3000, 'p');
-  Loader loader;
-  ASSERT_TRUE(
-      loader.Run("Path=top\n[Main]\nPath=main\n[Job_1]\nPaper.Width =\nPaper.Height = 0x10\n"
-                 "Border.Top = 1e1\nBorder.Left = 10,7\nMedia = na_letter_8.5x11in\nPrinter=" +
-                 big + "\n[Job_1]\nPath=second\n"));
-  ASSERT_EQ(loader.state.JobList.size(), 1u);
-  const JobSettings& job = loader.state.JobList[0];
-  EXPECT_EQ(job.JobNumber, 1);
-  EXPECT_EQ(job.Path.View(), "");
-  EXPECT_EQ(job.Printer.View(), big.substr(0, 512));
-  EXPECT_EQ(job.Media.View(), "na_letter_8.5x11in");
-  EXPECT_EQ(job.PaperWidth, 0.0f);  // an empty value is no missing one
-  EXPECT_EQ(job.PaperHeight, 0.0f);
-  EXPECT_EQ(job.BorderTop, 10.0f);
-  EXPECT_EQ(job.BorderLeft, 10.0f);
-  const std::vector<std::pair<std::string, int>> inventories = {
-      {"300", 44}, {"-1", 255}, {"0x10", 0}, {"99999999999", 255}};
-  for (const auto& [text, inventory] : inventories) {
-    Loader again;
-    ASSERT_TRUE(again.Run("[Main]\n[Job_1]\nInventory=" + text + "\nPath=" + big + "\n"));
-    EXPECT_EQ(again.state.JobList.at(0).Inventory, inventory) << text;
-    EXPECT_EQ(again.state.JobList.at(0).Path.View(), big.substr(0, 2048));
+  const struct {
+    std::string job;
+    float width, height, top, left;
+    int inventory;
+  } cases[] = {
+      {"Path=" + big + "\nPrinter=" + big, 210.0f, 297.0f, 10.7f, 9.75f, 0},  // the defaults
+      {"Paper.Width =\nPaper.Height = 0x10\nBorder.Top = 1e1\nBorder.Left = 10,7\nInventory=300\nMedia = na_letter_8.5x11in", 0.0f, 0.0f,
+       10.0f, 10.0f, 44},
+      {"Paper.Width=-2.5\nPaper.Height=+3.25E-1\nBorder.Top=1e-50\nBorder.Left=9.5\nInventory=-1", -2.5f,
+       0.325f, 0.0f, 9.5f, 255},
+      {"Inventory=0x10\n[Job_1]\nPaper.Width=1", 210.0f, 297.0f, 10.7f, 9.75f, 0},  // the first group counts
+      {"Inventory=99999999999", 210.0f, 297.0f, 10.7f, 9.75f, 255},
+  };
+  for (const auto& c : cases) {
+    Loader loader;
+    ASSERT_TRUE(loader.Run("Path=top\n[Main]\nPath=main\n[Job_1]\n" + c.job + "\n")) << c.job;
+    ASSERT_EQ(loader.state.JobList.size(), 1u);
+    const JobSettings& job = loader.state.JobList[0];
+    EXPECT_EQ(job.JobNumber, 1);
+    EXPECT_EQ(job.CharSet, 255);
+    EXPECT_EQ(job.Path.View(), c.job.starts_with("Path") ? big.substr(0, 2048) : "") << c.job;
+    EXPECT_EQ(job.Printer.View(), c.job.starts_with("Path") ? big.substr(0, 512) : "") << c.job;
+    EXPECT_EQ((std::vector<float>{job.PaperWidth, job.PaperHeight, job.BorderTop, job.BorderLeft}),
+              (std::vector<float>{c.width, c.height, c.top, c.left}))
+        << c.job;
+    EXPECT_EQ(job.Inventory, c.inventory) << c.job;
+    EXPECT_EQ(job.Media.View(), c.job.ends_with("Media = na_letter_8.5x11in") ? "na_letter_8.5x11in" : "");
   }
 }
 

@@ -25,6 +25,7 @@
 #include "log/error_log.h"
 #include "platform/posix/posix_clock.h"
 #include "platform/printing/linux_print_system.h"
+#include "settings/settings_loader.h"
 #include "spool/job_records.h"
 
 namespace quillmark {
@@ -59,10 +60,10 @@ struct Options {
   std::string printer;
   std::string media;  // the paper's name, when it was given as one
   int dotsPerInch = 600;
-  float borderLeft = 9.75f;
-  float borderTop = 10.7f;
-  float paperWidth = 210.0f;
-  float paperHeight = 297.0f;
+  float borderLeft = kDefaultBorderLeft;
+  float borderTop = kDefaultBorderTop;
+  float paperWidth = kDefaultPaperWidth;
+  float paperHeight = kDefaultPaperHeight;
   Emulation emulation = Emulation::kBasic;
   std::int32_t codePage = 437;
   bool help = false;
