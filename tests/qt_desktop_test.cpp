@@ -184,7 +184,9 @@ TEST_F(ProgramDesktop, MissingSettingsShowsTheBoxUntilReturn) {
   std::filesystem::remove(dir_.File("Settings.ini"));
   const auto headless = Start()->Wait(20s);
   EXPECT_EQ(headless.exitCode, 0);
-  EXPECT_EQ(headless.err, "Executable: Keine Settings.ini gefunden!\n\nDas Programm wird nun beendet.\n");
+  EXPECT_EQ(headless.err,
+            "Keine Settings.ini gefunden!\nExecutable: Keine Settings.ini gefunden!\n\nDas Programm wird nun "
+            "beendet.\n");
   ASSERT_EQ(StartDisplay(false), "");
   auto program = Start();
   const auto boxShown = [&] { return !X("xdotool search --onlyvisible --name '^Executable$'").empty(); };
