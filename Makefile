@@ -5,7 +5,7 @@ JOBS    ?= $(shell nproc)
 CMAKE   := cmake -G Ninja -Wno-dev
 DEMO    := demo
 
-.PHONY: all deps build debug run test test-asan test-tsan fuzz bench install clean
+.PHONY: all deps build debug run test test-asan test-tsan fuzz bench install deb test-deb clean
 
 all: build
 
@@ -50,15 +50,47 @@ fuzz: deps
 	cmake --build $(BUILD)/fuzz -j $(JOBS)
 	scripts/run-fuzzers.sh $(BUILD)/fuzz $(FUZZ_SECONDS)
 
-# Interpreter throughput, render speed and peak memory, peak memory of a 100 MB take, spooled line to PDF.
+# The same for ten minutes per target; not in CI.
+.PHONY: fuzz-long
+fuzz-long:
+	$(MAKE) fuzz FUZZ_SECONDS=600
+
+# Interpreter throughput, render speed and peak memory, peak memory of a 100 MB take, spooled line to PDF,
+# graphics.
 bench: build
 	$(BUILD)/release/quillmark_bench
 	bench/run.sh $(BUILD)/release
 	bench/spool_memory.sh $(BUILD)/release
 	bench/spool_queue_cost.sh $(BUILD)/release
+	bench/graphics.sh $(BUILD)/release
 
 install: build
 	cmake --install $(BUILD)/release
 
+# The Debian package quillmark_<version>_amd64.deb in $(BUILD)/release, and its check: lintian, install,
+# run the installed programs, remove.
+deb: build
+	cd $(BUILD)/release && cpack -G DEB
+
+test-deb: deb
+	scripts/test-deb.sh $(BUILD)/release
+
 clean:
 	rm -rf $(BUILD)
+
+# The Windows build (cross-compiled with mingw-w64) and its tests under Wine.
+.PHONY: windows-deps windows test-windows
+windows-deps:
+	@scripts/install-windows-deps.sh
+
+windows: windows-deps
+	$(CMAKE) -S . -B $(BUILD)/windows -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+	cmake --build $(BUILD)/windows -j $(JOBS)
+
+test-windows: windows
+	scripts/test-windows.sh $(BUILD)/windows
+
+# Mutation testing: each fault in scripts/mutants.txt against the unit tests; slow, not in CI.
+.PHONY: mutate
+mutate: deps
+	scripts/mutate.py

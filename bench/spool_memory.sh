@@ -12,13 +12,13 @@ program="$build/quillmark"
 
 peak_kb() {  # $1: working directory, $2: bytes to take (0: none)
   local dir="$1" bytes="$2"
-  printf '[Main]\r\n[Job_1]\r\nPath = LPT1.PRN\r\nPrinter = PDF:PDF\r\n' >"$dir/Settings.ini"
+  printf '[Main]\r\n[Job_1]\r\nPath = SPOOL.PRN\r\nPrinter = PDF:PDF\r\n' >"$dir/Settings.ini"
   (cd "$dir" && exec /usr/bin/time -v -o time.txt "$program" >/dev/null 2>&1) &
   local runner=$!
-  for _ in $(seq 100); do [ -e "$dir/LPT1.PRN" ] && break; sleep 0.1; done
+  for _ in $(seq 100); do [ -e "$dir/SPOOL.PRN" ] && break; sleep 0.1; done
   if [ "$bytes" -gt 0 ]; then
     # One writer that keeps the file open until everything is written: one take.
-    { printf 'Speichertest\r\n'; head -c "$((bytes - 14))" /dev/zero; } >>"$dir/LPT1.PRN"
+    { printf 'Speichertest\r\n'; head -c "$((bytes - 14))" /dev/zero; } >>"$dir/SPOOL.PRN"
     for _ in $(seq 600); do compgen -G "$dir/PDF/*.pdf" >/dev/null && break; sleep 0.1; done
   else
     sleep 2

@@ -18,17 +18,17 @@ now_ms() { date +%s%3N; }
 measure() {
   local program dir pdfs before start
   program="$(realpath "$1")" dir="$2"
-  printf '[Main]\r\n[Job_1]\r\nPath = LPT1.PRN\r\nPrinter = PDF:PDF\r\n' >"$dir/Settings.ini"
+  printf '[Main]\r\n[Job_1]\r\nPath = SPOOL.PRN\r\nPrinter = PDF:PDF\r\n' >"$dir/Settings.ini"
   (cd "$dir" && exec "$program" >/dev/null 2>&1) &
   local runner=$!
-  for _ in $(seq 100); do [ -e "$dir/LPT1.PRN" ] && break; sleep 0.05; done
+  for _ in $(seq 100); do [ -e "$dir/SPOOL.PRN" ] && break; sleep 0.05; done
   pdfs() { { find "$dir/PDF" -name "*.pdf" 2>/dev/null || true; } | wc -l; }
   local latencies=()
   for i in $(seq "$count"); do
     before=$(pdfs)
     sleep 0.$((RANDOM % 7 + 2))  # land anywhere in the watcher's and the worker's poll cycles
     start=$(now_ms)
-    printf 'Zeile %s\r\n' "$i" >>"$dir/LPT1.PRN"
+    printf 'Zeile %s\r\n' "$i" >>"$dir/SPOOL.PRN"
     while [ "$(pdfs)" -le "$before" ]; do sleep 0.005; done
     latencies+=($(($(now_ms) - start)))
   done
@@ -39,7 +39,7 @@ measure() {
   for _ in $(seq "$repeats"); do
     before=$(pdfs)
     start=$(now_ms)
-    cat "$dir/big.prn" >>"$dir/LPT1.PRN"
+    cat "$dir/big.prn" >>"$dir/SPOOL.PRN"
     while [ "$(pdfs)" -le "$before" ]; do sleep 0.02; done
     takes+=($(($(now_ms) - start)))
   done

@@ -21,3 +21,18 @@ foreach(size 16 24 32 48)
 endforeach()
 install(FILES ${QUILLMARK_DATA_DIR}/icons/quillmark.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+# Manual pages, compressed as Debian expects them (no time stamp in the gzip header, so builds repeat).
+find_program(QUILLMARK_GZIP gzip REQUIRED)
+set(QUILLMARK_MAN_PAGES "")
+foreach(page quillmark.1 quillmark-render.1)
+  add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/man/${page}.gz
+                     COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
+                     COMMAND ${QUILLMARK_GZIP} -9nc ${QUILLMARK_DATA_DIR}/man/${page} > ${PROJECT_BINARY_DIR}/man/${page}.gz
+                     DEPENDS ${QUILLMARK_DATA_DIR}/man/${page} VERBATIM)
+  list(APPEND QUILLMARK_MAN_PAGES ${PROJECT_BINARY_DIR}/man/${page}.gz)
+endforeach()
+add_custom_target(quillmark-man ALL DEPENDS ${QUILLMARK_MAN_PAGES})
+install(FILES ${QUILLMARK_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+include(${QUILLMARK_DATA_DIR}/package.cmake)

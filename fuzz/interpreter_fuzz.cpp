@@ -1,9 +1,12 @@
-// Feeds arbitrary spool data through a whole document: OpenPrinterDevice, StartDocument, InterpretByte until
-// the data ends, EndDocument, ReleaseDevice. The first input byte picks the printer; the rest is the spool
-// data, in a heap buffer of exactly its length so that the address sanitizer catches any read past it.
+// Feeds arbitrary spool data through the print worker's handling of one job: PrintDocument, the keeping of
+// an undelivered document's data, ReleaseDevice. The first input byte picks the printer, the second its
+// faults: bit 0 refuses delivery, bit 1 makes saving the data fail, bits 2-7 say which of every six font
+// requests cannot be made. The rest is the spool data, in a heap buffer of exactly its length so that the
+// address sanitizer catches any read past it.
 //
-// Aborts when the read position fails to advance or passes the end of the data, or when a font or the
-// device outlives the job.
+// Aborts when more than the job's current font is alive while another is made, when a font or the device
+// outlives the job, or when a document that did not arrive is not logged with its reason and where its
+// data went.
 
 #include <algorithm>
 #include <cstddef>
@@ -18,6 +21,7 @@
 
 #include "emulation/interpreter.h"
 #include "emulation/printer_document.h"
+#include "spool/print_worker.h"
 
 namespace quillmark {
 namespace {
@@ -41,7 +45,8 @@ class FuzzPrintSystem;
 
 class FuzzDevice final : public PrintDevice {
  public:
-  FuzzDevice(FuzzPrintSystem& system, Resolution resolution) : system_(system), resolution_(resolution) {}
+  FuzzDevice(FuzzPrintSystem& system, Resolution resolution, bool refuse)
+      : system_(system), resolution_(resolution), refuse_(refuse) {}
   ~FuzzDevice() override;
 
   std::int32_t DotsPerInchX() const override { return resolution_.dpi; }
@@ -51,7 +56,7 @@ class FuzzDevice final : public PrintDevice {
   void StartDocument(std::string_view) override {}
   void StartPage() override {}
   void EndPage() override {}
-  void EndDocument() override {}
+  void EndDocument() override { ended_ = true; }
   void SetTextColor(std::uint32_t) override {}
   void SetTransparentBackground() override {}
   void SelectFont(FontHandle font) override;
@@ -70,24 +75,29 @@ class FuzzDevice final : public PrintDevice {
         static_cast<std::size_t>(image.BytesPerRow()) * static_cast<std::size_t>(image.height))
       __builtin_trap();
   }
-  bool Delivered() const override { return true; }
+  bool Delivered() const override { return ended_ && !refuse_; }
 
  private:
   FuzzPrintSystem& system_;
   Resolution resolution_;
+  bool refuse_;
+  bool ended_ = false;
   FontRequest selected_;
 };
 
 class FuzzPrintSystem final : public PrintSystem {
  public:
-  explicit FuzzPrintSystem(Resolution resolution) : resolution_(resolution) {}
+  FuzzPrintSystem(Resolution resolution, std::uint8_t faults) : resolution_(resolution), faults_(faults) {}
 
   std::unique_ptr<PrintDevice> OpenDevice(const JobSettings&) override {
     if (resolution_.dpi == 0) return nullptr;
     ++openDevices;
-    return std::make_unique<FuzzDevice>(*this, resolution_);
+    return std::make_unique<FuzzDevice>(*this, resolution_, (faults_ & 1) != 0);
   }
   FontHandle CreateFont(const FontRequest& request) override {
+    if (fonts.size() > 1) std::abort();  // only the job's current font may be alive
+    const int slot = requests++ % 6;
+    if ((faults_ >> (2 + slot)) & 1) return 0;
     fonts[++lastFont] = request;
     return lastFont;
   }
@@ -98,16 +108,18 @@ class FuzzPrintSystem final : public PrintSystem {
   std::map<FontHandle, FontRequest> fonts;
   FontHandle lastFont = 0;
   int openDevices = 0;
+  int requests = 0;
 
  private:
   Resolution resolution_;
+  std::uint8_t faults_;
 };
 
 FuzzDevice::~FuzzDevice() { --system_.openDevices; }
 
 void FuzzDevice::SelectFont(FontHandle font) {
   const auto found = system_.fonts.find(font);
-  if (found == system_.fonts.end()) std::abort();  // selecting a released font
+  if (found == system_.fonts.end()) std::abort();  // selecting a released font or none
   selected_ = found->second;
 }
 
@@ -117,15 +129,27 @@ void FuzzDevice::MeasureText(std::string_view text, TextRect& rect) {
   rect.bottom = Clamp(rect.top - std::int64_t{selected_.height});
 }
 
-// The error log of a printer that cannot be opened goes nowhere.
-class NullFileSystem final : public FileSystem {
+// Saving the data of an undelivered document succeeds or fails as the faults say; log entries are counted.
+class FuzzFileSystem final : public FileSystem {
  public:
+  explicit FuzzFileSystem(bool failSaves) : failSaves_(failSaves) {}
   bool ReadWholeFile(const std::string&, std::string& contents) override {
     contents.clear();
     return false;
   }
-  bool AppendLocked(const std::string&, std::string_view, std::string_view) override { return true; }
-  std::string SaveNewFile(const std::string&, const std::uint8_t*, std::size_t) override { return ""; }
+  bool AppendLocked(const std::string&, std::string_view, std::string_view text) override {
+    if (text.find("Druckdaten") != std::string_view::npos) ++keptReports;
+    ++entries;
+    return true;
+  }
+  std::string SaveNewFile(const std::string& folder, const std::uint8_t*, std::size_t) override {
+    return failSaves_ ? "" : folder + "/1.prn";
+  }
+  int keptReports = 0;
+  int entries = 0;
+
+ private:
+  bool failSaves_;
 };
 
 class NullClock final : public Clock {
@@ -138,12 +162,13 @@ class NullClock final : public Clock {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t size) {
   using namespace quillmark;
-  if (size < 2) return 0;  // a queued job always holds at least one byte
+  if (size < 3) return 0;  // a queued job always holds at least one byte
   const Resolution resolution = kPrinters[input[0] % std::size(kPrinters)];
-  const std::size_t length = size - 1;
+  const std::uint8_t faults = input[1];
+  const std::size_t length = size - 2;
   if (length > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return 0;
 
-  FuzzPrintSystem printers(resolution);
+  FuzzPrintSystem printers(resolution, faults);
   PrintJob job;
   job.Settings.Printer.Assign("Fuzz");
   job.Settings.CharSet = 255;
@@ -152,22 +177,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
   job.Settings.BorderTop = 10.7f;
   job.DataLength = static_cast<std::int32_t>(length);
   job.Data = SpoolData(new std::uint8_t[length]);
-  std::memcpy(job.Data.get(), input + 1, length);
+  std::memcpy(job.Data.get(), input + 2, length);
 
-  NullFileSystem files;
+  FuzzFileSystem files((faults & 2) != 0);
   NullClock clock;
   const ErrorLog log(files, clock);
-  OpenPrinterDevice(job, printers, log);
-  StartDocument(job, printers);
-  std::int32_t position = 0;
-  while (position < job.DataLength) {
-    const std::int32_t before = position;
-    InterpretByte(job, position, printers);
-    if (position <= before || position > job.DataLength) std::abort();
-    if (printers.fonts.size() != 1) std::abort();  // exactly the job's current font is alive
-  }
-  EndDocument(job, printers);
-  ReleaseDevice(job, printers);
-  if (!printers.fonts.empty() || printers.openDevices != 0 || job.Font != 0) std::abort();
+  PrintOneJob(job, printers, files, log);
+  const bool delivered = resolution.dpi != 0 && (faults & 1) == 0;
+  // Undelivered: why (no printer, or it did not take the document), then where the data went.
+  if (files.keptReports != (delivered ? 0 : 1) || files.entries != (delivered ? 0 : 2)) std::abort();
+  if (!printers.fonts.empty() || printers.openDevices != 0 || job.Font != 0 || job.Data != nullptr)
+    std::abort();
   return 0;
 }

@@ -2,8 +2,10 @@
 # A private CUPS for tests: a virtual IPP printer that keeps every document it receives, behind a cupsd
 # queue "Office". Everything listens on loopback only, on free ports, with all state under one directory.
 #
-#   scripts/cups-test-server.sh start            prints KEY=value lines (CUPS_SERVER, CUPS_TEST_DIR,
-#                                                CUPS_TEST_RECEIVED); documents land in CUPS_TEST_RECEIVED
+#   scripts/cups-test-server.sh start [FILE...]  prints KEY=value lines (CUPS_SERVER, CUPS_TEST_DIR,
+#                                                CUPS_TEST_RECEIVED, CUPS_TEST_PRINTER_URI); documents land in
+#                                                CUPS_TEST_RECEIVED. FILEs extend this cupsd: *.types and
+#                                                *.convs go to its configuration, programs are its filters.
 #   scripts/cups-test-server.sh stop-cupsd DIR   stops only cupsd (the queue becomes unreachable)
 #   scripts/cups-test-server.sh stop DIR         stops everything and removes DIR
 #
@@ -37,6 +39,22 @@ kill_pidfile() {
     alive "$pid" && kill -9 "$pid" 2>/dev/null
   fi
   rm -f "$file"
+}
+
+# A private filter folder beside the system's, so that filters under test run without being installed.
+add_extra_files() {  # add_extra_files DIR FILE...
+  local dir=$1 entry file; shift
+  [ $# -gt 0 ] || return 0
+  mkdir -p "$dir/serverbin/filter"
+  for entry in /usr/lib/cups/*; do [ "${entry##*/}" = filter ] || ln -s "$entry" "$dir/serverbin/"; done
+  ln -s /usr/lib/cups/filter/* "$dir/serverbin/filter/"
+  for file in "$@"; do
+    case "$file" in
+      *.types | *.convs) install -m 0644 "$file" "$dir/etc/" ;;
+      *) install -m 0755 "$file" "$dir/serverbin/filter/" ;;
+    esac
+  done
+  echo "ServerBin $dir/serverbin" >>"$dir/etc/cups-files.conf"
 }
 
 start() {
@@ -101,7 +119,7 @@ EOF
   # 3. The virtual printer; the store command keeps each received document under its job's name.
   cat >"$dir/store.sh" <<EOF
 #!/bin/sh
-n=\$(ls "$dir/received" | wc -l)
+n=\$(ls "$dir/received" | grep -c "\\.pdf\$")
 cp "\$1" "$dir/received/job-\$((n + 1)).part" && mv "$dir/received/job-\$((n + 1)).part" "$dir/received/job-\$((n + 1)).pdf"
 printf '%s\n' "\$IPP_JOB_NAME" >"$dir/received/job-\$((n + 1)).name"
 EOF
@@ -140,6 +158,7 @@ ErrorLog $dir/log/error_log
 AccessLog $dir/log/access_log
 PageLog $dir/log/page_log
 EOF
+  add_extra_files "$dir" "$@"
   echo "$cups_port" >"$dir/cups.port"
   start_cupsd "$dir"
   CUPS_SERVER="127.0.0.1:$cups_port" lpadmin -p Office -E -v "ipp://localhost:$printer_port/ipp/print" \
@@ -148,6 +167,7 @@ EOF
   echo "CUPS_SERVER=127.0.0.1:$cups_port"
   echo "CUPS_TEST_DIR=$dir"
   echo "CUPS_TEST_RECEIVED=$dir/received"
+  echo "CUPS_TEST_PRINTER_URI=ipp://localhost:$printer_port/ipp/print"
 }
 
 start_cupsd() {
@@ -169,7 +189,7 @@ stop() {
 }
 
 case "${1:-}" in
-  start) start ;;
+  start) shift; start "$@" ;;
   stop-cupsd) kill_pidfile "${2:?directory}/cupsd.pid" ;;
   start-cupsd) start_cupsd "${2:?directory}" ;;
   stop) stop "${2:-}" ;;

@@ -46,8 +46,8 @@ TEST_F(ApplicationTest, WaitEventReturnsQueuedEventsOldestFirstWithoutRepeats) {
   });
   desktop.Script([](DesktopEvents& e) { e.OnMenuChoice(1); });
   desktop.Script([](DesktopEvents&) {});
-  for (const Event& expected : {Tray(TrayMouse::RightButtonDown), kClose, Tray(TrayMouse::RightButtonDown),
-                                Menu(1), Event{}}) {
+  for (const Event& expected :
+       {Tray(TrayMouse::RightButtonDown), kClose, Tray(TrayMouse::RightButtonDown), Menu(1), Event{}}) {
     EXPECT_EQ(app.WaitEvent(), expected);
   }
 }
@@ -57,9 +57,9 @@ TEST_F(ApplicationTest, PressesOpenTheMenuAndOnlyItemOneFlushes) {
   pending.DataLength = 2;
   pending.Data = SpoolData(new std::uint8_t[2]());
   app.state().PendingList.push_back(std::move(pending));
-  for (const Event& event : {Tray(TrayMouse::LeftButtonDown), Tray(TrayMouse::RightButtonDown),
-                             Tray(TrayMouse::LeftDoubleClick), Tray(TrayMouse::RightDoubleClick), Menu(3),
-                             Event{}}) {
+  for (const Event& event :
+       {Tray(TrayMouse::LeftButtonDown), Tray(TrayMouse::RightButtonDown), Tray(TrayMouse::LeftDoubleClick),
+        Tray(TrayMouse::RightDoubleClick), Menu(3), Event{}}) {
     EXPECT_EQ(app.HandleEvent(event), 0);
   }
   EXPECT_EQ(desktop.Transcript(), "SetEvents\nShowTrayMenu\nShowTrayMenu\n");
@@ -74,8 +74,10 @@ TEST_F(ApplicationTest, BeendenAndCloseRequestEndTheProcessWithCodeZero) {
     testing::RecordingDesktop fresh;
     Platform p{files, spoolFiles, printers, clock, fresh};
     Application quitting(p);
+    quitting.state().PendingList.emplace_back();
     EXPECT_THROW(quitting.HandleEvent(quit), Exited);
     EXPECT_TRUE(quitting.state().QuitFlag.load());
+    EXPECT_EQ(quitting.state().PrintQueueSize.load(), 1u) << "held jobs are queued before the end";
     EXPECT_EQ(fresh.Transcript(), "SetEvents\nDestroyMainWindow\nRemoveTrayIcon\nExitProcess 0\n");
   }
 }
@@ -85,13 +87,13 @@ using ApplicationThreads = ApplicationTest;
 // Takes a killed run left are handled first, oldest first. The session-end query stops both threads but
 // the program runs on; "Beenden" then ends it.
 TEST_F(ApplicationThreads, SessionEndStopsThreadsAndBeendenEndsLater) {
-  files.Put("Settings.ini", "[Main]\n[Job_1]\nPath = LPT1.PRN\nPrinter = Office\n");
+  files.Put("Settings.ini", "[Main]\n[Job_1]\nPath = SPOOL.PRN\nPrinter = Office\n");
   files.Put("Warteschlange/000000000012-1.prn", "second");
   files.Put("Warteschlange/000000000011-1.prn", "first");
   // Kept but not known to be out of the spool file: printed only when the spool file lacks them.
   files.Put("Warteschlange/000000000010-1.new", "zeroth");
   files.Put("Warteschlange/000000000013-1.new", "again");
-  files.Put("LPT1.PRN", "again and more");
+  files.Put("SPOOL.PRN", "again and more");
   ASSERT_TRUE(app.StartServices());
   EXPECT_TRUE(app.WatcherRunning() || app.WorkerRunning());
   desktop.Script([](DesktopEvents& e) { e.OnSessionEndQuery(); });
@@ -104,7 +106,8 @@ TEST_F(ApplicationThreads, SessionEndStopsThreadsAndBeendenEndsLater) {
   EXPECT_TRUE(files.ListFiles("Warteschlange").empty());
   const std::string log = files.Get("Error.log");
   EXPECT_LT(log.find("'Warteschlange/000000000011-1.prn' eines frueheren Laufs wird gedruckt."),
-            log.find("'Warteschlange/000000000012-1.prn' eines frueheren Laufs wird gedruckt.")) << log;
+            log.find("'Warteschlange/000000000012-1.prn' eines frueheren Laufs wird gedruckt."))
+      << log;
   desktop.Script([](DesktopEvents& e) { e.OnMenuChoice(2); });
   EXPECT_THROW(app.HandleEvent(app.WaitEvent()), Exited);
 }

@@ -32,7 +32,7 @@ TEST(ErrorLog, EntriesHaveFixedWidthFieldsAndTheHeaderGoesOnlyIntoAnEmptyFile) {
   log.LogError("", "Keine Settings.ini gefunden!", "", 0, 2);
   log.LogError(std::string(40, 'c'), "a | b\r\nc", "\"D:\\work\\archive.tar.gz\"", 123456789, -1);
   log.LogError("ctx", "m", "/usr/src.d/noext_but_a_long_name", kMin, kMin);
-  log.LogError("", "m", "dir\\", -5, 0);
+  log.LogError("", "m", "\"main.c\"", -5, 0);
   EXPECT_EQ(files.Get("Error.log"),
             kHeader +
                 "07-03-15 09:41:05 |                      | 0        |                                  "
@@ -41,7 +41,7 @@ TEST(ErrorLog, EntriesHaveFixedWidthFieldsAndTheHeaderGoesOnlyIntoAnEmptyFile) {
                 "| -1 | a | b\r\nc\r\n"
                 "07-03-15 09:41:05 | noext_but_a_long_nam | -2147483 | ctx                              "
                 "| -2147483648 | m\r\n"
-                "07-03-15 09:41:05 |                      | -5       |                                  "
+                "07-03-15 09:41:05 | main                 | -5       |                                  "
                 "| 0 | m\r\n");
 }
 

@@ -53,7 +53,11 @@ TEST_F(PdfOutputTest, LinesStartAtTheBordersOneSixthInchApartWithTheModesPitch) 
   const struct {
     const char *on, *off;
     double pitch;
-  } lines[] = {{"", "", 60}, {"\x0f", "\x12", 35}, {"\x1bW1", "\x1bW0", 120}, {"\x1bM", "\x1bP", 50}};
+  } lines[] = {{"", "", 60},
+               {"\x0f", "\x12", 35},
+               {"\x1bW1", "\x1bW0", 120},
+               {"\x1bM", "\x1bP", 50},
+               {"\x1bG", "\x1bH", 60}};  // double strike: the second pass is not read as more words
   std::string bytes;
   for (const auto& line : lines) bytes += std::string(line.on) + "ABCDEFGHIJ" + line.off + "\r\n";
   const auto words = testing::ReadPdfWords(Render(bytes));
@@ -65,9 +69,10 @@ TEST_F(PdfOutputTest, LinesStartAtTheBordersOneSixthInchApartWithTheModesPitch) 
     EXPECT_NEAR(words[i].xMax - words[i].xMin, 10 * lines[i].pitch, 1.0) << i;
   }
   // The footer, in bold, is one third of an inch below the line the job ended on (after the last CRLF).
-  EXPECT_EQ(words[4].text, "Gedruckt");
-  EXPECT_NEAR(words[4].xMin, 230, 0.5);
-  EXPECT_NEAR(words[4].yMin, words[3].yMin + 100 + 200, 0.5);
+  const auto& footer = words[std::size(lines)];
+  EXPECT_EQ(footer.text, "Gedruckt");
+  EXPECT_NEAR(footer.xMin, 230, 0.5);
+  EXPECT_NEAR(footer.yMin, words[std::size(lines) - 1].yMin + 100 + 200, 0.5);
   const auto fonts = testing::ReadPdfFonts(dir_.File("job.pdf"));
   EXPECT_TRUE(std::ranges::any_of(fonts, [](auto& row) { return row.find("Bold") != row.npos; }));
 }
@@ -108,24 +113,29 @@ TEST_F(PdfOutputTest, PrinterFolderGetsNewFilesNamedByTimeAndOverwritesNothing) 
   for (const auto& name : made) EXPECT_TRUE(std::regex_match(name, kName)) << name;
 }
 
-TEST_F(PdfOutputTest, FailuresExitNonZeroAndLeaveNoFile) {
+TEST_F(PdfOutputTest, FailuresExitNonZeroSayWhyAndLeaveNoFile) {
   std::filesystem::create_directories(dir_.File("full"));
   const struct {
     std::vector<std::string> args;
     int exitCode;
     std::string shell;
-  } cases[] = {{{"--dpi", "abc", "job.prn"}, 2, ""},
-               {{"--border-left"}, 2, ""},
-               {{"--frobnicate", "job.prn"}, 2, ""},
-               {{"missing.prn"}, 2, ""},
-               {{"-o", "no/dir/x.pdf", "job.prn"}, 1, ""},
-               {{"-p", "PDF:job.prn/pdf", "job.prn"}, 1, ""},  // the folder cannot be made
-               // A file size limit makes the writes fail part way, as a full disk would.
-               {{"-p", "PDF:full", "job.prn"}, 1, "trap '' XFSZ; ulimit -f 4"}};
+    std::string err;  // a part of the one line on standard error
+  } cases[] = {
+      {{"--dpi", "abc", "job.prn"}, 2, "", "--dpi needs"},
+      {{"--border-left"}, 2, "", "--border-left needs a value"},
+      {{"--frobnicate", "job.prn"}, 2, "", "unknown option --frobnicate\nUsage:"},
+      {{"--paper", "B5", "job.prn"}, 2, "", "--paper needs A4, A5, Letter, Legal or"},
+      {{"missing.prn"}, 2, "", "cannot read missing.prn: No such file"},
+      {{"-o", "x.pdf"}, 1, "", "standard input is empty; nothing printed"},
+      {{"-o", "no/dir/x.pdf", "job.prn"}, 1, "", "cannot write no/dir/x.pdf: No such file or directory"},
+      {{"-p", "PDF:job.prn/pdf", "job.prn"}, 1, "", ""},  // the folder cannot be made
+      // A file size limit makes the writes fail part way, as a full disk would.
+      {{"-p", "PDF:full", "job.prn"}, 1, "trap '' XFSZ; ulimit -f 4", ""}};
   for (const auto& c : cases) {
     const ProgramResult result = Run(c.args, c.shell);
     EXPECT_EQ(result.exitCode, c.exitCode) << c.args.front() << " " << c.args.back() << ": " << result.err;
     EXPECT_FALSE(result.err.empty()) << c.args.front();
+    EXPECT_NE(result.err.find(c.err), std::string::npos) << result.err;
   }
   EXPECT_EQ(Listing(dir_.path()), (std::vector<std::string>{"full", "job.prn"}));
 }

@@ -23,9 +23,10 @@ TEST(PosixSpoolFilesTest, FileIsTakenOnlyWhileNobodyElseCanWriteIt) {
   for (const auto sharing : {PosixSpoolFiles::Sharing::Lease, PosixSpoolFiles::Sharing::Guarded}) {
     SCOPED_TRACE(sharing == PosixSpoolFiles::Sharing::Lease ? "lease" : "guarded");
     testing::TempDir dir;
-    const std::string spool = dir.File("LPT1.PRN");
+    const std::string spool = dir.File("SPOOL.PRN");
     testing::WriteFileBytes(spool, "data");
-    testing::RunningProgram holder({"/bin/sh", "-c", "exec 3<LPT1.PRN; : >ready; exec sleep 60"}, dir.path());
+    testing::RunningProgram holder({"/bin/sh", "-c", "exec 3<SPOOL.PRN; : >ready; exec sleep 60"},
+                                   dir.path());
     ASSERT_TRUE(testing::WaitUntil([&] { return testing::FileExists(dir.File("ready")); }, 10s));
     PosixSpoolFiles files(sharing);
     SpoolNotice notice = SpoolNotice::kNone;
@@ -52,7 +53,7 @@ TEST(PosixSpoolFilesTest, FileIsTakenOnlyWhileNobodyElseCanWriteIt) {
 
 TEST(PosixSpoolFilesTest, LeaseBreakSignalDoesNotEndTheProcess) {
   testing::TempDir dir;
-  const std::string spool = dir.File("LPT1.PRN");
+  const std::string spool = dir.File("SPOOL.PRN");
   testing::WriteFileBytes(spool, "bytes");
   const pid_t holder = ::fork();
   if (holder == 0) {

@@ -36,19 +36,20 @@ class PrinterDocument : public ::testing::Test {
 
 TEST_F(PrinterDocument, OriginFromBordersAndPhysicalOffsets) {
   const struct {
-    std::int32_t dpi, offset;
+    std::int32_t dpiX, dpiY, offset;
     float left, top;
     std::int32_t originX, originY;
   } cases[] = {
-      {600, 100, 9.75f, 10.7f, 130, 153}, {600, 0, 9.75f, 10.7f, 230, 253}, {300, 0, 9.75f, 10.7f, 115, 126},
-      {600, 100, 0.0f, 10.7f, 0, 153},    {600, 100, 9.75f, 1.0f, 130, 0},  {600, 0, -5.0f, -5.0f, 0, 0},
-      {600, 0, 1e30f, 1e30f, kMax, kMax}, {600, 0, NAN, NAN, 0, 0},
+      {600, 600, 100, 9.75f, 10.7f, 130, 153}, {600, 300, 0, 9.75f, 10.7f, 230, 126},
+      {600, 600, 100, 0.0f, 10.7f, 0, 153},    {600, 600, 100, 9.75f, 1.0f, 130, 0},
+      {600, 600, 0, -5.0f, -5.0f, 0, 0},       {600, 600, 0, 1e30f, 1e30f, kMax, kMax},
+      {600, 600, 0, NAN, NAN, 0, 0},
   };
   for (const auto& c : cases) {
-    printers.AddPrinter("Office", {c.dpi, c.dpi, c.offset, c.offset, true});
+    printers.AddPrinter("Office", {c.dpiX, c.dpiY, c.offset, c.offset, true});
     PrintJob job = Started("Office", c.left, c.top);
-    EXPECT_EQ(job.X, c.originX) << c.left << " mm at " << c.dpi << " dpi, offset " << c.offset;
-    EXPECT_EQ(job.Y, c.originY) << c.top << " mm at " << c.dpi << " dpi, offset " << c.offset;
+    EXPECT_EQ(job.X, c.originX) << c.left << " mm at " << c.dpiX << " dpi, offset " << c.offset;
+    EXPECT_EQ(job.Y, c.originY) << c.top << " mm at " << c.dpiY << " dpi, offset " << c.offset;
   }
 }
 
@@ -88,11 +89,27 @@ TEST_F(PrinterDocument, WholeDocumentWithTheFooterAThirdInchBelowTheLastLine) {
             "delete #2\n");
 }
 
-TEST_F(PrinterDocument, MissingPrinterIsLoggedOnceAndTheJobRunsWithoutDevice) {
-  PrintJob job = Started("Nowhere");
-  EndDocument(job, printers);
-  ReleaseDevice(job, printers);
-  EXPECT_EQ(printers.LiveFonts(), 0u);
+// A printer that cannot be opened is logged once and the job runs without a device; a font that cannot
+// be made leaves the job and the device with the font they had. Either way nothing outlives the job.
+TEST_F(PrinterDocument, FaultsLeaveNothingBehind) {
+  struct NoSecondFont final : testing::RecordingPrintSystem {
+    FontHandle CreateFont(const FontRequest& request) override {
+      return LiveFonts() == 0 ? RecordingPrintSystem::CreateFont(request) : 0;
+    }
+  } noSecondFont;
+  for (testing::RecordingPrintSystem* system :
+       std::initializer_list<testing::RecordingPrintSystem*>{&printers, &noSecondFont}) {
+    system->AddPrinter("Office");
+    PrintJob job;
+    job.Settings.Printer.Assign(system == &printers ? "Nowhere" : "Office");
+    OpenPrinterDevice(job, *system, log);
+    StartDocument(job, *system);
+    EndDocument(job, *system);
+    EXPECT_EQ(job.Font, system == &printers ? 2u : 1u);
+    ReleaseDevice(job, *system);
+    EXPECT_EQ(system->Transcript().find("select #0"), std::string::npos);
+    EXPECT_EQ(system->LiveFonts(), 0u);
+  }
   const std::string text = files.Get("Error.log");
   EXPECT_TRUE(text.ends_with("| Drucker 'Nowhere' konnte nicht initialisiert werden.\r\n")) << text;
   EXPECT_EQ(std::count(text.begin(), text.end(), '|'), 5) << "one entry of six fields";

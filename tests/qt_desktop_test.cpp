@@ -87,7 +87,7 @@ class ProgramDesktop : public ::testing::Test {
       if (std::system(("command -v " + tool + " >/dev/null").c_str()) != 0) GTEST_SKIP() << "no " << tool;
     }
     testing::WriteFileBytes(dir_.File("Settings.ini"),
-                            "[Main]\r\n[Job_1]\r\nPath = LPT1.PRN\r\nPrinter = PDF:out\r\n");
+                            "[Main]\r\n[Job_1]\r\nPath = SPOOL.PRN\r\nPrinter = PDF:out\r\n");
   }
   void TearDown() override { std::system((script_ + " stop " + state_.path()).c_str()); }
 
@@ -132,11 +132,12 @@ class ProgramDesktop : public ::testing::Test {
                          .c_str());
   }
 
-  // Ends with code 0 and nothing on standard error, having printed the report once when `printed`.
-  void ExpectCleanEnd(testing::RunningProgram& program, bool printed) {
+  // Ends with code 0 and only `err` (the log's entries) on standard error, having printed the report once
+  // when `printed`.
+  void ExpectCleanEnd(testing::RunningProgram& program, bool printed, const std::string& err = "") {
     const testing::ProgramResult result = program.Wait(20s);
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.err, err);
     if (!printed) return;
     std::vector<std::string> pdfs;
     std::error_code ignored;
@@ -176,14 +177,20 @@ TEST_F(ProgramDesktop, TrayIconMenuAndBeendenEndWithCodeZeroAfterPrinting) {
   EXPECT_EQ(menu["Y"], y - 1);
   EXPECT_LE(menu["X"] + menu["WIDTH"], 800);
   // A report taken from the spool file just before "Beenden" (the last entry) is chosen is still printed.
-  testing::WriteFileBytes(dir_.File("LPT1.PRN"), report_);
-  ASSERT_TRUE(WaitUntil([&] { return ReadFileBytes(dir_.File("LPT1.PRN")).empty(); }, 5s));
+  testing::WriteFileBytes(dir_.File("SPOOL.PRN"), report_);
+  ASSERT_TRUE(WaitUntil([&] { return ReadFileBytes(dir_.File("SPOOL.PRN")).empty(); }, 5s));
   Click(menu["X"] + menu["WIDTH"] / 2, menu["Y"] + menu["HEIGHT"] - 10);
   ExpectCleanEnd(*program, true);
 }
 
+// Without a display the box goes to standard error; on one it waits for the user.
 TEST_F(ProgramDesktop, MissingSettingsShowsTheBoxUntilReturn) {
   std::filesystem::remove(dir_.File("Settings.ini"));
+  const auto headless = Start()->Wait(20s);
+  EXPECT_EQ(headless.exitCode, 0);
+  EXPECT_EQ(headless.err,
+            "Keine Settings.ini gefunden!\nExecutable: Keine Settings.ini gefunden!\n\nDas Programm wird nun "
+            "beendet.\n");
   ASSERT_EQ(StartDisplay(false), "");
   auto program = Start();
   const auto boxShown = [&] { return !X("xdotool search --onlyvisible --name '^Executable$'").empty(); };
@@ -191,7 +198,7 @@ TEST_F(ProgramDesktop, MissingSettingsShowsTheBoxUntilReturn) {
   std::this_thread::sleep_for(300ms);
   EXPECT_TRUE(program->Running()) << "the box waits for the user";
   X("xdotool key Return");
-  ExpectCleanEnd(*program, false);
+  ExpectCleanEnd(*program, false, "Keine Settings.ini gefunden!\n");
   EXPECT_NE(ReadFileBytes(dir_.File("Error.log")).find("Keine Settings.ini gefunden!"), std::string::npos);
 }
 
@@ -200,10 +207,10 @@ TEST_F(ProgramDesktop, WithoutIconSigtermEndsWithCodeZeroAfterPrinting) {
     SCOPED_TRACE(withDisplay ? "display without tray host" : "headless");
     ASSERT_EQ(withDisplay ? StartDisplay(false) : "", "");
     std::filesystem::remove_all(dir_.File("out"));
-    testing::WriteFileBytes(dir_.File("LPT1.PRN"), report_);
+    testing::WriteFileBytes(dir_.File("SPOOL.PRN"), report_);
     auto program = Start();
     // Asked to close as soon as the report is taken from the spool file, it still prints it.
-    ASSERT_TRUE(WaitUntil([&] { return ReadFileBytes(dir_.File("LPT1.PRN")).empty(); }, 20s))
+    ASSERT_TRUE(WaitUntil([&] { return ReadFileBytes(dir_.File("SPOOL.PRN")).empty(); }, 20s))
         << program->Wait(1s).err;
     program->Signal(SIGTERM);
     ExpectCleanEnd(*program, true);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -51,40 +52,113 @@ TEST(SettingsLoader, FaultsAreLoggedAndOnlyAMissingJobLetsTheStartGoOn) {
 
 TEST(SettingsLoader, ValuesMapToFields) {
   const std::string big(3000, 'p');
-  Loader loader;
-  ASSERT_TRUE(
-      loader.Run("Path=top\n[Main]\nPath=main\n[Job_1]\nPaper.Width =\nPaper.Height = 0x10\n"
-                 "Border.Top = 1e1\nBorder.Left = 10,7\nPrinter=" +
-                 big + "\n[Job_1]\nPath=second\n"));
-  ASSERT_EQ(loader.state.JobList.size(), 1u);
-  const JobSettings& job = loader.state.JobList[0];
-  EXPECT_EQ(job.JobNumber, 1);
-  EXPECT_EQ(job.Path.View(), "");
-  EXPECT_EQ(job.Printer.View(), big.substr(0, 512));
-  EXPECT_NE(loader.files.Get("Error.log").find(
-                "| 0 | Der Wert von 'Printer' ist laenger als 512 Bytes und wird abgeschnitten.\r\n"),
-            std::string::npos);
-  EXPECT_EQ(job.PaperWidth, 0.0f);  // an empty value is no missing one
-  EXPECT_EQ(job.PaperHeight, 0.0f);
-  EXPECT_EQ(job.BorderTop, 10.0f);
-  EXPECT_EQ(job.BorderLeft, 10.0f);
-  const std::vector<std::pair<std::string, int>> inventories = {
-      {"300", 44}, {"-1", 255}, {"0x10", 0}, {"99999999999", 255}};
-  for (const auto& [text, inventory] : inventories) {
-    Loader again;
-    ASSERT_TRUE(again.Run("[Main]\n[Job_1]\nInventory=" + text + "\nPath=" + big + "\n"));
-    EXPECT_EQ(again.state.JobList.at(0).Inventory, inventory) << text;
-    EXPECT_EQ(again.state.JobList.at(0).Path.View(), big.substr(0, 2048));
+  const struct {
+    std::string job;
+    float width, height, top, left;
+    int inventory;
+  } cases[] = {
+      {"Path=" + big + "\nPrinter=" + big, 210.0f, 297.0f, 10.7f, 9.75f, 0},  // the defaults
+      {"Paper.Width =\nPaper.Height = 0x10\nBorder.Top = 1e1\nBorder.Left = 10,7\nInventory=300\nMedia = "
+       "na_letter_8.5x11in",
+       0.0f, 0.0f, 10.0f, 10.0f, 44},
+      {"Paper.Width=-2.5\nPaper.Height=+3.25E-1\nBorder.Top=1e-50\nBorder.Left=9.5\nInventory=-1", -2.5f,
+       0.325f, 0.0f, 9.5f, 255},
+      {"Inventory=0x10\n[Job_1]\nPaper.Width=1", 210.0f, 297.0f, 10.7f, 9.75f, 0},  // the first group counts
+      {"Inventory=99999999999", 210.0f, 297.0f, 10.7f, 9.75f, 255},
+  };
+  for (const auto& c : cases) {
+    Loader loader;
+    ASSERT_TRUE(loader.Run("Path=top\n[Main]\nPath=main\n[Job_1]\n" + c.job + "\n")) << c.job;
+    ASSERT_EQ(loader.state.JobList.size(), 1u);
+    const JobSettings& job = loader.state.JobList[0];
+    EXPECT_EQ(job.JobNumber, 1);
+    EXPECT_EQ(job.CharSet, 255);
+    EXPECT_EQ(job.Path.View(), c.job.starts_with("Path") ? big.substr(0, 2048) : "") << c.job;
+    EXPECT_EQ(job.Printer.View(), c.job.starts_with("Path") ? big.substr(0, 512) : "") << c.job;
+    EXPECT_EQ((std::vector<float>{job.PaperWidth, job.PaperHeight, job.BorderTop, job.BorderLeft}),
+              (std::vector<float>{c.width, c.height, c.top, c.left}))
+        << c.job;
+    EXPECT_EQ(job.Inventory, c.inventory) << c.job;
+    EXPECT_EQ(job.Media.View(), c.job.ends_with("Media = na_letter_8.5x11in") ? "na_letter_8.5x11in" : "");
+    EXPECT_EQ(
+        loader.files.Get("Error.log")
+                .find("| 0 | Der Wert von 'Printer' ist laenger als 512 Bytes und wird abgeschnitten.\r\n") !=
+            std::string::npos,
+        c.job.starts_with("Path"))
+        << c.job;
   }
   // Names reach the file system as UTF-8: valid UTF-8 as it stands (with or without a byte-order mark),
   // anything else read as Latin-1.
   for (const std::string bom : {"", "\xEF\xBB\xBF"}) {
     for (const std::string path : {"B\xC3\xBCro.prn", "B\xFCro.prn"}) {
       Loader names;
-      ASSERT_TRUE(names.Run(bom + "[Main]\n[Job_1]\nPath=" + path + "\nPrinter=PDF:\xC3\x9C" "brig\n"));
+      ASSERT_TRUE(names.Run(bom + "[Main]\n[Job_1]\nPath=" + path +
+                            "\nPrinter=PDF:\xC3\x9C"
+                            "brig\n"));
       EXPECT_EQ(names.state.JobList.at(0).Path.View(), "B\xC3\xBCro.prn");
-      EXPECT_EQ(names.state.JobList.at(0).Printer.View(), "PDF:\xC3\x9C" "brig");
+      EXPECT_EQ(names.state.JobList.at(0).Printer.View(),
+                "PDF:\xC3\x9C"
+                "brig");
     }
+  }
+}
+
+TEST(SettingsLoader, ASpoolFileNamedLikeADosDeviceIsKeptButLogged) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"LPT1.PRN", "SPOOL.PRN"},
+      {"D:\\SPOOL\\prn", "D:\\SPOOL\\SPOOL.PRN"},
+      {"out/Com9.txt", "out/SPOOL.txt"},
+      {"clock$", "SPOOL.PRN"},
+      {"aux.a.b", "SPOOL.a.b"},
+      {"SPOOL.PRN", ""},
+      {"LPT0.PRN", ""},
+      {"LPT10", ""},
+      {"nul/x.prn", ""},
+      {"", ""},
+  };
+  for (const auto& [path, better] : cases) {
+    Loader loader;
+    ASSERT_TRUE(loader.Run("[Main]\n[Job_1]\nPath=" + path + "\n"));
+    EXPECT_EQ(loader.state.JobList.at(0).Path.View(), path);
+    const std::string log = loader.files.Get("Error.log");
+    const std::string entry = "| 0 | Spooldatei '" + path +
+                              "' ist unter DOS ein Geraetename; DOS-Programme koennen nicht hineinschreiben. "
+                              "Besser z. B. '" +
+                              better + "'.\r\n";
+    EXPECT_EQ(log.empty() ? "" : log.substr(log.size() - entry.size()), better.empty() ? "" : entry) << path;
+  }
+}
+
+TEST(SettingsLoader, EmulationAndCodePageChooseThePrinterAndFallBackWithOneEntry) {
+  struct Case {
+    std::string lines;
+    Emulation mode;
+    std::int32_t codePage;
+    std::string logged;  // the message of the one Error.log entry, "" for none
+  };
+  const std::vector<Case> cases = {
+      {"", Emulation::kBasic, 437, ""},
+      {"Emulation =\nCodePage =\n", Emulation::kBasic, 437, ""},
+      {"Emulation = basic\n", Emulation::kBasic, 437, ""},
+      {"Emulation = esc/p2   ; Epson\nCodePage = 850 ; Western\n", Emulation::kEscP2, 850, ""},
+      {"Emulation = ESC/P2\nCodePage = 895\n", Emulation::kEscP2, 895, ""},
+      {"Emulation = ESCP2\n", Emulation::kBasic, 437,
+       "Unbekannte Emulation 'ESCP2' in der Settings.ini, es gilt Basic."},
+      {"CodePage = 1252\n", Emulation::kBasic, 437,
+       "Unbekannte CodePage '1252' in der Settings.ini, es gilt 437."},
+      {"CodePage = 85O\n", Emulation::kBasic, 437,
+       "Unbekannte CodePage '85O' in der Settings.ini, es gilt 437."},
+  };
+  for (const Case& c : cases) {
+    Loader loader;
+    ASSERT_TRUE(loader.Run("[Main]\n[Job_1]\n" + c.lines));
+    const JobSettings& job = loader.state.JobList.at(0);
+    EXPECT_EQ(job.Mode, c.mode) << c.lines;
+    EXPECT_EQ(job.CodePage, c.codePage) << c.lines;
+    const std::string log = loader.files.Get("Error.log");
+    EXPECT_EQ(log.empty() ? "" : log.substr(log.rfind(" | ") + 3), c.logged.empty() ? "" : c.logged + "\r\n")
+        << c.lines;
+    EXPECT_EQ(std::count(log.begin(), log.end(), '|'), c.logged.empty() ? 0 : 5);
   }
 }
 

@@ -16,7 +16,7 @@ TEST(SettingsReader, FindsTheFirstMatchingGroupAndKey) {
   };
   const std::string bom = "\xEF\xBB\xBF";
   const std::vector<Case> cases = {
-      {"[main]\nPATH=v\n", "Main", "Path", "v"},
+      {"[mainz]\nPATH=v\n", "MainZ", "Path", "v"},
       {"[ Main ]\nK=v\n", "Main", "K", "<no group>"},
       {"[Main\nK=v\n", "Main", "K", "v"},
       {"[Job_01]\nK=v\n", "Job_1", "K", "<no group>"},
@@ -31,8 +31,9 @@ TEST(SettingsReader, FindsTheFirstMatchingGroupAndKey) {
       {"\r[G]\rK = P\r", "G", "K", "P"},
       {"\n\r\n[G]\r\n\r\r; note\n \t \r\nK = P", "G", "K", "P"},
       {bom + "[G]\nK=B\xC3\xBCro \xE2\x82\xAC \xFF\xE2\x82", "G", "K", "B\xFCro ? ??"},
-      {bom + "[G]\nK\xC3\xBC=1\n", "G", "K\xFC", "1"},    // names are looked up in UTF-8
-      {"[G]\nK=B\xC3\xBCro\n", "G", "K", "B\xC3\xBCro"},  // without the mark bytes stay
+      {bom + "[G]\nK\xC3\xBC=1\n", "G", "K\xFC", "1"},           // names are looked up in UTF-8
+      {bom + "[G]\nK=\xE0\x80\x80\xE0\xA0", "G", "K", "???\?"},  // an overlong form, a cut-off sequence
+      {"[G]\nK=B\xC3\xBCro\n", "G", "K", "B\xC3\xBCro"},         // without the mark bytes stay
       {bom, "Main", "K", "<no group>"},
   };
   for (const Case& c : cases) {

@@ -48,7 +48,7 @@ class SpoolEndToEnd : public ::testing::Test {
   // Starts the program and waits until its first pass has made the missing spool file.
   void Start(const std::string& printer = "PDF:PDF", const std::string& paperHeight = "297") {
     testing::WriteFileBytes(dir_.File("Settings.ini"),
-                            "[Main]\r\n[Job_1]\r\nPath = LPT1.PRN\r\nPrinter = " + printer +
+                            "[Main]\r\n[Job_1]\r\nPath = SPOOL.PRN\r\nPrinter = " + printer +
                                 "\r\nPaper.Height = " + paperHeight + "\r\n");
     program_ = std::make_unique<testing::RunningProgram>(
         std::vector<std::string>{testing::BuiltProgram("quillmark")}, dir_.path());
@@ -89,7 +89,7 @@ class SpoolEndToEnd : public ::testing::Test {
   }
 
   testing::TempDir dir_;
-  std::string spool_ = dir_.File("LPT1.PRN");
+  std::string spool_ = dir_.File("SPOOL.PRN");
   std::unique_ptr<testing::RunningProgram> program_;
 };
 

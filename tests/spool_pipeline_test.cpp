@@ -25,7 +25,7 @@ using testing::WaitUntil;
 
 TEST(SpoolPipelineThreads, QuitPrintsEveryQueuedJobInOrderAndWaitsForTheLastPass) {
   testing::TempDir dir;
-  const std::string path = dir.File("LPT1.PRN");
+  const std::string path = dir.File("SPOOL.PRN");
   ProgramState state;
   state.JobList.emplace_back().Path.Assign(path);
   state.JobList[0].Printer.Assign("Office");

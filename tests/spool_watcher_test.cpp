@@ -47,7 +47,8 @@ struct FaultySpoolFiles final : SpoolFiles {
 // A take that cannot be made whole, or kept on disk, leaves the bytes where they are, queues nothing and
 // logs at most once.
 TEST(SpoolWatcherTest, FileThatCannotBeTakenWholeIsLeftAlone) {
-  const std::string unreadable = "Spooldatei 'LPT1.PRN' konnte nicht gelesen werden und bleibt unveraendert.";
+  const std::string unreadable =
+      "Spooldatei 'SPOOL.PRN' konnte nicht gelesen werden und bleibt unveraendert.";
   const struct {
     std::int64_t size;
     bool shortRead;
@@ -62,24 +63,24 @@ TEST(SpoolWatcherTest, FileThatCannotBeTakenWholeIsLeftAlone) {
       {-1, false, false, false, SpoolNotice::kNone, unreadable, false},
       {0, false, true, false, SpoolNotice::kNone, "", false},
       {std::int64_t{1} << 31, false, false, false, SpoolNotice::kNone,
-       "Spooldatei 'LPT1.PRN' ist zu gross (2147483648 Bytes) und wird nicht gelesen.", false},
+       "Spooldatei 'SPOOL.PRN' ist zu gross (2147483648 Bytes) und wird nicht gelesen.", false},
       {0, false, false, true, SpoolNotice::kNone,
-       "Spooldatei 'LPT1.PRN' bleibt unveraendert: ihre Daten konnten nicht in 'Warteschlange' gesichert "
+       "Spooldatei 'SPOOL.PRN' bleibt unveraendert: ihre Daten konnten nicht in 'Warteschlange' gesichert "
        "werden.",
        false},
       {0, false, false, false, SpoolNotice::kNotRegular,
-       "Spooldatei 'LPT1.PRN' ist keine gewoehnliche Datei (FIFO, Geraet oder Ordner) und wird nicht "
+       "Spooldatei 'SPOOL.PRN' ist keine gewoehnliche Datei (FIFO, Geraet oder Ordner) und wird nicht "
        "geoeffnet.",
        false},
       {0, false, false, false, SpoolNotice::kGuardedWithoutLease,
-       "Spooldatei 'LPT1.PRN' wird ohne Lease bewacht: sie wird nur geleert, wenn kein anderes Programm sie "
+       "Spooldatei 'SPOOL.PRN' wird ohne Lease bewacht: sie wird nur geleert, wenn kein anderes Programm sie "
        "geoeffnet hat und ihre Groesse gleich blieb.",
        true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(&c - cases);
     ProgramState state;
-    state.JobList.emplace_back().Path.Assign("LPT1.PRN");
+    state.JobList.emplace_back().Path.Assign("SPOOL.PRN");
     FaultySpoolFiles spool;
     spool.f.size = c.size;
     spool.f.shortRead = c.shortRead;

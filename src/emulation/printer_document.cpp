@@ -3,6 +3,7 @@
 #include <string>
 
 #include "emulation/dot_math.h"
+#include "emulation/escp2/escp2_interpreter.h"
 #include "emulation/interpreter.h"
 #include "emulation/select_font.h"
 
@@ -119,7 +120,11 @@ bool PrintDocument(PrintJob& job, PrintSystem& printers, const ErrorLog& log,
   OpenPrinterDevice(job, printers, log);
   std::int32_t readPosition = 0;
   StartDocument(job, printers);
-  while (readPosition < job.DataLength) InterpretByte(job, readPosition, printers);
+  if (job.Settings.Mode == Emulation::kEscP2) {
+    RunEscp2(job, printers);
+  } else {
+    while (readPosition < job.DataLength) InterpretByte(job, readPosition, printers);
+  }
   if (mayDeliver && !mayDeliver()) {
     if (job.DeviceContext != nullptr) job.DeviceContext->AbandonDocument();
     return false;

@@ -32,7 +32,8 @@ void EndDocument(PrintJob& job, PrintSystem& printers);
 // Releases the device and the job's last font.
 void ReleaseDevice(PrintJob& job, PrintSystem& printers);
 
-// The whole document: OpenPrinterDevice, StartDocument, every byte through InterpretByte, EndDocument.
+// The whole document: OpenPrinterDevice, StartDocument, every byte through the job's emulation
+// (InterpretByte, or the ESC/P 2 printer), EndDocument.
 // True when the document reached its printer; the device stays open for ReleaseDevice. When
 // `mayDeliver` is given it is asked before EndDocument; false abandons the document undelivered.
 bool PrintDocument(PrintJob& job, PrintSystem& printers, const ErrorLog& log,

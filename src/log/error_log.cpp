@@ -1,6 +1,7 @@
 #include "log/error_log.h"
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 #include <utility>
 
@@ -88,6 +89,19 @@ void ErrorLog::LogError(std::string_view context, std::string_view message, std:
   static const std::string header = Header();
   // A failed append loses the entry by design: the log has nobody to report to.
   files_.AppendLocked(path_, header, line);
+  EchoToStandardError(context, message);
+}
+
+void ErrorLog::EchoToStandardError(std::string_view context, std::string_view message) {
+  // One plain line, written at once, so that a terminal or the journal of a service shows every entry and
+  // lines of concurrent callers stay whole.
+  std::string plain;
+  plain.reserve(context.size() + message.size() + 3);
+  if (!context.empty()) plain.append(context).append(": ");
+  plain.append(message);
+  plain.push_back('\n');
+  std::fwrite(plain.data(), 1, plain.size(), stderr);
+  std::fflush(stderr);
 }
 
 }  // namespace quillmark

@@ -1,6 +1,7 @@
 #pragma once
 // The error log: the system's only lasting record of failures. One line per entry, appended to
-// "Error.log" in the working directory, after a five-line header when the file is empty.
+// "Error.log" in the working directory, after a five-line header when the file is empty. Every entry is
+// also written to standard error as one plain line: its context and message.
 
 #include <cstdint>
 #include <string>
@@ -21,6 +22,8 @@ class ErrorLog {
                 std::int32_t code, std::int32_t severity) const;
 
  private:
+  static void EchoToStandardError(std::string_view context, std::string_view message);
+
   FileSystem& files_;
   const Clock& clock_;
   std::string path_;

@@ -72,6 +72,10 @@ class PrintDevice {
   // Distance in dots from the paper's left and top edges to the printable area.
   virtual std::int32_t PhysicalOffsetX() const = 0;
   virtual std::int32_t PhysicalOffsetY() const = 0;
+  // The whole sheet in dots (the printer's media); 0 where the device does not know it, and the job's
+  // paper size stands for it.
+  virtual std::int32_t PaperWidthDots() const { return 0; }
+  virtual std::int32_t PaperHeightDots() const { return 0; }
 
   virtual void StartDocument(std::string_view title) = 0;
   virtual void StartPage() = 0;

@@ -1,9 +1,12 @@
 #include "settings/settings_loader.h"
 
+#include <cctype>
 #include <cstdint>
 #include <mutex>
 #include <string>
 
+#include "emulation/code_pages.h"
+#include "settings/dos_device_name.h"
 #include "settings/settings_reader.h"
 
 namespace quillmark {
@@ -28,6 +31,46 @@ void AssignName(FixedText<N>& field, const std::string& value, const char* key, 
                std::string("Der Wert von '") + key + "' ist laenger als " + std::to_string(N) +
                    " Bytes und wird abgeschnitten.",
                "", 0, 0);
+}
+
+// The value of a key that names a choice: up to a "; comment" on the same line, without surrounding
+// blanks.
+std::string ChoiceValue(const SettingsReader& reader, std::string_view key) {
+  std::string value = reader.ReadTextValue(key, "");
+  value = value.substr(0, value.find(';'));
+  const auto first = value.find_first_not_of(" \t");
+  const auto last = value.find_last_not_of(" \t");
+  return first == std::string::npos ? std::string() : value.substr(first, last - first + 1);
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+Emulation ReadEmulation(const SettingsReader& reader, const ErrorLog& log) {
+  const std::string value = ChoiceValue(reader, "Emulation");
+  if (EqualsIgnoringCase(value, "ESC/P2")) return Emulation::kEscP2;
+  if (!value.empty() && !EqualsIgnoringCase(value, "Basic")) {
+    log.LogError("", "Unbekannte Emulation '" + value + "' in der Settings.ini, es gilt Basic.", "", 0, 0);
+  }
+  return Emulation::kBasic;
+}
+
+std::int32_t ReadCodePage(const SettingsReader& reader, const ErrorLog& log) {
+  constexpr std::int32_t kDefaultCodePage = 437;
+  const std::string value = ChoiceValue(reader, "CodePage");
+  if (value.empty()) return kDefaultCodePage;
+  const bool digits = value.size() <= 5 && value.find_first_not_of("0123456789") == std::string::npos;
+  const std::int32_t number = digits ? std::stoi(value) : 0;
+  if (CodePageUpperHalf(number) != nullptr) return number;
+  log.LogError("", "Unbekannte CodePage '" + value + "' in der Settings.ini, es gilt 437.", "", 0, 0);
+  return kDefaultCodePage;
 }
 
 }  // namespace
@@ -55,11 +98,15 @@ bool SettingsLoader(ProgramState& state, FileSystem& files, const ErrorLog& log,
       job.CharSet = 255;
       const auto inventory = static_cast<std::uint32_t>(reader.ReadIntegerValue("Inventory", 0));
       job.Inventory = static_cast<std::uint8_t>(inventory & 0xFFu);
-      job.PaperWidth = reader.ReadFloatValue("Paper.Width", 210.0f);
-      job.PaperHeight = reader.ReadFloatValue("Paper.Height", 297.0f);
-      job.BorderTop = reader.ReadFloatValue("Border.Top", 10.7f);
-      job.BorderLeft = reader.ReadFloatValue("Border.Left", 9.75f);
+      job.PaperWidth = reader.ReadFloatValue("Paper.Width", kDefaultPaperWidth);
+      job.PaperHeight = reader.ReadFloatValue("Paper.Height", kDefaultPaperHeight);
+      job.BorderTop = reader.ReadFloatValue("Border.Top", kDefaultBorderTop);
+      job.BorderLeft = reader.ReadFloatValue("Border.Left", kDefaultBorderLeft);
       job.PositionMode = 1;
+      job.Media.Assign(reader.ReadTextValue("Media", ""));
+      if (const auto warning = DosDeviceNameWarning(job.Path.View())) log.LogError("", *warning, "", 0, 0);
+      job.Mode = ReadEmulation(reader, log);
+      job.CodePage = ReadCodePage(reader, log);
     }
   }
   reader.CloseSettingsFile();

@@ -8,6 +8,12 @@
 
 namespace quillmark {
 
+// Defaults of a job slot's keys, also used by the tools that print without a "Settings.ini".
+inline constexpr float kDefaultPaperWidth = 210.0f;   // "Paper.Width", mm
+inline constexpr float kDefaultPaperHeight = 297.0f;  // "Paper.Height", mm
+inline constexpr float kDefaultBorderTop = 10.7f;     // "Border.Top", mm
+inline constexpr float kDefaultBorderLeft = 9.75f;    // "Border.Left", mm
+
 // Fills state.JobList from "Settings.ini" in the working directory. On a fatal error (no file, no group
 // "Main") it logs the error, shows the message box and returns false; the caller then ends the program.
 // A missing job group is logged and the list stays without it.

@@ -51,6 +51,7 @@ struct JobSettings {
   float BorderLeft = 0.0f;
   Emulation Mode = Emulation::kBasic;
   std::int32_t CodePage = 437;  // the ESC/P 2 printer's character table at power-on
+  FixedText<64> Media;          // a CUPS printer's media ("A4", "na_letter_8.5x11in"); empty: its default
   std::array<std::int32_t, 12> Reserved{};
 
   bool operator==(const JobSettings&) const = default;

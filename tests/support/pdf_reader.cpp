@@ -1,5 +1,7 @@
 #include "support/pdf_reader.h"
 
+#include <gtest/gtest.h>
+
 #include <regex>
 #include <sstream>
 
@@ -13,6 +15,14 @@ std::string Run(const std::vector<std::string>& argv) {
   return result.exitCode == 0 ? result.out : std::string();
 }
 
+// Every PDF a test reads must also pass qpdf's structure check.
+void ExpectSoundPdf(const std::string& path) {
+  if (!FileExists("/usr/bin/qpdf")) return;
+  const ProgramResult result =
+      RunProgram({"/usr/bin/qpdf", "--check", path}, "/tmp", std::chrono::seconds(60));
+  if (result.exitCode != 0) ADD_FAILURE() << "qpdf --check " << path << ":\n" << result.out << result.err;
+}
+
 }  // namespace
 
 bool PopplerInstalled() { return FileExists("/usr/bin/pdftotext") && FileExists("/usr/bin/pdfinfo"); }
@@ -20,6 +30,7 @@ bool PopplerInstalled() { return FileExists("/usr/bin/pdftotext") && FileExists(
 std::vector<PdfWord> ReadPdfWords(const std::string& path, int dotsPerInch) {
   static const std::regex kWord(R"re(<page |<word xMin="([^"]+)" yMin="([^"]+)" xMax="([^"]+)")re"
                                 R"re( yMax="[^"]+">(.*)</word>)re");
+  ExpectSoundPdf(path);
   const double scale = dotsPerInch / 72.0;
   const std::string html = Run({"/usr/bin/pdftotext", "-bbox", path, "-"});
   std::vector<PdfWord> words;
@@ -35,9 +46,13 @@ std::vector<PdfWord> ReadPdfWords(const std::string& path, int dotsPerInch) {
   return words;
 }
 
-std::string ReadPdfText(const std::string& path) { return Run({"/usr/bin/pdftotext", "-layout", path, "-"}); }
+std::string ReadPdfText(const std::string& path) {
+  ExpectSoundPdf(path);
+  return Run({"/usr/bin/pdftotext", "-layout", path, "-"});
+}
 
 std::map<std::string, std::string> ReadPdfInfo(const std::string& path) {
+  ExpectSoundPdf(path);
   static const std::regex kEntry(R"(([^:\n]+): *(.*))");
   const std::string text = Run({"/usr/bin/pdfinfo", path});
   std::map<std::string, std::string> info;

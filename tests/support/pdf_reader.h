@@ -1,5 +1,6 @@
 #pragma once
-// Reads produced PDFs back with poppler-utils (pdftotext, pdfinfo, pdffonts) run as child processes.
+// Reads produced PDFs back with poppler-utils (pdftotext, pdfinfo, pdffonts) run as child processes; every
+// PDF read for words, text or info must pass `qpdf --check` as well (a test failure otherwise).
 
 #include <map>
 #include <string>

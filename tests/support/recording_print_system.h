@@ -44,7 +44,7 @@ class RecordingPrintSystem : public PrintSystem {
     transcript_ += "font #" + std::to_string(nextFont_) + " h=" + std::to_string(r.height) +
                    " w=" + std::to_string(r.width) + " wt=" + std::to_string(r.weight) +
                    " cs=" + std::to_string(r.charSet) + " pf=0x" + Hex(r.pitchAndFamily, 2) + " face='" +
-                   r.faceName + "'\n";
+                   r.faceName + "'" + (r.italic != 0 ? " italic" : "") + "\n";
     fonts_[nextFont_] = r;
     return nextFont_++;
   }

@@ -1,0 +1,377 @@
+#include "emulation/escp2/escp2_interpreter.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "emulation/code_pages.h"
+#include "emulation/dot_math.h"
+#include "emulation/escp2/escp2_blocks.h"
+#include "emulation/escp2/escp2_charsets.h"
+#include "emulation/escp2/escp2_commands.h"
+#include "emulation/escp2/escp2_fonts.h"
+
+namespace quillmark {
+namespace {
+
+constexpr std::uint8_t kEscape = 27;
+constexpr std::uint8_t kDelete = 127;
+
+constexpr double kMillimetresPerInch = 25.4;
+constexpr float kA4Width = 210.0f;
+constexpr float kA4Height = 297.0f;
+constexpr std::size_t kMaxFonts = 48;
+constexpr std::size_t kFillLookBack = 8;
+constexpr std::int32_t kMaxDotsPerInch = 9600;
+constexpr std::int32_t kMaxOrigin = 100'000'000;
+constexpr float kMaxPaper = 10000.0f;  // millimetres
+
+}  // namespace
+
+void RunEscp2(PrintJob& job, PrintSystem& printers) {
+  Escp2Interpreter printer(job, printers);
+  printer.Run();
+}
+
+Escp2Interpreter::Escp2Interpreter(PrintJob& job, PrintSystem& printers) : job_(job), printers_(printers) {
+  // A device whose resolution or page origin no printer has gets nothing drawn, so that every position
+  // stays far inside the 32-bit range.
+  PrintDevice* device = job_.DeviceContext.get();
+  const bool usable = device != nullptr && job_.DpiX > 0 && job_.DpiX <= kMaxDotsPerInch && job_.DpiY > 0 &&
+                      job_.DpiY <= kMaxDotsPerInch && job_.OriginX >= 0 && job_.OriginX <= kMaxOrigin &&
+                      job_.OriginY >= 0 && job_.OriginY <= kMaxOrigin;
+  if (usable) {
+    device_ = device;
+    dpiX_ = job_.DpiX;
+    dpiY_ = job_.DpiY;
+  }
+  // The paper around the origin: what fits right of it and below it.
+  const auto paper = [](float millimetres, float fallback) {
+    return millimetres > 0 ? std::min(millimetres, kMaxPaper) : fallback;
+  };
+  double width = paper(job_.Settings.PaperWidth, kA4Width) / kMillimetresPerInch;
+  double height = paper(job_.Settings.PaperHeight, kA4Height) / kMillimetresPerInch;
+  // A printer that knows its media (a CUPS printer) prints on that.
+  if (device_ != nullptr && device_->PaperWidthDots() > 0 && device_->PaperHeightDots() > 0) {
+    width = std::min<double>(device_->PaperWidthDots(), kMaxPaper / kMillimetresPerInch * dpiX_) / dpiX_;
+    height = std::min<double>(device_->PaperHeightDots(), kMaxPaper / kMillimetresPerInch * dpiY_) / dpiY_;
+  }
+  const double offsetX = device_ ? device_->PhysicalOffsetX() : 0;
+  const double offsetY = device_ ? device_->PhysicalOffsetY() : 0;
+  state_.paperWidth = std::max(0, RoundToDots(width * dpiX_ - offsetX - (device_ ? job_.OriginX : 0)));
+  const double below = device_ ? height - (job_.OriginY + offsetY) / dpiY_ : height;
+  state_.paperLength = std::max<std::int64_t>(kUnitsPerInch, std::llround(below * kUnitsPerInch));
+  Reset();
+  lastLineY_ = job_.Y;
+}
+
+Escp2Interpreter::~Escp2Interpreter() {
+  Flush();
+  FlushFills();
+  // The footer and the next take print with the black ribbon.
+  if (state_.graphics.colour != 0 && device_) device_->SetTextColor(0);
+  // The document's own font goes back to the device, so that nothing later draws with a deleted one.
+  if (device_ && job_.Font != 0) device_->SelectFont(job_.Font);
+  for (const Font& font : fonts_) printers_.DeleteFont(font.handle);
+}
+
+void Escp2Interpreter::Reset() {
+  Flush();
+  const Escp2State previous = state_;
+  state_ = Escp2State();
+  if (previous.graphics.colour != 0 && device_) {
+    FlushFills();  // rules drawn so far keep their colour
+    device_->SetTextColor(0);
+  }
+  state_.paperWidth = previous.paperWidth;
+  state_.paperLength = previous.paperLength;
+  state_.vertical = previous.vertical;
+  const std::int32_t codePage = CodePageUpperHalf(job_.Settings.CodePage) ? job_.Settings.CodePage : 437;
+  state_.slots = {0, codePage, codePage, codePage};
+  state_.pageLength = state_.paperLength;
+  state_.bottomMargin = state_.pageLength;
+  state_.leftMargin = 0;
+  state_.rightMargin = state_.paperWidth;
+  DefaultTabs();
+  ModeChanged();
+  job_.X = job_.OriginX;
+  SyncY();
+}
+
+void Escp2Interpreter::Run() {
+  const std::uint8_t* data = job_.Data.get();
+  const std::int32_t length = job_.DataLength;
+  std::int32_t position = 0;
+  while (position < length) {
+    const std::uint8_t byte = data[position++];
+    if (byte == kEscape) {
+      Escp2Command command;
+      const std::int32_t used = ReadEscp2Command(data, length, position, state_, command);
+      // A command cut off by the end of the data takes the rest with it.
+      if (used == 0) break;
+      position += used;
+      ExecuteEscp2Command(*this, command);
+      continue;
+    }
+    const bool italicTable = state_.slots[state_.table & 3] == 0;
+    if (byte < 32 || byte == kDelete ||
+        (byte >= 128 && byte < 160 && italicTable && !state_.upperControlsPrint)) {
+      ControlCode(static_cast<std::uint8_t>(byte & 0x7F));
+      continue;
+    }
+    PrintByte(byte);
+  }
+  Flush();
+  FlushFills();
+  // Data that ends with a form feed starts no empty page: the footer follows the last printed line.
+  if (pagePending_) job_.Y = lastLineY_;
+}
+
+std::int32_t Escp2Interpreter::ColumnWidth() const {
+  const Escp2PrintMode& mode = state_.mode;
+  if (mode.hmi > 0) return DotsX(std::int64_t{mode.hmi} * 10);
+  return DotsX(CharacterPitchUnits(mode));
+}
+
+std::int32_t Escp2Interpreter::DotsX(std::int64_t units) const {
+  return RoundToDots(static_cast<double>(units) * dpiX_ / static_cast<double>(kUnitsPerInch));
+}
+
+std::int32_t Escp2Interpreter::RightLimit() const { return std::min(state_.rightMargin, state_.paperWidth); }
+
+void Escp2Interpreter::SyncY() {
+  job_.Y = job_.OriginY + RoundToDots(static_cast<double>(state_.vertical) * state_.scale * dpiY_ /
+                                      static_cast<double>(kUnitsPerInch));
+}
+
+bool Escp2Interpreter::BeginImage() {
+  Flush();
+  FlushFills();
+  if (device_ == nullptr) return false;
+  BeginDrawing();
+  return true;
+}
+
+Escp2Context Escp2Interpreter::GraphicsContext() {
+  return Escp2Context{job_, state_.graphics, job_.OriginX + RightLimit(), state_.scale * dpiY_};
+}
+
+void Escp2Interpreter::EndImage(std::int64_t widthDots) {
+  job_.X = static_cast<std::int32_t>(std::min<std::int64_t>(job_.X + widthDots, job_.OriginX + RightLimit()));
+}
+
+Escp2Context Escp2Interpreter::SettingContext() {
+  Flush();
+  FlushFills();
+  return GraphicsContext();
+}
+
+void Escp2Interpreter::AddFill(const TextRect& rect) {
+  // Rules and box lines come as many short pieces; joined, a table border is a few long rectangles.
+  const std::size_t first = fills_.size() > kFillLookBack ? fills_.size() - kFillLookBack : 0;
+  for (std::size_t i = fills_.size(); i-- > first;) {
+    TextRect& pending = fills_[i];
+    if (pending.top == rect.top && pending.bottom == rect.bottom && rect.left <= pending.right &&
+        rect.right >= pending.left) {
+      pending.left = std::min(pending.left, rect.left);
+      pending.right = std::max(pending.right, rect.right);
+      return;
+    }
+    if (pending.left == rect.left && pending.right == rect.right && rect.top <= pending.bottom &&
+        rect.bottom >= pending.top) {
+      pending.top = std::min(pending.top, rect.top);
+      pending.bottom = std::max(pending.bottom, rect.bottom);
+      return;
+    }
+  }
+  fills_.push_back(rect);
+}
+
+void Escp2Interpreter::FlushFills() {
+  if (device_ != nullptr) {
+    for (const TextRect& rect : fills_) device_->FillRectangle(rect);
+  }
+  fills_.clear();
+}
+
+void Escp2Interpreter::BeginDrawing() {
+  if (!pagePending_) return;
+  pagePending_ = false;
+  Flush();
+  FlushFills();
+  if (PrintDevice* device = device_) {
+    device->EndPage();
+    device->StartPage();
+  }
+}
+
+bool Escp2Interpreter::Decode(std::uint8_t byte, char32_t& character, bool& italic) const {
+  const std::int32_t table = state_.slots[state_.table & 3];
+  italic = false;
+  if (byte < 128) {
+    character = NationalCharacter(state_.nationalSet, byte);
+    return true;
+  }
+  if (table == 0) {
+    // The italic table repeats the lower half in italics.
+    italic = true;
+    const std::uint8_t lower = static_cast<std::uint8_t>(byte - 128);
+    character = lower < 32 ? U' ' : NationalCharacter(state_.nationalSet, lower);
+    return true;
+  }
+  const char16_t* upper = CodePageUpperHalf(table);
+  character = upper ? upper[byte - 128] : U' ';
+  return true;
+}
+
+const Escp2Interpreter::Glyph& Escp2Interpreter::CurrentGlyph(bool italic) {
+  if (!fontValid_) {
+    glyphValid_[0] = glyphValid_[1] = false;
+    fontValid_ = true;
+  }
+  Glyph& glyph = glyphs_[italic ? 1 : 0];
+  if (glyphValid_[italic ? 1 : 0]) return glyph;
+  const Escp2FontMetrics metrics = MakeEscp2Font(state_.mode, italic, dpiX_, dpiY_);
+  glyph.font = FontFor(metrics.request);
+  glyph.drawAdvance = metrics.request.width;
+  glyph.advance = metrics.advance;
+  glyph.em = -metrics.request.height;
+  glyph.top = metrics.top;
+  glyph.proportional = metrics.proportional;
+  glyph.extra = metrics.advance - metrics.request.width;
+  glyph.score = state_.mode.scoreLines;
+  glyphValid_[italic ? 1 : 0] = true;
+  return glyph;
+}
+
+FontHandle Escp2Interpreter::FontFor(const FontRequest& request) {
+  for (const Font& font : fonts_) {
+    if (font.request == request) return font.handle;
+  }
+  // A job that walks through very many sizes keeps only the most recent fonts.
+  if (fonts_.size() >= kMaxFonts) {
+    Flush();
+    if (fonts_.front().handle == selected_ && device_ && job_.Font != 0) {
+      device_->SelectFont(job_.Font);
+      selected_ = job_.Font;
+    }
+    printers_.DeleteFont(fonts_.front().handle);
+    fonts_.erase(fonts_.begin());
+    glyphValid_[0] = glyphValid_[1] = false;
+  }
+  const FontHandle handle = printers_.CreateFont(request);
+  fonts_.push_back(Font{request, handle});
+  return handle;
+}
+
+std::int32_t Escp2Interpreter::Measure(char32_t character, const Glyph& glyph) {
+  PrintDevice* device = device_;
+  if (device == nullptr || glyph.font == 0) return 0;
+  if (selected_ != glyph.font) {
+    Flush();
+    device->SelectFont(glyph.font);
+    selected_ = glyph.font;
+  }
+  TextRect rect;
+  const char32_t text[1] = {character};
+  device->MeasureUnicodeText(std::u32string_view(text, 1), rect);
+  return rect.right - rect.left;
+}
+
+void Escp2Interpreter::Wrap() {
+  LineFeed();
+  CurrentGlyph(false);
+}
+
+void Escp2Interpreter::PrintByte(std::uint8_t byte) {
+  char32_t character = 0;
+  bool italic = false;
+  if (!Decode(byte, character, italic)) return;
+  const Glyph* glyph = &CurrentGlyph(italic);
+  std::int32_t drawAdvance = glyph->proportional ? Measure(character, *glyph) : glyph->drawAdvance;
+  std::int32_t advance = drawAdvance + glyph->extra;
+  if (job_.X + advance > job_.OriginX + RightLimit()) {
+    // A space past the right edge would only push the next line down: it is dropped.
+    if (character == U' ') return;
+    if (job_.X > job_.OriginX + state_.leftMargin) {
+      Wrap();
+      glyph = &CurrentGlyph(italic);
+      drawAdvance = glyph->proportional ? Measure(character, *glyph) : glyph->drawAdvance;
+      advance = drawAdvance + glyph->extra;
+    }
+  }
+  BeginDrawing();
+  lastLineY_ = job_.Y;
+  if (IsBlockCharacter(character)) {
+    Flush();
+    DrawBlockCharacter(character, advance);
+    Decorate(job_.X, job_.X + advance, *glyph);
+    job_.X += advance;
+    return;
+  }
+  const std::int32_t top = job_.Y + glyph->top;
+  const bool continues = !run_.empty() && runFont_ == glyph->font && runRect_.top == top &&
+                         runRect_.right == job_.X && glyph->extra == 0 && runGlyph_.score == glyph->score;
+  if (!continues) {
+    Flush();
+    runFont_ = glyph->font;
+    runRect_ = TextRect{job_.X, top, job_.X, top + glyph->em};
+    runGlyph_ = *glyph;
+  }
+  run_.push_back(character);
+  runRect_.right += advance;
+  job_.X += advance;
+}
+
+void Escp2Interpreter::DrawBlockCharacter(char32_t character, std::int32_t width) {
+  PrintDevice* device = device_;
+  if (device == nullptr) return;
+  // The cell spans the whole line pitch, so that lines of neighbouring rows meet.
+  const std::int32_t pitch = RoundToDots(static_cast<double>(state_.lineSpacing) * state_.scale * dpiY_ /
+                                         static_cast<double>(kUnitsPerInch));
+  const TextRect cell{job_.X, job_.Y, job_.X + width, job_.Y + (pitch > 0 ? pitch : glyphs_[0].em)};
+  blocks_.clear();
+  if (!BlockRectangles(character, cell, std::max(1, dpiY_ / 100), blocks_)) {
+    const char32_t text[1] = {character};
+    if (selected_ != glyphs_[0].font) {
+      device->SelectFont(glyphs_[0].font);
+      selected_ = glyphs_[0].font;
+    }
+    device->DrawUnicodeText(std::u32string_view(text, 1), cell);
+    return;
+  }
+  for (const TextRect& rect : blocks_) AddFill(rect);
+}
+
+void Escp2Interpreter::Decorate(std::int32_t left, std::int32_t right, const Glyph& glyph) {
+  PrintDevice* device = device_;
+  if (device == nullptr || right <= left) return;
+  const std::int32_t thickness = std::max(1, dpiY_ / 180);
+  // Underline below the baseline, strike-through across the middle, overscore at the top of the cell.
+  const std::int32_t rows[3] = {glyph.top + glyph.em * 9 / 10, glyph.top + glyph.em * 2 / 5, glyph.top};
+  for (int line = 0; line < 3; ++line) {
+    const std::uint8_t kind = glyph.score[static_cast<std::size_t>(line)];
+    if (kind == 0) continue;
+    const std::int32_t y = job_.Y + rows[line];
+    AddFill(TextRect{left, y, right, y + thickness});
+    if (kind == 2) AddFill(TextRect{left, y + 2 * thickness, right, y + 3 * thickness});
+  }
+}
+
+void Escp2Interpreter::Flush() {
+  if (run_.empty()) return;
+  if (PrintDevice* device = device_) {
+    if (selected_ != runFont_) {
+      device->SelectFont(runFont_);
+      selected_ = runFont_;
+    }
+    device->DrawUnicodeText(run_, runRect_);
+    const std::int32_t y = job_.Y;
+    job_.Y = runRect_.top - runGlyph_.top;
+    Decorate(runRect_.left, runRect_.right, runGlyph_);
+    job_.Y = y;
+  }
+  run_.clear();
+  runFont_ = 0;
+}
+
+}  // namespace quillmark

@@ -1,0 +1,117 @@
+#pragma once
+// The ESC/P 2 printer: reads a whole take and prints it on the job's open document (StartDocument has
+// run; EndDocument follows). Characters of one line that share a font are drawn as one run. Print worker
+// thread only.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "emulation/escp2/escp2_state.h"
+#include "platform/print_device.h"
+#include "spool/job_records.h"
+
+namespace quillmark {
+
+// Interprets every byte of job.Data. Leaves job.X and job.Y on the last printed line, so that the footer
+// follows it; a form feed at the very end starts no page of its own.
+void RunEscp2(PrintJob& job, PrintSystem& printers);
+
+class Escp2Interpreter {
+ public:
+  Escp2Interpreter(PrintJob& job, PrintSystem& printers);
+  ~Escp2Interpreter();
+  Escp2Interpreter(const Escp2Interpreter&) = delete;
+  Escp2Interpreter& operator=(const Escp2Interpreter&) = delete;
+
+  void Run();
+
+  // For the command handlers.
+  PrintJob& Job() { return job_; }
+  Escp2State& State() { return state_; }
+  Escp2PrintMode& Mode() { return state_.mode; }
+  void Reset();  // ESC @ and the power-on state
+  void ModeChanged() { fontValid_ = false; }
+
+  void CarriageReturn();
+  void LineFeed();
+  void FormFeed();
+  // Moves down (or up, for a negative distance) without a carriage return; a move to or past the bottom
+  // margin goes to the top of the next page, one above the top margin is ignored.
+  void MoveDown(std::int64_t units);
+  void SetVertical(std::int64_t unitsFromTopOfForm);
+  // Positions relative to the page origin, in dots; ignored outside the margins.
+  void SetHorizontal(std::int64_t dotsFromOrigin);
+  void SetPageLength(std::int64_t units);
+  void SetMargins(std::int64_t top, std::int64_t bottom);
+  void DefaultTabs();
+  std::int32_t ColumnWidth() const;  // dots per column at the current pitch (margins, tabs, backspace)
+  std::int32_t DotsX(std::int64_t units) const;
+  // For an image command: draws pending text and starts a pending page; false when there is no device
+  // to draw on, and the image hook is not called. EndImage then moves X past the image, never beyond the
+  // right margin.
+  bool BeginImage();
+  void EndImage(std::int64_t widthDots);
+  // The hooks' view of the job.
+  Escp2Context GraphicsContext();
+  // For a graphics setting (colour, MicroWeave): draws pending text, starts no page.
+  Escp2Context SettingContext();
+
+ private:
+  struct Font {
+    FontRequest request;
+    FontHandle handle = 0;
+  };
+  struct Glyph {
+    FontHandle font = 0;
+    std::int32_t advance = 0;      // dots from this character to the next
+    std::int32_t drawAdvance = 0;  // what the device advances by itself; differs with extra spacing
+    std::int32_t extra = 0;        // advance - drawAdvance
+    std::int32_t em = 0;
+    std::int32_t top = 0;                 // cell top below the line top (subscript)
+    bool proportional = false;            // advances are measured per character
+    std::array<std::uint8_t, 3> score{};  // score lines drawn under, through and over the characters
+  };
+
+  void PrintByte(std::uint8_t byte);
+  void ControlCode(std::uint8_t byte);
+  bool Decode(std::uint8_t byte, char32_t& character, bool& italic) const;
+  const Glyph& CurrentGlyph(bool italic);
+  FontHandle FontFor(const FontRequest& request);
+  std::int32_t Measure(char32_t character, const Glyph& glyph);
+  void DrawBlockCharacter(char32_t character, std::int32_t width);
+  void Decorate(std::int32_t left, std::int32_t right, const Glyph& glyph);
+  void BeginDrawing();  // starts the page a form feed left pending
+  void AddFill(const TextRect& rect);
+  void FlushFills();
+  void Flush();
+  void SyncY();
+  std::int32_t RightLimit() const;
+  void Wrap();
+
+  PrintJob& job_;
+  PrintSystem& printers_;
+  PrintDevice* device_ = nullptr;  // null also for a device nothing can sensibly be drawn on
+  std::int32_t dpiX_ = 0;
+  std::int32_t dpiY_ = 0;
+  Escp2State state_;
+  std::vector<Font> fonts_;
+  FontHandle selected_ = 0;
+  bool fontValid_ = false;
+  Glyph glyphs_[2];  // upright, italic
+  bool glyphValid_[2] = {false, false};
+
+  // The run of characters not yet drawn: one font, one line, device advances only.
+  std::u32string run_;
+  TextRect runRect_;
+  FontHandle runFont_ = 0;
+  Glyph runGlyph_;
+  std::vector<TextRect> blocks_;
+  std::vector<TextRect> fills_;  // rectangles of the page not yet drawn
+
+  bool pagePending_ = false;
+  std::int32_t lastLineY_ = 0;
+};
+
+}  // namespace quillmark

@@ -1,0 +1,335 @@
+#include "platform/pdf/pdf_print_device.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "emulation/dot_math.h"
+#include "platform/pdf/pdf_syntax.h"
+
+namespace quillmark::pdf {
+namespace {
+
+constexpr std::uint8_t kOemCharSet = 255;
+constexpr std::uint8_t kFixedPitchModern = 0x31;
+constexpr std::uint32_t kWhite = 0xFFFFFF;
+// PDF pages cannot be larger than 200 inches a side.
+constexpr double kLargestPaperMillimetres = 5080.0;
+// Glyphs written as one run at most; bounds the memory a single endless line takes.
+constexpr std::size_t kMaxBatchGlyphs = 4096;
+
+// Positions add up the way the core's do: saturating, never overflowing.
+std::int32_t Add(std::int32_t a, std::int32_t b) { return SaturateToInt32(std::int64_t{a} + b); }
+std::int32_t Span(std::int32_t from, std::int32_t to) { return SaturateToInt32(std::int64_t{to} - from); }
+
+bool UsablePaperLength(double millimetres) {
+  return std::isfinite(millimetres) && millimetres > 0 && millimetres <= kLargestPaperMillimetres;
+}
+
+bool HasInk(const BitImage& image) {
+  const auto bytesPerRow = static_cast<std::size_t>(image.BytesPerRow());
+  // Bits past the right edge are padding.
+  const auto lastMask = static_cast<std::uint8_t>(0xFF << ((8 - image.width % 8) % 8));
+  for (std::size_t row = 0; row < static_cast<std::size_t>(image.height); ++row) {
+    const std::uint8_t* bits = image.bits.data() + row * bytesPerRow;
+    for (std::size_t i = 0; i + 1 < bytesPerRow; ++i) {
+      if (bits[i] != 0) return true;
+    }
+    if ((bits[bytesPerRow - 1] & lastMask) != 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void SetPaperMillimetres(DeviceGeometry& geometry, double width, double height) {
+  const bool usable = UsablePaperLength(width) && UsablePaperLength(height);
+  geometry.width = usable ? std::round(width * 72.0 / 25.4) : 595;
+  geometry.height = usable ? std::round(height * 72.0 / 25.4) : 842;
+}
+
+PdfPrintDevice::PdfPrintDevice(DeviceGeometry geometry, std::unique_ptr<DocumentOutput> output,
+                               std::shared_ptr<const FontTable> fonts)
+    : geometry_(geometry), output_(std::move(output)), fonts_(std::move(fonts)) {}
+
+PdfPrintDevice::~PdfPrintDevice() {
+  // A document left open is finished rather than lost.
+  if (documentOpen_) EndDocument();
+}
+
+std::int32_t PdfPrintDevice::PaperWidthDots() const {
+  return static_cast<std::int32_t>(std::lround(geometry_.width / 72 * geometry_.dotsPerInch));
+}
+
+std::int32_t PdfPrintDevice::PaperHeightDots() const {
+  return static_cast<std::int32_t>(std::lround(geometry_.height / 72 * geometry_.dotsPerInch));
+}
+
+void PdfPrintDevice::StartDocument(std::string_view title) {
+  if (documentOpen_) return;
+  documentOpen_ = true;
+  delivered_ = false;
+  pageOpen_ = false;
+  // A document that cannot be started is still run through; it is reported as not delivered.
+  if (ByteSink* sink = output_->Begin(title)) document_ = std::make_unique<DocumentWriter>(*sink, title);
+}
+
+void PdfPrintDevice::StartPage() {
+  if (!documentOpen_ || pageOpen_) return;
+  pageOpen_ = true;
+  content_.clear();
+  pageFonts_.clear();
+  pageImages_.clear();
+  inText_ = false;
+  contentColor_ = 0;
+  contentFont_ = 0;
+  contentSize_ = 0;
+  // Dots from the top-left corner, as the printer counts them.
+  AppendNumber(content_, 72.0 / geometry_.dotsPerInch, 6);
+  content_ += " 0 0 ";
+  AppendNumber(content_, -72.0 / geometry_.dotsPerInch, 6);
+  content_ += " 0 ";
+  AppendNumber(content_, geometry_.height);
+  content_ += " cm\n";
+}
+
+void PdfPrintDevice::EndPage() {
+  if (!pageOpen_) return;
+  Flush();
+  EndText();
+  if (document_) document_->AddPage(geometry_.width, geometry_.height, content_, pageFonts_, pageImages_);
+  pageOpen_ = false;
+  content_.clear();
+  content_.shrink_to_fit();
+}
+
+void PdfPrintDevice::EndDocument() {
+  if (!documentOpen_) return;
+  // A document has at least one page, if only an empty one.
+  if (document_ && !pageOpen_ && document_->Pages() == 0) StartPage();
+  EndPage();
+  const bool complete = document_ && document_->Finish();
+  document_.reset();
+  delivered_ = output_->Finish(complete);
+  documentOpen_ = false;
+}
+
+void PdfPrintDevice::AbandonDocument() {
+  if (!documentOpen_) return;
+  batch_ = GlyphBatch{};
+  pageOpen_ = false;
+  content_.clear();
+  content_.shrink_to_fit();
+  document_.reset();
+  output_->Finish(false);
+  delivered_ = false;
+  documentOpen_ = false;
+}
+
+void PdfPrintDevice::SetTextColor(std::uint32_t rgb) {
+  rgb &= 0xFFFFFF;
+  if (rgb == textColor_) return;
+  Flush();
+  textColor_ = rgb;
+}
+
+void PdfPrintDevice::SetTransparentBackground() { opaqueBackground_ = false; }
+
+void PdfPrintDevice::SelectFont(FontHandle font) {
+  // A handle this device does not know leaves the current font selected.
+  if (auto found = fonts_->Find(font)) font_ = std::move(found);
+}
+
+const PrinterFont* PdfPrintDevice::CurrentFont() {
+  if (font_) return font_.get();
+  if (!defaultFont_) {
+    FontRequest request;
+    request.charSet = kOemCharSet;
+    request.pitchAndFamily = kFixedPitchModern;
+    request.weight = 400;
+    defaultFont_ = PrinterFont::Make(request);
+  }
+  return defaultFont_.get();
+}
+
+void PdfPrintDevice::MeasureText(std::string_view text, TextRect& rect) {
+  const PrinterFont* font = CurrentFont();
+  if (font == nullptr) return;
+  std::int64_t width = 0;
+  for (const char c : text) width += font->ForByte(static_cast<std::uint8_t>(c)).advance;
+  rect.right = SaturateToInt32(rect.left + width);
+  rect.bottom = Add(rect.top, font->LineHeight());
+}
+
+void PdfPrintDevice::MeasureUnicodeText(std::u32string_view text, TextRect& rect) {
+  const PrinterFont* font = CurrentFont();
+  if (font == nullptr) return;
+  std::int64_t width = 0;
+  for (const char32_t c : text) width += font->ForUnicode(c).advance;
+  rect.right = SaturateToInt32(rect.left + width);
+  rect.bottom = Add(rect.top, font->LineHeight());
+}
+
+void PdfPrintDevice::DrawText(std::string_view text, const TextRect& rect) {
+  Draw(text, rect,
+       [](const PrinterFont& font, char c) { return font.ForByte(static_cast<std::uint8_t>(c)); });
+}
+
+void PdfPrintDevice::DrawUnicodeText(std::u32string_view text, const TextRect& rect) {
+  Draw(text, rect, [](const PrinterFont& font, char32_t c) { return font.ForUnicode(c); });
+}
+
+template <typename Text, typename Lookup>
+void PdfPrintDevice::Draw(const Text& text, const TextRect& rect, Lookup lookup) {
+  if (!Writing() || text.empty()) return;
+  const PrinterFont* font = CurrentFont();
+  if (font == nullptr) return;
+  const std::int32_t baseline = Add(rect.top, font->Ascent());
+  const bool sameRun = batch_.font.get() == font && batch_.baseline == baseline;
+  if (!sameRun || opaqueBackground_) Flush();
+  std::int32_t x = rect.left;
+  if (opaqueBackground_) {
+    std::int64_t width = 0;
+    for (const auto c : text) width += lookup(*font, c).advance;
+    FillWith({rect.left, rect.top, SaturateToInt32(rect.left + width), Add(rect.top, font->LineHeight())},
+             kWhite);
+  }
+  for (const auto c : text) {
+    const PrinterFont::Character character = lookup(*font, c);
+    // Report lines are padded with spaces; every glyph left out is content not written and compressed.
+    if (!character.blank) {
+      // A line without end must not grow the batch without end.
+      if (batch_.glyphs.size() >= kMaxBatchGlyphs) Flush();
+      if (batch_.glyphs.empty()) {
+        batch_.font = font_ ? font_ : defaultFont_;
+        batch_.baseline = baseline;
+        batch_.number = document_->Font(font->SharedProgram());
+      }
+      batch_.glyphs.push_back(character.glyph);
+      batch_.widths.push_back(character.width1000);
+      batch_.positions.push_back(x);
+      document_->UseGlyph(batch_.number, character.glyph, character.unicode);
+    }
+    x = Add(x, character.advance);
+  }
+}
+
+void PdfPrintDevice::Flush() {
+  if (batch_.glyphs.empty()) return;
+  const PrinterFont& font = *batch_.font;
+  UseColor(textColor_);
+  if (!inText_) content_ += "BT\n";
+  inText_ = true;
+  const double em = font.EmHeight();
+  if (batch_.number != contentFont_ || em != contentSize_) {
+    content_ += "/F";
+    AppendInteger(content_, batch_.number);
+    content_ += ' ';
+    AppendNumber(content_, em);
+    content_ += " Tf\n";
+    contentFont_ = batch_.number;
+    contentSize_ = em;
+    if (std::ranges::find(pageFonts_, batch_.number) == pageFonts_.end()) pageFonts_.push_back(batch_.number);
+  }
+  const double scale = font.ScaleX();
+  // The glyphs as one array of strings, with a correction wherever a glyph is not where the widths of
+  // the glyphs before it put the pen (gaps left by spaces, whole-dot advances of proportional text).
+  run_.assign("[");
+  std::string codes;
+  double pen = 0;  // in text space
+  const double origin = batch_.positions.front();
+  for (std::size_t i = 0; i < batch_.glyphs.size(); ++i) {
+    const double target = (batch_.positions[i] - origin) / scale;
+    const double off = (pen - target) * 1000.0 / em;
+    // Corrections are written in hundredths of a thousandth of an em; a smaller one is no correction.
+    const double correction = std::abs(off) < 0.005 ? 0.0 : std::round(off * 100.0) / 100.0;
+    if (correction != 0 && i > 0) {
+      AppendLiteralString(run_, codes);
+      AppendNumber(run_, correction, 2);
+      codes.clear();
+      pen -= correction * em / 1000.0;
+    }
+    codes += static_cast<char>(batch_.glyphs[i] >> 8);
+    codes += static_cast<char>(batch_.glyphs[i] & 0xFF);
+    pen += batch_.widths[i] * em / 1000.0;
+  }
+  AppendLiteralString(run_, codes);
+  run_ += "]TJ\n";
+  // A double strike is a second pass over the whole run, a little lower, as the paper moves a fraction
+  // of a dot between a printer's two passes. As a whole second run, text extraction drops it as a copy.
+  const std::int32_t strike = font.DoubleStrikeOffset();
+  for (const std::int32_t pass : {0, strike}) {
+    AppendNumber(content_, scale, 6);
+    content_ += " 0 0 -1 ";
+    AppendInteger(content_, Add(geometry_.offsetX, batch_.positions.front()));
+    content_ += ' ';
+    AppendInteger(content_, Add(Add(geometry_.offsetY, batch_.baseline), pass));
+    content_ += " Tm";
+    content_ += run_;
+    if (strike == 0) break;
+  }
+  batch_.glyphs.clear();
+  batch_.widths.clear();
+  batch_.positions.clear();
+  batch_.font.reset();
+}
+
+void PdfPrintDevice::EndText() {
+  if (inText_) content_ += "ET\n";
+  inText_ = false;
+}
+
+void PdfPrintDevice::UseColor(std::uint32_t color) {
+  if (color == contentColor_) return;
+  for (int shift = 0; shift < 24; shift += 8) {
+    AppendNumber(content_, ((color >> shift) & 0xFF) / 255.0);
+    content_ += ' ';
+  }
+  content_ += "rg\n";
+  contentColor_ = color;
+}
+
+void PdfPrintDevice::FillWith(const TextRect& rect, std::uint32_t color) {
+  if (rect.right <= rect.left || rect.bottom <= rect.top) return;
+  Flush();
+  EndText();
+  UseColor(color);
+  AppendInteger(content_, Add(geometry_.offsetX, rect.left));
+  content_ += ' ';
+  AppendInteger(content_, Add(geometry_.offsetY, rect.top));
+  content_ += ' ';
+  AppendInteger(content_, Span(rect.left, rect.right));
+  content_ += ' ';
+  AppendInteger(content_, Span(rect.top, rect.bottom));
+  content_ += " re f\n";
+}
+
+void PdfPrintDevice::FillRectangle(const TextRect& rect) {
+  if (Writing()) FillWith(rect, textColor_);
+}
+
+void PdfPrintDevice::DrawBitImage(const BitImage& image, const TextRect& rect) {
+  if (!Writing() || rect.right <= rect.left || rect.bottom <= rect.top || image.width <= 0 ||
+      image.height <= 0) {
+    return;
+  }
+  const auto needed = static_cast<std::size_t>(image.BytesPerRow()) * static_cast<std::size_t>(image.height);
+  if (image.bits.size() < needed || !HasInk(image)) return;
+  Flush();
+  EndText();
+  UseColor(textColor_);
+  const std::uint32_t id = document_->Image(image);
+  if (std::ranges::find(pageImages_, id) == pageImages_.end()) pageImages_.push_back(id);
+  content_ += "q ";
+  AppendInteger(content_, Span(rect.left, rect.right));
+  content_ += " 0 0 ";
+  AppendInteger(content_, Span(rect.bottom, rect.top));
+  content_ += ' ';
+  AppendInteger(content_, Add(geometry_.offsetX, rect.left));
+  content_ += ' ';
+  AppendInteger(content_, Add(geometry_.offsetY, rect.bottom));
+  content_ += " cm/I";
+  AppendInteger(content_, id);
+  content_ += " Do Q\n";
+}
+
+}  // namespace quillmark::pdf

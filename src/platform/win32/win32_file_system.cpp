@@ -1,0 +1,201 @@
+#include "platform/win32/win32_file_system.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/win32/win32_handle.h"
+#include "platform/win32/win32_text.h"
+
+namespace quillmark {
+namespace {
+
+std::wstring TimeName(const LocalTime& t, unsigned number) {
+  wchar_t name[64];
+  std::swprintf(name, 64, L"%04d%02d%02d-%02d%02d%02d-%03u.prn", t.year, t.month, t.day, t.hour, t.minute,
+                t.second, number);
+  return name;
+}
+
+bool IsDiskFile(HANDLE file) { return ::GetFileType(file) == FILE_TYPE_DISK; }
+
+std::wstring FolderOf(const std::wstring& path) {
+  const std::size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+std::wstring FolderPrefix(const std::wstring& folder) {
+  return folder.empty() || folder.back() == L'\\' || folder.back() == L'/' ? folder : folder + L"\\";
+}
+
+// Never replaces a file; the new name is on the disk when it returns.
+bool MoveNoReplace(const std::wstring& from, const std::wstring& to) {
+  return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+}  // namespace
+
+long long ReadFully(HANDLE file, void* buffer, long long length) {
+  long long done = 0;
+  auto* bytes = static_cast<unsigned char*>(buffer);
+  while (done < length) {
+    const long long left = length - done;
+    const DWORD chunk = left > (1 << 30) ? (1u << 30) : static_cast<DWORD>(left);
+    DWORD got = 0;
+    if (!::ReadFile(file, bytes + done, chunk, &got, nullptr)) return done > 0 ? done : -1;
+    if (got == 0) break;
+    done += got;
+  }
+  return done;
+}
+
+bool WriteFully(HANDLE file, const void* data, std::size_t size) {
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  while (size > 0) {
+    const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+    DWORD written = 0;
+    if (!::WriteFile(file, bytes, chunk, &written, nullptr) || written == 0) return false;
+    bytes += written;
+    size -= written;
+  }
+  return true;
+}
+
+bool MakeFolders(const std::wstring& folder) {
+  if (folder.empty()) return true;
+  for (std::size_t end = folder.find_first_of(L"\\/", 1);; end = folder.find_first_of(L"\\/", end + 1)) {
+    const std::wstring part = folder.substr(0, end);
+    // Drive roots ("C:") and existing folders fail with a harmless error.
+    if (!part.empty() && part.back() != L':') ::CreateDirectoryW(part.c_str(), nullptr);
+    if (end == std::wstring::npos) break;
+  }
+  const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool Win32FileSystem::ReadWholeFile(const std::string& path, std::string& contents) {
+  contents.clear();
+  FileHandle file(::CreateFileW(WideFromSettings(path).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid() || !IsDiskFile(file.get())) return false;
+  // Read to the end rather than trusting the size: the file may change while it is read.
+  char buffer[65536];
+  for (;;) {
+    DWORD got = 0;
+    if (!::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) {
+      contents.clear();
+      return false;
+    }
+    if (got == 0) return true;
+    contents.append(buffer, got);
+  }
+}
+
+bool Win32FileSystem::AppendLocked(const std::string& path, std::string_view headerIfEmpty,
+                                   std::string_view text) {
+  FileHandle file(::CreateFileW(WideFromSettings(path).c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid() || !IsDiskFile(file.get())) return false;
+  OVERLAPPED whole{};
+  if (!::LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) return false;
+  // The size is looked at under the lock, so exactly one writer sees the empty file and writes the header.
+  LARGE_INTEGER size{};
+  std::string entry;
+  if (::GetFileSizeEx(file.get(), &size) && size.QuadPart == 0) entry.append(headerIfEmpty);
+  entry.append(text);
+  WriteFully(file.get(), entry.data(), entry.size());
+  ::UnlockFileEx(file.get(), 0, MAXDWORD, MAXDWORD, &whole);
+  return true;
+}
+
+std::string Win32FileSystem::SaveNewFile(const std::string& folder, const std::uint8_t* data,
+                                         std::size_t size) {
+  const std::wstring wideFolder = WideFromSettings(folder);
+  if (!MakeFolders(wideFolder)) return "";
+  const std::wstring prefix = FolderPrefix(wideFolder);
+  const LocalTime now = clock_->Now();
+  for (unsigned number = 1; number < 1000000; ++number) {
+    const std::wstring path = prefix + TimeName(now, number);
+    bool written = false;
+    {
+      FileHandle file(
+          ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (!file.valid()) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+        return "";
+      }
+      written = WriteFully(file.get(), data, size) && ::FlushFileBuffers(file.get());
+    }
+    if (written) return Utf8FromWide(path);
+    ::DeleteFileW(path.c_str());
+    return "";
+  }
+  return "";
+}
+
+bool Win32FileSystem::WriteNewFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
+  const std::wstring widePath = WideFromSettings(path);
+  if (!MakeFolders(FolderOf(widePath))) return false;
+  bool written = false;
+  {
+    FileHandle file(::CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return false;
+    written = WriteFully(file.get(), data, size);
+  }
+  if (!written) ::DeleteFileW(widePath.c_str());
+  return written;
+}
+
+bool Win32FileSystem::FlushToDisk(const std::string& path) {
+  // FlushFileBuffers needs write access; others may read the file meanwhile.
+  FileHandle file(::CreateFileW(WideFromSettings(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file.valid() && IsDiskFile(file.get()) && ::FlushFileBuffers(file.get());
+}
+
+std::string Win32FileSystem::MoveToNewFile(const std::string& path, const std::string& folder) {
+  const std::wstring wideFolder = WideFromSettings(folder);
+  if (!MakeFolders(wideFolder)) return "";
+  const std::wstring from = WideFromSettings(path);
+  const std::wstring prefix = FolderPrefix(wideFolder);
+  const LocalTime now = clock_->Now();
+  for (unsigned number = 1; number < 1000000; ++number) {
+    const std::wstring target = prefix + TimeName(now, number);
+    if (MoveNoReplace(from, target)) return Utf8FromWide(target);
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return "";
+  }
+  return "";
+}
+
+bool Win32FileSystem::Rename(const std::string& path, const std::string& target) {
+  return MoveNoReplace(WideFromSettings(path), WideFromSettings(target));
+}
+
+bool Win32FileSystem::RemoveDurably(const std::string& path) {
+  const std::wstring widePath = WideFromSettings(path);
+  if (::DeleteFileW(widePath.c_str())) return true;
+  const DWORD error = ::GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+std::vector<std::string> Win32FileSystem::ListFiles(const std::string& folder) {
+  std::vector<std::string> names;
+  const std::wstring pattern = FolderPrefix(WideFromSettings(folder.empty() ? "." : folder)) + L"*";
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    constexpr DWORD kNotPlain =
+        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+    if ((found.dwFileAttributes & kNotPlain) == 0) names.push_back(Utf8FromWide(found.cFileName));
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace quillmark

@@ -1,0 +1,29 @@
+#pragma once
+// A kernel handle closed when it leaves scope.
+
+#include "platform/win32/windows_api.h"
+
+namespace quillmark {
+
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE handle) : handle_(handle) {}
+  ~FileHandle() {
+    if (valid()) ::CloseHandle(handle_);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+
+  HANDLE get() const { return handle_; }
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+
+ private:
+  HANDLE handle_;
+};
+
+// Reads until `length` bytes are in or the file ends; the count read, -1 when nothing could be read.
+long long ReadFully(HANDLE file, void* buffer, long long length);
+// Writes everything; false on the first failure.
+bool WriteFully(HANDLE file, const void* data, std::size_t size);
+
+}  // namespace quillmark

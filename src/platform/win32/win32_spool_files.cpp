@@ -1,0 +1,62 @@
+#include "platform/win32/win32_spool_files.h"
+
+#include "platform/win32/win32_handle.h"
+#include "platform/win32/win32_text.h"
+#include "platform/win32/windows_api.h"
+
+namespace quillmark {
+namespace {
+
+class Win32SpoolFile final : public SpoolFile {
+ public:
+  explicit Win32SpoolFile(HANDLE file) : file_(file) {}
+
+  std::int64_t Size() override {
+    LARGE_INTEGER size{};
+    return ::GetFileSizeEx(file_.get(), &size) ? size.QuadPart : -1;
+  }
+
+  std::int64_t Read(std::uint8_t* buffer, std::int64_t length) override {
+    if (!Rewind()) return -1;
+    return ReadFully(file_.get(), buffer, length);
+  }
+
+  bool Empty(std::int64_t readSize) override {
+    return Size() == readSize && Rewind() && ::SetEndOfFile(file_.get());
+  }
+
+ private:
+  bool Rewind() {
+    LARGE_INTEGER start{};
+    return ::SetFilePointerEx(file_.get(), start, nullptr, FILE_BEGIN);
+  }
+
+  FileHandle file_;
+};
+
+}  // namespace
+
+std::unique_ptr<SpoolFile> Win32SpoolFiles::Open(const std::string& path, SpoolNotice& notice) {
+  notice = SpoolNotice::kNone;
+  const std::wstring widePath = WideFromSettings(path);
+  const DWORD attributes = ::GetFileAttributesW(widePath.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    notice = SpoolNotice::kNotRegular;
+    return nullptr;
+  }
+  const HANDLE file = ::CreateFileW(widePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    if (::GetLastError() == ERROR_SHARING_VIOLATION) notice = SpoolNotice::kInUse;
+    return nullptr;
+  }
+  // A device or pipe under the name (LPT1, NUL, a named pipe) is no spool file.
+  if (::GetFileType(file) != FILE_TYPE_DISK) {
+    ::CloseHandle(file);
+    notice = SpoolNotice::kNotRegular;
+    return nullptr;
+  }
+  return std::make_unique<Win32SpoolFile>(file);
+}
+
+}  // namespace quillmark

@@ -1,0 +1,53 @@
+// The real programs' command lines, headless, in a temporary working directory.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/pdf_reader.h"
+#include "support/program_runner.h"
+
+namespace quillmark {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(StartupEndToEnd, CommandLinesOfBothPrograms) {
+  testing::TempDir dir;
+  const std::string sample = std::string(QUILLMARK_SOURCE_DIR) + "/demo/sample.prn";
+  const struct {
+    std::vector<std::string> command;
+    int exitCode;
+    std::string out;  // the start of standard output
+    std::string err;  // a part of standard error
+  } cases[] = {
+      {{"quillmark", "--version"}, 0, "quillmark 1.0\n", ""},
+      {{"quillmark", "-h"}, 0, "Usage: quillmark [-C DIR]", ""},
+      {{"quillmark", "--bogus"}, 2, "", "quillmark: unknown option --bogus\nUsage: quillmark"},
+      {{"quillmark", "extra"}, 2, "", "unexpected argument extra"},
+      {{"quillmark", "-C", "/nonexistent"}, 1, "", "cannot change to /nonexistent: No such file"},
+      {{"quillmark", "-C", dir.path()}, 0, "", "Keine Settings.ini gefunden!"},
+      {{"quillmark-render", "-V"}, 0, "quillmark-render 1.0\n", ""},
+      {{"quillmark-render", "--help"}, 0, "Usage: quillmark-render", ""},
+      {{"quillmark-render", "--paper=Legal", "-o", "-", sample}, 0, "%PDF-", ""},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> command = c.command;
+    SCOPED_TRACE(command.back());
+    command[0] = testing::BuiltProgram(command[0]);
+    const auto result = testing::RunProgram(command, "/tmp", 60s);
+    EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
+    EXPECT_EQ(result.out.substr(0, c.out.size()), c.out);
+    EXPECT_TRUE(!c.out.empty() || result.out.empty()) << result.out;
+    EXPECT_NE(result.err.find(c.err), std::string::npos) << result.err;
+    if (c.out == "%PDF-") {  // a whole PDF of Legal pages
+      testing::WriteFileBytes(dir.File("out.pdf"), result.out);
+      EXPECT_EQ(testing::ReadPdfInfo(dir.File("out.pdf"))["Page size"].substr(0, 10), "612 x 1008");
+    }
+  }
+  EXPECT_TRUE(testing::FileExists(dir.File("Error.log"))) << "-C works in the folder it names";
+}
+
+}  // namespace
+}  // namespace quillmark

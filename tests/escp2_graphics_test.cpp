@@ -1,0 +1,71 @@
+#include "emulation/escp2/escp2_graphics.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <sstream>
+#include <string>
+
+#include "emulation/escp2/escp2_interpreter.h"
+#include "emulation/printer_document.h"
+#include "support/fixed_clock.h"
+#include "support/memory_file_system.h"
+#include "support/recording_print_system.h"
+
+namespace quillmark {
+namespace {
+
+// Prints `bytes` with the ESC/P 2 printer at 600 dpi on A4 from the paper's corner and returns its images,
+// colours and text as "image WxH at l,t-r,b", "colour 0xBBGGRR" and "X@x,y".
+std::string Print(const std::string& bytes) {
+  testing::MemoryFileSystem files;
+  testing::FixedClock clock;
+  ErrorLog log{files, clock};
+  testing::RecordingPrintSystem printers;
+  printers.AddPrinter("");
+  PrintJob job;
+  job.DataLength = static_cast<std::int32_t>(bytes.size());
+  job.Data = SpoolData(new std::uint8_t[bytes.size()]);
+  std::memcpy(job.Data.get(), bytes.data(), bytes.size());
+  OpenPrinterDevice(job, printers, log);
+  StartDocument(job, printers);
+  printers.ClearTranscript();
+  RunEscp2(job, printers);
+  std::string out;
+  std::istringstream lines(printers.Transcript());
+  for (std::string line; std::getline(lines, line);) {
+    if (line.starts_with("image")) out += line + "; ";
+    if (line.starts_with("text color")) out += "colour " + line.substr(11) + "; ";
+    const std::size_t at = line.rfind("' at ") + 5;
+    if (line.starts_with("utext"))
+      out += line.substr(7, at - 12) + "@" + line.substr(at, line.find('-', at) - at) + "; ";
+  }
+  return out;
+}
+
+// Each image is drawn at the print position at its own dot size and moves the position by its width;
+// ESC r colours text and graphics until ESC @ or the end of the take.
+TEST(Escp2Graphics, ImagesAndColoursThroughThePrinter) {
+  const std::string ink(9000, '\xFF');
+  const struct {
+    std::string bytes;
+    const char* printed;
+  } cases[] = {
+      {"\x1b*\x27\xb4" + std::string(1, '\0') + ink.substr(0, 540) + "X",
+       "image 180x24 at 0,0-600,80; X@600,0; "},
+      {"\x1b?K\x28\x1bK\x02" + std::string(1, '\0') + ink.substr(0, 6) + "X",
+       "image 2x24 at 0,0-3,80; X@3,0; "},
+      {"\x1b^" + std::string(1, '\0') + "\x06" + std::string(1, '\0') + ink.substr(0, 12) + "X",
+       "image 6x9 at 0,0-60,75; X@60,0; "},
+      {"\x1b.\x01\x0a\x14\x03\x08" + std::string(1, '\0') + "\x82\x55X", "image 8x3 at 0,0-27,5; X@27,0; "},
+      // 3,000 columns at 360 dpi: what fits on the 8.27-inch paper.
+      {"\x1b*\x28\xb8\x0b" + ink.substr(0, 9000), "image 2976x24 at 0,0-4960,80; "},
+      {"\x1br\001A\x1b*\x27\x01" + std::string(1, '\0') + ink.substr(0, 3) + "\x1b@B",
+       "colour 0xFF00FF; A@0,0; image 1x24 at 60,0-63,80; colour 0x000000; B@0,0; "},
+      {"\x1br2A\x1br\x09", "colour 0xFFFF00; A@0,0; colour 0x000000; "},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Print(c.bytes), c.printed) << c.printed;
+}
+
+}  // namespace
+}  // namespace quillmark

@@ -1,0 +1,180 @@
+#include "platform/pdf/pdf_print_device.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "platform/printing/linux_print_system.h"
+#include "spool/job_records.h"
+#include "support/pdf_reader.h"
+#include "support/program_runner.h"
+
+namespace quillmark {
+namespace {
+
+class PdfPrintDeviceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!testing::PopplerInstalled()) GTEST_SKIP() << "poppler-utils are not installed";
+  }
+
+  // A started page of a PDF written to `name` in the test's folder.
+  std::unique_ptr<PrintDevice> Start(const std::string& name, float paperWidth = 0, float paperHeight = 0) {
+    JobSettings settings;
+    settings.PaperWidth = paperWidth;
+    settings.PaperHeight = paperHeight;
+    auto device = system_.OpenPdfFile(dir_.File(name), settings);
+    device->StartDocument("DOS Job");
+    device->StartPage();
+    return device;
+  }
+
+  testing::TempDir dir_;
+  LinuxPrintSystem system_;
+};
+
+TEST_F(PdfPrintDeviceTest, PaperSizeComesFromSettingsWithA4Fallback) {
+  const float kInfinity = std::numeric_limits<float>::infinity();
+  const struct {
+    float width, height;
+    const char* pageSize;
+    std::int32_t widthDots, heightDots;  // the sheet at 600 dpi, which sets the ESC/P 2 page length
+  } cases[] = {{0, 0, "595 x 842", 4958, 7017},           {210, -1, "595 x 842", 4958, 7017},
+               {100, 150, "283 x 425", 2358, 3542},       {297, 210, "842 x 595", 7017, 4958},
+               {kInfinity, 297, "595 x 842", 4958, 7017}, {210, 1e9f, "595 x 842", 4958, 7017}};
+  for (const auto& c : cases) {
+    auto device = Start("paper.pdf", c.width, c.height);
+    EXPECT_EQ(device->PaperWidthDots(), c.widthDots) << c.width << "x" << c.height;
+    EXPECT_EQ(device->PaperHeightDots(), c.heightDots) << c.width << "x" << c.height;
+    device->EndPage();
+    device->EndDocument();
+    const std::string size = testing::ReadPdfInfo(dir_.File("paper.pdf"))["Page size"];
+    EXPECT_TRUE(size.starts_with(c.pageSize)) << c.width << "x" << c.height << ": " << size;
+  }
+}
+
+TEST_F(PdfPrintDeviceTest, BatchedLineLooksLikeOneDrawPerCharacter) {
+  std::vector<FontHandle> fonts;
+  for (const auto& [width, weight] : {std::pair{60, 400}, {120, 700}, {35, 500}}) {
+    FontRequest request;
+    request.height = -84;
+    request.width = width;
+    request.weight = weight;
+    request.charSet = 255;
+    request.pitchAndFamily = 0x31;
+    fonts.push_back(system_.CreateFont(request));
+  }
+  const std::string text = "Summe \x84\x94\x81 \xC4\xC4\xC5\xC4 1.234,56";
+  const auto render = [&](const std::string& name, std::size_t step) {
+    auto device = Start(name + ".pdf");
+    device->SetTextColor(0);
+    device->SetTransparentBackground();
+    for (std::size_t line = 0; line < fonts.size(); ++line) {
+      device->SelectFont(fonts[line]);
+      std::int32_t x = 230;
+      for (std::size_t at = 0; at < text.size(); at += step) {
+        const std::string_view part = std::string_view(text).substr(at, step);
+        TextRect rect{x, static_cast<std::int32_t>(253 + 100 * line), 0, 0};
+        device->MeasureText(part, rect);
+        device->DrawText(part, rect);
+        x = rect.right;
+      }
+    }
+    device->EndPage();
+    device->EndDocument();
+    testing::RunProgram({"/usr/bin/pdftoppm", "-r", "100", "-gray", "-singlefile", name + ".pdf", name},
+                        dir_.path(), std::chrono::seconds(60));
+    return testing::ReadFileBytes(dir_.File(name + ".pgm"));
+  };
+  const std::string batched = render("batched", text.size());
+  ASSERT_FALSE(batched.empty());
+  EXPECT_TRUE(batched == render("single", 1));
+  for (const FontHandle font : fonts) system_.DeleteFont(font);
+  EXPECT_EQ(system_.LiveFonts(), 0u);
+}
+
+TEST_F(PdfPrintDeviceTest, FacesUnicodeTextRectanglesAndImagesArriveAsDrawn) {
+  const struct {
+    const char* faceName;
+    std::uint8_t pitch, italic;
+    std::int32_t weight;
+    std::u32string text;
+  } lines[] = {{"", 0x31, 0, 400, U"Grüße\u4E00Ωμέγα"},  // U+4E00 is in no face: a box that still advances
+               {"", 0x32, 0, 700, U"Größe€"},
+               {"Roman", 0x31, 1, 400, U"Ærø½"},
+               {"Roman", 0x32, 1, 700, U"Straße"},
+               {"Sans Serif", 0x31, 1, 700, U"Sans┼█"}};
+  auto device = Start("mixed.pdf");
+  device->SetTransparentBackground();
+  for (std::size_t i = 0; i < std::size(lines); ++i) {
+    FontRequest request;
+    request.height = -84;
+    request.width = 60;
+    request.weight = lines[i].weight;
+    request.italic = lines[i].italic;
+    request.pitchAndFamily = lines[i].pitch;
+    request.faceName = lines[i].faceName;
+    device->SelectFont(system_.CreateFont(request));
+    TextRect rect{230, static_cast<std::int32_t>(253 + 100 * i), 0, 0};
+    device->MeasureUnicodeText(lines[i].text, rect);
+    if (lines[i].pitch == 0x31) {
+      EXPECT_EQ(rect.right - rect.left, 60 * std::ssize(lines[i].text)) << i;
+    }
+    device->DrawUnicodeText(lines[i].text, rect);
+  }
+  // Red rules and two copies of one picture (left half ink) over 100 x 50 dots at 60 dpi: 10 x 5 pixels.
+  device->SetTextColor(0x0000FF);
+  device->FillRectangle({600, 1200, 1200, 1300});
+  device->FillRectangle({600, 1400, 500, 1500});  // inverted: nothing
+  const BitImage picture{2, 1, {0xBF}};           // bits past the width are padding
+  device->DrawBitImage(picture, {0, 2000, 1000, 2500});
+  device->DrawBitImage(picture, {1000, 2000, 2000, 2500});
+  device->DrawBitImage(BitImage{8, 1, {0}}, {0, 2600, 1000, 2700});  // no dots: nothing
+  device->EndPage();
+  device->EndDocument();
+  ASSERT_TRUE(device->Delivered());
+
+  const std::string pdf = dir_.File("mixed.pdf");
+  const auto words = testing::ReadPdfWords(pdf);
+  ASSERT_EQ(words.size(), std::size(lines));
+  for (std::size_t i = 0; i < std::size(lines); ++i) {
+    std::string utf8;
+    for (const char32_t c : lines[i].text) {
+      const int tail = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+      utf8 += static_cast<char>(tail == 0 ? c : ((0xFF00u >> (tail + 1)) & 0xFF) | (c >> (6 * tail)));
+      for (int k = tail - 1; k >= 0; --k) utf8 += static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F));
+    }
+    EXPECT_EQ(words[i].text, utf8) << i;
+    EXPECT_NEAR(words[i].xMin, 230, 0.5) << i;
+    EXPECT_NEAR(words[i].yMin, 253.0 + 100.0 * static_cast<double>(i), 1.0) << i;
+  }
+  // Each face its own embedded subset with a Unicode map.
+  const auto fonts = testing::ReadPdfFonts(pdf);
+  EXPECT_EQ(fonts.size(), std::size(lines));
+  for (const auto& row : fonts)
+    EXPECT_TRUE(row.find("CID TrueType") != row.npos && row.find(" yes yes yes ") != row.npos) << row;
+  const std::string bytes = testing::ReadFileBytes(pdf);
+  std::size_t images = 0;
+  for (auto at = bytes.find("/ImageMask true"); at != bytes.npos; at = bytes.find("/ImageMask true", at + 1))
+    ++images;
+  EXPECT_EQ(images, 1u);
+
+  testing::RunProgram({"/usr/bin/pdftoppm", "-r", "60", "-singlefile", "mixed.pdf", "mixed"}, dir_.path(),
+                      std::chrono::seconds(60));
+  const std::string ppm = testing::ReadFileBytes(dir_.File("mixed.ppm"));
+  ASSERT_GT(ppm.size(), 15u);
+  const std::size_t header = ppm.size() - 496 * 702 * 3;
+  const auto pixel = [&](int x, int y) {
+    const std::size_t at = header + (static_cast<std::size_t>(y) * 496 + static_cast<std::size_t>(x)) * 3;
+    return (static_cast<unsigned char>(ppm[at]) << 16) | (static_cast<unsigned char>(ppm[at + 1]) << 8) |
+           static_cast<unsigned char>(ppm[at + 2]);
+  };
+  const struct {
+    int x, y, rgb;
+  } probes[] = {{90, 125, 0xFF0000},  {90, 145, 0xFFFFFF},  {25, 225, 0xFF0000}, {75, 225, 0xFFFFFF},
+                {125, 225, 0xFF0000}, {175, 225, 0xFFFFFF}, {25, 265, 0xFFFFFF}};
+  for (const auto& probe : probes) EXPECT_EQ(pixel(probe.x, probe.y), probe.rgb) << probe.x << "," << probe.y;
+}
+
+}  // namespace
+}  // namespace quillmark
