@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <limits>
 
 #include "platform/printing/linux_print_system.h"
@@ -174,6 +175,45 @@ TEST_F(PdfPrintDeviceTest, FacesUnicodeTextRectanglesAndImagesArriveAsDrawn) {
   } probes[] = {{90, 125, 0xFF0000},  {90, 145, 0xFFFFFF},  {25, 225, 0xFF0000}, {75, 225, 0xFFFFFF},
                 {125, 225, 0xFF0000}, {175, 225, 0xFFFFFF}, {25, 265, 0xFFFFFF}};
   for (const auto& probe : probes) EXPECT_EQ(pixel(probe.x, probe.y), probe.rgb) << probe.x << "," << probe.y;
+}
+
+// A document the take store did not let through leaves nothing; partial files of a killed run go at the
+// next start, those a live writer holds stay. Lines at the far edge of the coordinate range stay valid.
+TEST_F(PdfPrintDeviceTest, AbandonedAndLeftoverPartsVanishAndEndlessLinesStayValid) {
+  JobSettings settings;
+  settings.Printer.Assign("PDF:" + dir_.File("out"));
+  auto abandoned = system_.OpenDevice(settings);
+  abandoned->StartDocument("DOS Job");
+  abandoned->StartPage();
+  TextRect rect{0, 0, 0, 0};
+  abandoned->DrawText("Beleg", rect);
+  abandoned->AbandonDocument();
+  abandoned.reset();
+  EXPECT_TRUE(std::filesystem::is_empty(dir_.File("out")));
+
+  pdf::TemporaryPdf live;
+  ASSERT_TRUE(live.Open(dir_.File("out"), true));
+  testing::WriteFileBytes(dir_.File("out/.quillmark-killed.part"), "%PDF-");
+  testing::WriteFileBytes(dir_.File("out/keep.pdf"), "%PDF-");
+  system_.RemoveLeftovers(settings);
+  EXPECT_TRUE(testing::FileExists(live.Path()));
+  EXPECT_FALSE(testing::FileExists(dir_.File("out/.quillmark-killed.part")));
+  EXPECT_TRUE(testing::FileExists(dir_.File("out/keep.pdf")));
+
+  auto device = Start("edge.pdf");
+  device->SetTransparentBackground();
+  const std::string line(10000, 'x');
+  for (const std::int32_t x : {0, std::numeric_limits<std::int32_t>::max() - 100}) {
+    TextRect at{x, std::numeric_limits<std::int32_t>::max() - 10, 0, 0};
+    device->MeasureText(line, at);
+    EXPECT_EQ(at.right == std::numeric_limits<std::int32_t>::max(), x != 0);
+    device->DrawText(line, at);
+    device->FillRectangle({std::numeric_limits<std::int32_t>::min(), 0, x, 10});
+  }
+  device->EndPage();
+  device->EndDocument();
+  EXPECT_TRUE(device->Delivered());
+  EXPECT_EQ(testing::ReadPdfInfo(dir_.File("edge.pdf"))["Pages"], "1");
 }
 
 }  // namespace
