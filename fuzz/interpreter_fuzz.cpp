@@ -1,12 +1,13 @@
 // Feeds arbitrary spool data through the print worker's handling of one job: PrintDocument, the keeping of
-// an undelivered document's data, ReleaseDevice. The first input byte picks the printer, the second its
+// an undelivered document's data, ReleaseDevice. The first input byte picks the printer (its bit 7: the
+// take stayed in its spool file, so the document must be dropped undelivered), the second its
 // faults: bit 0 refuses delivery, bit 1 makes saving the data fail, bits 2-7 say which of every six font
 // requests cannot be made. The rest is the spool data, in a heap buffer of exactly its length so that the
 // address sanitizer catches any read past it.
 //
 // Aborts when more than the job's current font is alive while another is made, when a font or the device
-// outlives the job, or when a document that did not arrive is not logged with its reason and where its
-// data went.
+// outlives the job, when a document that did not arrive is not logged with its reason and where its
+// data went (or that its data could not be kept, which keeps the job), or when a dropped one is.
 
 #include <algorithm>
 #include <cstddef>
@@ -179,14 +180,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
   job.Data = SpoolData(new std::uint8_t[length]);
   std::memcpy(job.Data.get(), input + 2, length);
 
+  const bool stayed = (input[0] & 0x80) != 0;
+  if (stayed) {
+    job.Gate = std::make_shared<TakeGate>();
+    job.Gate->Settle(false, {});
+  }
+
   FuzzFileSystem files((faults & 2) != 0);
+  TakeStore store(files);
   NullClock clock;
   const ErrorLog log(files, clock);
-  PrintOneJob(job, printers, files, log);
-  const bool delivered = resolution.dpi != 0 && (faults & 1) == 0;
-  // Undelivered: why (no printer, or it did not take the document), then where the data went.
-  if (files.keptReports != (delivered ? 0 : 1) || files.entries != (delivered ? 0 : 2)) std::abort();
-  if (!printers.fonts.empty() || printers.openDevices != 0 || job.Font != 0 || job.Data != nullptr)
+  const bool settled = PrintOneJob(job, printers, store, log);
+  const bool delivered = !stayed && resolution.dpi != 0 && (faults & 1) == 0;
+  // Undelivered: why (no printer, or it did not take the document), then where the data went, or that it
+  // could not be kept. Dropped: nothing about its data.
+  if (stayed ? (files.keptReports != 0 || !settled)
+             : (files.keptReports != (delivered ? 0 : 1) || files.entries != (delivered ? 0 : 2) ||
+                settled != (delivered || (faults & 2) == 0))) {
+    std::abort();
+  }
+  if (!printers.fonts.empty() || printers.openDevices != 0 || job.Font != 0 ||
+      (job.Data == nullptr) != settled)
     std::abort();
   return 0;
 }

@@ -140,6 +140,9 @@ if wait_for '[ "$(panel_geometry | sed -n "s/^WIDTH=//p")" -ge 16 ]' 20; then
     [ "$code" = 0 ] || fail "Beenden: exit code $code"
     [ "$(jobs_count)" -gt "$before" ] && grep -q 'Zuletzt genommen' <<<"$(job_text)" ||
       fail "the take before Beenden was not printed"
+    # Every take went through Warteschlange\ and was removed there once printed.
+    [ -d "$run/Warteschlange" ] && [ -z "$(ls -A "$run/Warteschlange")" ] ||
+      fail "Warteschlange: $(ls -A "$run/Warteschlange" 2>&1)"
   else
     fail "no tray menu"
   fi
