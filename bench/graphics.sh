@@ -6,6 +6,7 @@
 # memory at most 150 MB, growing with the page count by no more than the job's own bytes (a take is
 # held in memory while it prints). Each figure is the best of three runs.
 set -euo pipefail
+source "$(dirname "$0")/best_of_three.sh"
 
 build=${1:?usage: bench/graphics.sh BUILD_DIR [PAGES]}
 pages=${2:-100}
@@ -48,17 +49,9 @@ make_job() {
 
 # measure NAME INPUT PAGES: best wall time and its peak memory over three runs
 measure() {
-  local name=$1 input=$2 count=$3 best="" rss="" cpu=""
-  for _ in 1 2 3; do
-    /usr/bin/time -v -o "$work/time.txt" "$render" --emulation escp2 --paper 216x279 --border-left 6.35 \
-      --border-top 6.35 -o "$work/out.pdf" "$input" >/dev/null
-    local wall kb seconds used
-    wall=$(sed -n 's/.*Elapsed (wall clock) time (h:mm:ss or m:ss): //p' "$work/time.txt")
-    used=$(awk -F': ' '/User time|System time/ { s += $2 } END { print s }' "$work/time.txt")
-    kb=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$work/time.txt")
-    seconds=$(awk -F: '{ s = 0; for (i = 1; i <= NF; i++) s = s * 60 + $i; print s }' <<<"$wall")
-    if [ -z "$best" ] || awk -v a="$seconds" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$seconds; rss=$kb; cpu=$used; fi
-  done
+  local name=$1 input=$2 count=$3 best rss cpu
+  best_of_three "$work/time.txt" "$render" --emulation escp2 --paper 216x279 --border-left 6.35 \
+    --border-top 6.35 -o "$work/out.pdf" "$input"
   local pdf_pages job_mb pdf_mb
   pdf_pages=$(pdfinfo "$work/out.pdf" 2>/dev/null | sed -n 's/^Pages: *//p' || true)
   job_mb=$(awk -v b="$(stat -c %s "$input")" 'BEGIN { printf "%.1f", b / 1048576 }')

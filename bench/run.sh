@@ -5,6 +5,7 @@
 # growing with the page count beyond the input it holds, the 1,000-page PDF at most 2.6 MB. Each figure
 # is the best of three runs.
 set -euo pipefail
+source "$(dirname "$0")/best_of_three.sh"
 
 build=${1:?usage: bench/run.sh BUILD_DIR [PAGES]}
 pages=${2:-1000}
@@ -20,17 +21,9 @@ mkdir -p "$work/small" && "$corpus" "$work/small" 100
 
 # measure NAME INPUT PAGES [OPTIONS...]: best wall time and its peak memory over three runs
 measure() {
-  local name=$1 input=$2 count=$3 best="" rss="" cpu=""
+  local name=$1 input=$2 count=$3 best rss cpu
   shift 3
-  for _ in 1 2 3; do
-    /usr/bin/time -v -o "$work/time.txt" "$render" "$@" -o "$work/out.pdf" "$input" >/dev/null
-    local wall kb seconds used
-    wall=$(sed -n 's/.*Elapsed (wall clock) time (h:mm:ss or m:ss): //p' "$work/time.txt")
-    used=$(awk -F': ' '/User time|System time/ { s += $2 } END { print s }' "$work/time.txt")
-    kb=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$work/time.txt")
-    seconds=$(awk -F: '{ s = 0; for (i = 1; i <= NF; i++) s = s * 60 + $i; print s }' <<<"$wall")
-    if [ -z "$best" ] || awk -v a="$seconds" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$seconds; rss=$kb; cpu=$used; fi
-  done
+  best_of_three "$work/time.txt" "$render" "$@" -o "$work/out.pdf" "$input"
   local pdf_pages bytes
   pdf_pages=$(pdfinfo "$work/out.pdf" 2>/dev/null | sed -n 's/^Pages: *//p' || true)
   bytes=$(stat -c %s "$work/out.pdf")

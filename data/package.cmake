@@ -10,10 +10,9 @@ add_custom_target(quillmark-changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/changelo
 # Versions without a Debian revision make a native package, whose changelog is changelog.gz.
 install(FILES ${PROJECT_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quillmark)
 
-# The CUPS filter, once it exists, is installed by its own rules (under lib/cups/filter) and needs nothing
-# more here than its runtime packages in QUILLMARK_DEB_DEPENDS.
-
-set(QUILLMARK_DEB_DEPENDS "fonts-dejavu-core")
+# The CUPS filter comes in by its own install rules (lib/cups/filter, share/cups). The faces the emulations
+# print with are found through fontconfig at run time, so their packages are named here.
+set(QUILLMARK_DEB_DEPENDS "fonts-dejavu-core, fonts-dejavu-extra, fonts-go")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quillmark)

@@ -22,6 +22,8 @@ packages=(
   # mutation testing (make mutate)
   python3
 )
+# Another list (install-windows-deps.sh) may be given instead, installed the same way.
+[ $# -eq 0 ] || packages=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -10,15 +10,4 @@ packages=(
   wine wine64 xvfb xdotool trayer x11-utils ghostscript poppler-utils
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-echo "Installing: ${missing[*]}"
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -q -o DPkg::Lock::Timeout=600
-$sudo apt-get install -y -q --no-install-recommends -o DPkg::Lock::Timeout=600 "${missing[@]}"
+exec "$(dirname "$0")/install-deps.sh" "${packages[@]}"

@@ -36,6 +36,13 @@ for f in /usr/share/man/man1/quillmark.1.gz /usr/share/man/man1/quillmark-render
   [ -f "$f" ] || { echo "test-deb: $f is not installed" >&2; exit 1; }
 done
 grep -q '^ExecStart=/usr/bin/quillmark$' /usr/lib/systemd/user/quillmark.service
+# The CUPS filter where cupsd looks for it, with its type, rule and PPD.
+for f in /usr/share/cups/mime/quillmark.types /usr/share/cups/mime/quillmark.convs /usr/share/cups/model/quillmark.ppd; do
+  [ -f "$f" ] || { echo "test-deb: $f is not installed" >&2; exit 1; }
+done
+/usr/lib/cups/filter/quillmark-cups 1 user title 1 "quillmark-emulation=escp2" "$source_dir/demo/sample.prn" \
+  >"$work/filter.pdf"
+pdfinfo "$work/filter.pdf" | grep -q '^Pages:'
 
 echo "== remove"
 trap - EXIT

@@ -17,6 +17,7 @@
 
 #include "emulation/printer_document.h"
 #include "log/error_log.h"
+#include "pdf_file_output.h"
 #include "platform/cups/cups_job_options.h"
 #include "platform/posix/posix_clock.h"
 #include "platform/printing/linux_print_system.h"
@@ -50,20 +51,6 @@ bool ReadJob(const char* path, std::string& bytes) {
   return !failed;
 }
 
-bool CopyToStandardOutput(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
-  char buffer[1 << 16];
-  std::size_t got = 0;
-  bool written = true;
-  while (written && (got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-    written = std::fwrite(buffer, 1, got, stdout) == got;
-  }
-  written = written && std::ferror(file) == 0 && std::fflush(stdout) == 0;
-  std::fclose(file);
-  return written;
-}
-
 // The emulation's error-log entries become CUPS error lines.
 class CupsLogFiles final : public FileSystem {
  public:
@@ -79,26 +66,10 @@ class CupsLogFiles final : public FileSystem {
   std::string SaveNewFile(const std::string&, const std::uint8_t*, std::size_t) override { return {}; }
 };
 
-// Every device opened here writes its document to one file.
-class FilePrintSystem final : public PrintSystem {
- public:
-  FilePrintSystem(LinuxPrintSystem& printers, std::string path)
-      : printers_(printers), path_(std::move(path)) {}
-  std::unique_ptr<PrintDevice> OpenDevice(const JobSettings& settings) override {
-    return printers_.OpenPdfFile(path_, settings, kDotsPerInch);
-  }
-  FontHandle CreateFont(const FontRequest& request) override { return printers_.CreateFont(request); }
-  void DeleteFont(FontHandle font) override { printers_.DeleteFont(font); }
-
- private:
-  LinuxPrintSystem& printers_;
-  std::string path_;
-};
-
 // The one place where a job becomes a PDF file.
 bool RenderPdf(PrintJob& job, const std::string& path) {
   LinuxPrintSystem pdfPrinters;
-  FilePrintSystem printers(pdfPrinters, path);
+  FilePrintSystem printers(pdfPrinters, path, kDotsPerInch);
   CupsLogFiles logFiles;
   PosixClock clock;
   const ErrorLog log(logFiles, clock);

@@ -23,6 +23,7 @@
 #include "emulation/code_pages.h"
 #include "emulation/printer_document.h"
 #include "log/error_log.h"
+#include "pdf_file_output.h"
 #include "platform/posix/posix_clock.h"
 #include "platform/printing/linux_print_system.h"
 #include "settings/settings_loader.h"
@@ -256,23 +257,6 @@ class StandardErrorLogFiles final : public FileSystem {
   std::string SaveNewFile(const std::string&, const std::uint8_t*, std::size_t) override { return {}; }
 };
 
-// Every device this opens writes its document to one exact file.
-class FilePrintSystem final : public PrintSystem {
- public:
-  FilePrintSystem(LinuxPrintSystem& printers, std::string path, int dotsPerInch)
-      : printers_(printers), path_(std::move(path)), dotsPerInch_(dotsPerInch) {}
-  std::unique_ptr<PrintDevice> OpenDevice(const JobSettings& settings) override {
-    return printers_.OpenPdfFile(path_, settings, dotsPerInch_);
-  }
-  FontHandle CreateFont(const FontRequest& request) override { return printers_.CreateFont(request); }
-  void DeleteFont(FontHandle font) override { printers_.DeleteFont(font); }
-
- private:
-  LinuxPrintSystem& printers_;
-  std::string path_;
-  int dotsPerInch_;
-};
-
 // Why the document could not go where it should, found before rendering; nothing when it can.
 std::optional<std::string> CheckDestination(const Options& options) {
   if (!options.printer.empty()) {
@@ -292,19 +276,6 @@ std::optional<std::string> CheckDestination(const Options& options) {
     return "cannot write " + options.output + ": " + std::strerror(errno);
   }
   return std::nullopt;
-}
-
-// Copies a finished PDF to standard output.
-bool CopyToStandardOutput(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
-  char buffer[1 << 16];
-  bool ok = true;
-  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
-    ok = ok && std::fwrite(buffer, 1, got, stdout) == got;
-  }
-  std::fclose(file);
-  return std::fflush(stdout) == 0 && ok;
 }
 
 int Render(const Options& options, SpoolData data, std::size_t size) {

@@ -34,35 +34,9 @@ struct Escp2Context {
 // (32 <= m < 64), 6 for 48-dot modes (m >= 64).
 inline int BitImageBytesPerColumn(int mode) { return mode < 32 ? 1 : (mode < 64 ? 3 : 6); }
 
-// Columns per inch of an ESC * density; 0 for a density the printer does not know (its data is consumed
-// and nothing moves).
-inline int BitImageColumnsPerInch(int mode) {
-  switch (mode) {
-    case 0:
-    case 32:
-      return 60;
-    case 1:
-    case 2:
-    case 33:
-      return 120;
-    case 3:
-      return 240;
-    case 4:
-      return 80;
-    case 6:
-    case 38:
-      return 90;
-    case 39:
-    case 71:
-      return 180;
-    case 40:
-    case 72:
-    case 73:
-      return 360;
-    default:
-      return 0;
-  }
-}
+// Columns per inch of an ESC * density, read from the decoder's density table; 0 for a density the
+// printer does not know (its data is consumed and nothing moves).
+int BitImageColumnsPerInch(int mode);
 
 // ESC * m nL nH, and ESC K / L / Y / Z with the density ESC ? has given them (0, 1, 2, 3 at power-on).
 // `data` holds columns * BitImageBytesPerColumn(mode) bytes, top dot in the high bit of each column's
