@@ -24,9 +24,9 @@ run_one() {
     "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
     -artifact_prefix="$build/findings/$name-" "$corpus" >"$log" 2>&1 || status=$?
   local execs cov ft
-  execs=$(grep -oE 'stat::number_of_executed_units: [0-9]+' "$log" | grep -oE '[0-9]+$' || true)
-  cov=$(grep -oE 'cov: [0-9]+' "$log" | tail -n 1 | grep -oE '[0-9]+' || true)
-  ft=$(grep -oE 'ft: [0-9]+' "$log" | tail -n 1 | grep -oE '[0-9]+' || true)
+  execs=$(grep -aoE 'stat::number_of_executed_units: [0-9]+' "$log" | grep -aoE '[0-9]+$' || true)
+  cov=$(grep -aoE 'cov: [0-9]+' "$log" | tail -n 1 | grep -aoE '[0-9]+' || true)
+  ft=$(grep -aoE 'ft: [0-9]+' "$log" | tail -n 1 | grep -aoE '[0-9]+' || true)
   local findings=0
   if [ "$status" -ne 0 ]; then
     findings=1

@@ -12,8 +12,10 @@
 // watcher's for a take it gives back), Leftovers at start-up before either thread exists.
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -65,21 +67,29 @@ class TakeGate {
   // Watcher: the take is out of the spool file and on the disk as `path` (taken), or it stays in the spool
   // file and its copy is gone (not taken).
   void Settle(bool taken, std::string path) {
-    path_ = std::move(path);
-    state_.store(taken ? kTaken : kLeft);
-    state_.notify_all();
+    {
+      std::lock_guard lock(mutex_);
+      path_ = std::move(path);
+      state_ = taken ? kTaken : kLeft;
+    }
+    settled_.notify_all();
   }
   // Worker: blocks until settled; true when taken. Path() is valid from then on.
   bool Wait() const {
-    state_.wait(kOpen);
-    return state_.load() == kTaken;
+    std::unique_lock lock(mutex_);
+    // A mutex and condition variable rather than atomic wait: the latter loses wake-ups in the C++
+    // library that the Windows build uses.
+    settled_.wait(lock, [this] { return state_ != kOpen; });
+    return state_ == kTaken;
   }
   const std::string& Path() const { return path_; }
 
  private:
   static constexpr int kOpen = 0, kTaken = 1, kLeft = 2;
-  std::atomic<int> state_{kOpen};
-  std::string path_;
+  mutable std::mutex mutex_;
+  mutable std::condition_variable settled_;
+  int state_ = kOpen;  // guarded by mutex_
+  std::string path_;   // written before state_ leaves kOpen, read after
 };
 
 // Start-up, before the threads run: queues every leftover take ahead of new ones, each with one log entry.
