@@ -63,7 +63,7 @@ std::shared_ptr<const PrinterFont> PrinterFont::Make(const FontRequest& request)
 
   for (int byte = 0; byte < 256; ++byte) {
     font->bytes_[static_cast<std::size_t>(byte)] =
-        font->ForUnicode(DecodeFontByte(request.charSet, static_cast<std::uint8_t>(byte)));
+        font->LookUp(DecodeFontByte(request.charSet, static_cast<std::uint8_t>(byte)));
   }
   if (font->fixedPitch_ && font->width_ > 0) {
     const double natural = program.Width1000(program.Glyph(U'0')) * em / 1000.0;
@@ -86,6 +86,20 @@ std::int32_t PrinterFont::AdvanceOf(std::uint32_t glyph) const {
 }
 
 PrinterFont::Character PrinterFont::ForUnicode(char32_t c) const {
+  // Asking the face for every character of a long job costs more than all the rest of its printing.
+  const std::size_t block = c >> 8;
+  if (block >= kCachedBlocks) return LookUp(c);
+  std::call_once(blockOnce_[block], [&] {
+    auto characters = std::make_unique<Block>();
+    for (std::size_t i = 0; i < characters->size(); ++i) {
+      (*characters)[i] = LookUp(static_cast<char32_t>((block << 8) | i));
+    }
+    blocks_[block] = std::move(characters);
+  });
+  return (*blocks_[block])[c & 0xFF];
+}
+
+PrinterFont::Character PrinterFont::LookUp(char32_t c) const {
   Character character;
   character.unicode = c;
   character.glyph = program_->Glyph(c);

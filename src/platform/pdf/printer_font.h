@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 #include "platform/pdf/font_program.h"
 #include "platform/print_device.h"
@@ -35,11 +36,17 @@ class PrinterFont {
     double width1000 = 0;  // FontProgram::Width1000 of the glyph
   };
   const Character& ForByte(std::uint8_t byte) const { return bytes_[byte]; }
+  // Safe from several threads: the characters of a block are looked up once, on its first use.
   Character ForUnicode(char32_t c) const;
 
  private:
+  // Code points below 0x2600 (every code page's letters, box drawing and blocks), in blocks of 256.
+  static constexpr std::size_t kCachedBlocks = 0x26;
+  using Block = std::array<Character, 256>;
+
   PrinterFont() = default;
   std::int32_t AdvanceOf(std::uint32_t glyph) const;
+  Character LookUp(char32_t c) const;
 
   std::shared_ptr<const FontProgram> program_;
   bool fixedPitch_ = true;
@@ -52,6 +59,8 @@ class PrinterFont {
   std::int32_t ascent_ = 0;
   std::int32_t lineHeight_ = 0;
   std::array<Character, 256> bytes_{};
+  mutable std::array<std::once_flag, kCachedBlocks> blockOnce_;
+  mutable std::array<std::unique_ptr<const Block>, kCachedBlocks> blocks_;
 };
 
 // The Unicode character for `byte` in character set `charSet`: 255 (OEM) is the DOS code page 437,
