@@ -27,6 +27,7 @@
 #include "platform/posix/posix_clock.h"
 #include "platform/printing/linux_print_system.h"
 #include "settings/settings_loader.h"
+#include "settings/settings_reader.h"
 #include "spool/job_records.h"
 
 namespace quillmark {
@@ -78,12 +79,6 @@ std::optional<double> ParseNumber(const std::string& text) {
   const double value = std::strtod(text.c_str(), &end);
   if (errno != 0 || *end != '\0' || !(value >= 0) || value > 1e6) return std::nullopt;
   return value;
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
 }
 
 struct NamedPaper {

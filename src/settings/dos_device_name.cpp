@@ -1,7 +1,8 @@
 #include "settings/dos_device_name.h"
 
 #include <array>
-#include <cctype>
+
+#include "settings/settings_reader.h"
 
 namespace quillmark {
 namespace {
@@ -21,15 +22,6 @@ BaseName FindBaseName(std::string_view path) {
   const std::size_t dot = path.find('.', base.begin);
   base.end = dot == std::string_view::npos ? path.size() : dot;
   return base;
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include "settings/settings_loader.h"
 
-#include <cctype>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -41,16 +40,6 @@ std::string ChoiceValue(const SettingsReader& reader, std::string_view key) {
   const auto first = value.find_first_not_of(" \t");
   const auto last = value.find_last_not_of(" \t");
   return first == std::string::npos ? std::string() : value.substr(first, last - first + 1);
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
 }
 
 Emulation ReadEmulation(const SettingsReader& reader, const ErrorLog& log) {

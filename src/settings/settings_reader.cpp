@@ -12,15 +12,6 @@ bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
 
 char FoldAsciiLetter(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
-// Only A-Z fold; every other byte, including Latin-1 and UTF-8 letters, must match exactly.
-bool NamesEqual(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldAsciiLetter(a[i]) != FoldAsciiLetter(b[i])) return false;
-  }
-  return true;
-}
-
 std::string_view WithoutTrailingBlanks(std::string_view text) {
   std::size_t size = text.size();
   while (size > 0 && IsBlank(text[size - 1])) --size;
@@ -28,6 +19,15 @@ std::string_view WithoutTrailingBlanks(std::string_view text) {
 }
 
 }  // namespace
+
+// Only A-Z fold; every other byte, including Latin-1 and UTF-8 letters, must match exactly.
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (FoldAsciiLetter(a[i]) != FoldAsciiLetter(b[i])) return false;
+  }
+  return true;
+}
 
 bool SettingsReader::OpenSettingsFile(const std::string& name) {
   CloseSettingsFile();
@@ -86,7 +86,7 @@ bool SettingsReader::SelectSettingsGroup(std::string_view name) {
   }
   const std::string wanted = LookupName(name);
   for (std::size_t i = 0; i < entries_.size(); ++i) {
-    if (entries_[i].kind == Kind::Group && NamesEqual(Name(entries_[i]), wanted)) {
+    if (entries_[i].kind == Kind::Group && EqualsIgnoringCase(Name(entries_[i]), wanted)) {
       selected_ = i;
       selectionFailed_ = false;
       return true;
@@ -100,7 +100,7 @@ bool SettingsReader::FindValue(std::string_view key, std::string_view& value) co
   const std::string wanted = LookupName(key);
   const std::size_t first = selected_ == kAboveFirstGroup ? 0 : selected_ + 1;
   for (std::size_t i = first; i < entries_.size() && entries_[i].kind == Kind::Key; ++i) {
-    if (NamesEqual(Name(entries_[i]), wanted)) {
+    if (EqualsIgnoringCase(Name(entries_[i]), wanted)) {
       value = std::string_view(text_).substr(entries_[i].valueBegin, entries_[i].valueSize);
       return true;
     }

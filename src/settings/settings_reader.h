@@ -25,6 +25,9 @@
 
 namespace quillmark {
 
+// Equal but for the case of A-Z, as group and key names compare.
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+
 class SettingsReader {
  public:
   explicit SettingsReader(FileSystem& files) : files_(files) {}
