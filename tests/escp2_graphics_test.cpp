@@ -47,6 +47,8 @@ std::string Print(const std::string& bytes) {
 // ESC r colours text and graphics until ESC @ or the end of the take.
 TEST(Escp2Graphics, ImagesAndColoursThroughThePrinter) {
   const std::string ink(9000, '\xFF');
+  using namespace std::string_literals;
+  const std::string tiff = "\x1b.\x02\x0a\x0a\x01\0\0"s;
   const struct {
     std::string bytes;
     const char* printed;
@@ -63,6 +65,16 @@ TEST(Escp2Graphics, ImagesAndColoursThroughThePrinter) {
       {"\x1br\001A\x1b*\x27\x01" + std::string(1, '\0') + ink.substr(0, 3) + "\x1b@B",
        "colour 0xFF00FF; A@0,0; image 1x24 at 60,0-63,80; colour 0x000000; B@0,0; "},
       {"\x1br2A\x1br\x09", "colour 0xFFFF00; A@0,0; colour 0x000000; "},
+      // TIFF mode: a literal and a run; moves by dot, byte and row, one image per band; a colour per image;
+      // data cut off; delta rows. The carriage returns at <EXIT>, and what follows prints again.
+      {tiff + "\x24\x00\xf0\xfe\xff\xe3X"s, "image 32x1 at 0,0-53,2; X@0,0; "},
+      {tiff + "\x22\x00\x80\x62\x44\x22\x00\xff\xe4\x42\x22\x00\x01\xe2\xe3Y"s,
+       "image 24x3 at 0,0-40,5; Y@0,3; "},
+      {tiff + "\x81\x22\x00\xff\x80\x22\x00\xff\xe3"s + "A",
+       "image 8x1 at 0,0-13,2; colour 0xFF00FF; image 8x1 at 0,0-13,2; colour 0x000000; A@0,0; "},
+      {tiff + "\x22\x00\xff\x24\x00"s, "image 8x1 at 0,0-13,2; "},
+      {"\x1b.\x03\x0a\x0a\x01\0\0\xe4\x22\x00\xf0\x61\x41\x22\x00\x0f\xe3Z"s,
+       "image 16x2 at 0,0-27,3; Z@0,2; "},
   };
   for (const auto& c : cases) EXPECT_EQ(Print(c.bytes), c.printed) << c.printed;
 }

@@ -7,6 +7,7 @@
 #include "emulation/escp2/escp2_fonts.h"
 #include "emulation/escp2/escp2_graphics.h"
 #include "emulation/escp2/escp2_interpreter.h"
+#include "emulation/escp2/tiff_raster.h"
 
 namespace quillmark {
 namespace {
@@ -351,6 +352,10 @@ void ExecuteEscp2Command(Escp2Interpreter& printer, const Escp2Command& command)
     return;
   }
   if (command.code == '.') {
+    if (command.Param(0) == 2 || command.Param(0) == 3) {
+      RunTiffRaster(printer, command);
+      return;
+    }
     if (command.Param(0) > 1 || command.data == nullptr) return;
     RasterImageHeader header;
     header.compression = command.Param(0);

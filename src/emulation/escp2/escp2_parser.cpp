@@ -1,6 +1,7 @@
 #include "emulation/escp2/escp2_commands.h"
 #include "emulation/escp2/escp2_graphics.h"
 #include "emulation/escp2/escp2_state.h"
+#include "emulation/escp2/tiff_raster.h"
 
 namespace quillmark {
 
@@ -112,6 +113,8 @@ std::int32_t ReadEscp2Command(const std::uint8_t* data, std::int32_t length, std
         }
         command.data = data + first;
         command.dataLength = static_cast<std::int32_t>(at - first);
+      } else if (command.Param(0) == 2 || command.Param(0) == 3) {
+        if (!block(TiffRasterLength(data + at, end - at))) return 0;  // binary commands up to <EXIT>
       }
       break;
     }
