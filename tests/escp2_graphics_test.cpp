@@ -47,6 +47,8 @@ std::string Print(const std::string& bytes) {
 // ESC r colours text and graphics until ESC @ or the end of the take.
 TEST(Escp2Graphics, ImagesAndColoursThroughThePrinter) {
   const std::string ink(9000, '\xFF');
+  const std::string nul(1, '\0');
+  const std::string euro = "\x1b&" + nul + "EE\x03\x1e\x03" + ink.substr(0, 90);
   const struct {
     std::string bytes;
     const char* printed;
@@ -63,6 +65,14 @@ TEST(Escp2Graphics, ImagesAndColoursThroughThePrinter) {
       {"\x1br\001A\x1b*\x27\x01" + std::string(1, '\0') + ink.substr(0, 3) + "\x1b@B",
        "colour 0xFF00FF; A@0,0; image 1x24 at 60,0-63,80; colour 0x000000; B@0,0; "},
       {"\x1br2A\x1br\x09", "colour 0xFFFF00; A@0,0; colour 0x000000; "},
+      // A downloaded LQ character of 3 + 30 + 3 columns of 1/360 inch, its grid's baseline (20 of 24 dots
+      // down) on the text's; codes the set lacks print nothing.
+      {euro + "\x1b%1EAE\x1b%0E", "image 30x24 at 5,12-55,92; image 30x24 at 65,12-115,92; E@120,0; "},
+      {euro + "\x1b%1\x1b@E\x1b%1\x1bW1\x1bw1E", "E@0,0; image 30x24 at 70,24-170,184; "},
+      {"\x1b:" + nul + nul + nul + euro + "\x1b%1AE\x1bx0E", "A@0,0; image 30x24 at 65,12-115,92; E@120,0; "},
+      // Subscript characters have two bytes per column; draft columns are 1/120 inch.
+      {"\x1bx0\x1bS1\x1b&" + nul + "EE\x01\x02\x01" + ink.substr(0, 4) + "\x1b%1E\x1bTE",
+       "image 2x16 at 5,38-15,91; E@20,0; "},
   };
   for (const auto& c : cases) EXPECT_EQ(Print(c.bytes), c.printed) << c.printed;
 }

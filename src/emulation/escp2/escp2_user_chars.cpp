@@ -13,11 +13,10 @@ namespace {
 
 constexpr std::size_t kCodes = 128;
 // Dot sizes in 1/3600 inch: LQ and proportional columns are 1/360 inch apart, draft ones 1/120; the
-// head's dots are 1/180 inch apart. A subscript character starts a third of the 24 dots down.
+// head's dots are 1/180 inch apart.
 constexpr std::int64_t kLetterQualityDot = 10;
 constexpr std::int64_t kDraftDot = 30;
 constexpr std::int64_t kDotHeight = 20;
-constexpr std::int64_t kSubscriptDrop = 8;
 
 Escp2UserCharKind KindOf(const Escp2PrintMode& mode) {
   return Escp2UserCharKind{mode.letterQuality, mode.proportional, mode.script != 0};
@@ -116,8 +115,8 @@ std::int64_t UserCharacterAdvance(const Escp2UserCharacter& character, const Esc
   return columns * DotWidth(mode) + std::int64_t{mode.extraSpace} * WidthFactor(mode);
 }
 
-void DrawUserCharacter(Escp2Context& context, const Escp2UserCharacter& character,
-                       const Escp2PrintMode& mode) {
+void DrawUserCharacter(Escp2Context& context, const Escp2UserCharacter& character, const Escp2PrintMode& mode,
+                       std::int32_t baseline) {
   PrintDevice* device = context.job.DeviceContext.get();
   if (device == nullptr || context.job.DpiX <= 0 || context.scaledDpiY <= 0) return;
   const std::int64_t dotWidth = DotWidth(mode);
@@ -127,8 +126,8 @@ void DrawUserCharacter(Escp2Context& context, const Escp2UserCharacter& characte
                                                                   context.job.DpiX / kImageUnitsPerInch));
   };
   const auto down = [&](std::int64_t units) {
-    return context.job.Y + static_cast<std::int32_t>(std::llround(static_cast<double>(units) *
-                                                                  context.scaledDpiY / kImageUnitsPerInch));
+    return static_cast<std::int32_t>(
+        std::llround(static_cast<double>(units) * context.scaledDpiY / kImageUnitsPerInch));
   };
   // Only whole columns left of the right margin print.
   std::int64_t shown = character.width;
@@ -139,10 +138,11 @@ void DrawUserCharacter(Escp2Context& context, const Escp2UserCharacter& characte
   PrinterImage decoded = DecodeColumns(layout, static_cast<std::int32_t>(shown), character.columns);
   if (decoded.image.width <= 0) return;
   if (mode.bold || mode.style != 0) Embolden(decoded.image);
-  const std::int64_t top = mode.script == 2 ? kSubscriptDrop * dotHeight : 0;
-  const TextRect rect{across(character.left * dotWidth), down(top),
-                      across((character.left + shown) * dotWidth),
-                      down(top + std::int64_t{perColumn} * 8 * dotHeight)};
+  // The grid's baseline lies a sixth of its height above its bottom: descenders and the underline below.
+  const std::int64_t rows = std::int64_t{perColumn} * 8;
+  const std::int32_t top = context.job.Y + std::max(0, baseline - down(rows * 5 / 6 * dotHeight));
+  const TextRect rect{across(character.left * dotWidth), top, across((character.left + shown) * dotWidth),
+                      top + down(rows * dotHeight)};
   device->DrawBitImage(decoded.image, rect);
 }
 
@@ -158,7 +158,8 @@ void Escp2Interpreter::PrintUserCharacter(const Escp2UserCharacter& character) {
   lastLineY_ = job_.Y;
   if (BeginImage()) {
     Escp2Context context = GraphicsContext();
-    DrawUserCharacter(context, character, state_.mode);
+    // On the printed characters' baseline, as the score lines take it.
+    DrawUserCharacter(context, character, state_.mode, glyph->top + glyph->em * 9 / 10);
   }
   Decorate(job_.X, job_.X + advance, *glyph);
   job_.X += advance;

@@ -63,8 +63,9 @@ UserCharChoice ChooseUserCharacter(const Escp2UserCharSet& set, const Escp2Print
 // double width, and the ESC SP space.
 std::int64_t UserCharacterAdvance(const Escp2UserCharacter& character, const Escp2PrintMode& mode);
 
-// Draws the character's dots with its cell at the print position (job.X, job.Y, the top of the line).
-void DrawUserCharacter(Escp2Context& context, const Escp2UserCharacter& character,
-                       const Escp2PrintMode& mode);
+// Draws the character's dots at the print position (job.X, job.Y: the top of the line) with the baseline of
+// its grid `baseline` dots below job.Y, on the printed text's baseline.
+void DrawUserCharacter(Escp2Context& context, const Escp2UserCharacter& character, const Escp2PrintMode& mode,
+                       std::int32_t baseline);
 
 }  // namespace quillmark
