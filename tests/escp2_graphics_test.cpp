@@ -49,6 +49,8 @@ TEST(Escp2Graphics, ImagesAndColoursThroughThePrinter) {
   const std::string ink(9000, '\xFF');
   using namespace std::string_literals;
   const std::string tiff = "\x1b.\x02\x0a\x0a\x01\0\0"s;
+  const std::string nul(1, '\0');
+  const std::string euro = "\x1b&" + nul + "EE\x03\x1e\x03" + ink.substr(0, 90);
   const struct {
     std::string bytes;
     const char* printed;
@@ -75,6 +77,14 @@ TEST(Escp2Graphics, ImagesAndColoursThroughThePrinter) {
       {tiff + "\x22\x00\xff\x24\x00"s, "image 8x1 at 0,0-13,2; "},
       {"\x1b.\x03\x0a\x0a\x01\0\0\xe4\x22\x00\xf0\x61\x41\x22\x00\x0f\xe3Z"s,
        "image 16x2 at 0,0-27,3; Z@0,2; "},
+      // A downloaded LQ character of 3 + 30 + 3 columns of 1/360 inch, its grid's baseline (20 of 24 dots
+      // down) on the text's; codes the set lacks print nothing.
+      {euro + "\x1b%1EAE\x1b%0E", "image 30x24 at 5,12-55,92; image 30x24 at 65,12-115,92; E@120,0; "},
+      {euro + "\x1b%1\x1b@E\x1b%1\x1bW1\x1bw1E", "E@0,0; image 30x24 at 70,24-170,184; "},
+      {"\x1b:" + nul + nul + nul + euro + "\x1b%1AE\x1bx0E", "A@0,0; image 30x24 at 65,12-115,92; E@120,0; "},
+      // Subscript characters have two bytes per column; draft columns are 1/120 inch.
+      {"\x1bx0\x1bS1\x1b&" + nul + "EE\x01\x02\x01" + ink.substr(0, 4) + "\x1b%1E\x1bTE",
+       "image 2x16 at 5,38-15,91; E@20,0; "},
   };
   for (const auto& c : cases) EXPECT_EQ(Print(c.bytes), c.printed) << c.printed;
 }

@@ -221,7 +221,8 @@ TEST(Escp2Interpreter, BadInputPrintsNoParameterAndReadsNothingBeyondTheData) {
       {"user-defined characters",
        "\x1b&\x00\x41\x42\x00\x01\x00"
        "abc\x00\x02\x00"
-       "defghiX"sv,
+       "defghiX\x1b%1\x1b&\x00\x41\x41\x00\x05\x00"
+       "abc"sv,
        "X@230,253"},
       {"ESC ( and ESC at the very end",
        "A\x1b("

@@ -111,8 +111,8 @@ constexpr std::array kRows = {
         [](Printer& p, const Command& c) {
           p.SetHorizontal(std::int64_t{p.State().leftMargin} + p.DotsX(c.Word(0) * HorizontalUnit(p, false)));
         }},
-    Row{'%', Kind::kFixed, 1, nullptr},  // user-defined set
-    Row{'&', Kind::kUserChars, 0, nullptr},
+    Row{'%', Kind::kFixed, 1, [](Printer& p, const Command& c) { SelectUserCharacters(p.State().userChars, c.Param(0)); }},
+    Row{'&', Kind::kUserChars, 0, [](Printer& p, const Command& c) { DefineUserCharacters(p.State().userChars, p.Mode(), c); }},
     Row{'(', Kind::kCounted, 0, nullptr},  // by the second table
     Row{'*', Kind::kBitImage, 0, [](Printer& p, const Command& c) { BitImage(p, c.Param(0), c); }},
     Row{'+', Kind::kFixed, 1, [](Printer& p, const Command& c) { LineSpacing(p, c.Param(0) * 10); }},
@@ -134,7 +134,7 @@ constexpr std::array kRows = {
     Row{'7', Kind::kFixed, 0, [](Printer& p, const Command&) { p.State().upperControlsPrint = false; }},
     Row{'8', Kind::kFixed, 0, nullptr},  // paper-out detector
     Row{'9', Kind::kFixed, 0, nullptr},
-    Row{':', Kind::kFixed, 3, nullptr},  // copy ROM characters
+    Row{':', Kind::kFixed, 3, [](Printer& p, const Command&) { CopyRomCharacters(p.State().userChars, p.Mode()); }},
     Row{'<', Kind::kFixed, 0, nullptr},  // one line unidirectional
     Row{'=', Kind::kFixed, 0, nullptr},  // MSB 0
     Row{'>', Kind::kFixed, 0, nullptr},  // MSB 1
@@ -229,7 +229,11 @@ constexpr std::array kRows = {
     Row{'g', Kind::kFixed, 0, [](Printer& p, const Command&) { SelectPitch(p, 15); }},
     Row{'i', Kind::kFixed, 1, nullptr},  // immediate print
     Row{'j', Kind::kFixed, 1, [](Printer& p, const Command& c) { p.MoveDown(-c.Param(0) * 20); }},
-    Row{'k', Kind::kFixed, 1, [](Printer& p, const Command& c) { p.Mode().typeface = static_cast<std::uint8_t>(c.Param(0)), p.ModeChanged(); }},
+    Row{'k', Kind::kFixed, 1,
+        [](Printer& p, const Command& c) {
+          // Ignored while the downloaded characters are selected.
+          if (!p.State().userChars.selected) p.Mode().typeface = static_cast<std::uint8_t>(c.Param(0)), p.ModeChanged();
+        }},
     Row{'l', Kind::kFixed, 1,
         [](Printer& p, const Command& c) {
           const std::int32_t left = c.Param(0) * p.ColumnWidth();

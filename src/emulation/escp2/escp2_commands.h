@@ -35,7 +35,7 @@ enum class Escp2ParamKind : std::uint8_t {
   kReassigned,   // nL nH, then columns at the density ESC ? gave this command
   kNinePin,      // m nL nH, then two bytes per column
   kRaster,       // c v h m nL nH, then the rows (run-length coded when c = 1) or binary commands (c = 2, 3)
-  kUserChars,    // NUL n m, then per character a0 a1 a2 and 3 x a1 bytes
+  kUserChars,    // NUL n m, then per character a0 a1 a2 and 3 x a1 bytes (2 x a1 in super/subscript)
 };
 
 struct Escp2Row {

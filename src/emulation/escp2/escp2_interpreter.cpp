@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "emulation/code_pages.h"
 #include "emulation/dot_math.h"
@@ -76,8 +77,11 @@ Escp2Interpreter::~Escp2Interpreter() {
 
 void Escp2Interpreter::Reset() {
   Flush();
-  const Escp2State previous = state_;
+  Escp2State previous = std::move(state_);
   state_ = Escp2State();
+  // ESC @ only switches back from the downloaded characters; they stay defined.
+  state_.userChars = std::move(previous.userChars);
+  state_.userChars.selected = false;
   if (previous.graphics.colour != 0 && device_) {
     FlushFills();  // rules drawn so far keep their colour
     device_->SetTextColor(0);
@@ -286,6 +290,10 @@ void Escp2Interpreter::PrintByte(std::uint8_t byte) {
   char32_t character = 0;
   bool italic = false;
   if (!Decode(byte, character, italic)) return;
+  const Escp2UserCharacter* user = nullptr;
+  const UserCharChoice choice = ChooseUserCharacter(state_.userChars, state_.mode, byte, user);
+  if (choice == UserCharChoice::kImage) PrintUserCharacter(*user);
+  if (choice != UserCharChoice::kRom) return;
   const Glyph* glyph = &CurrentGlyph(italic);
   std::int32_t drawAdvance = glyph->proportional ? Measure(character, *glyph) : glyph->drawAdvance;
   std::int32_t advance = drawAdvance + glyph->extra;

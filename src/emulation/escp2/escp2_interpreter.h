@@ -75,6 +75,7 @@ class Escp2Interpreter {
   };
 
   void PrintByte(std::uint8_t byte);
+  void PrintUserCharacter(const Escp2UserCharacter& character);  // escp2_user_chars.cpp
   void ControlCode(std::uint8_t byte);
   bool Decode(std::uint8_t byte, char32_t& character, bool& italic) const;
   const Glyph& CurrentGlyph(bool italic);

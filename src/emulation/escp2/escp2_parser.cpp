@@ -122,12 +122,13 @@ std::int32_t ReadEscp2Command(const std::uint8_t* data, std::int32_t length, std
       if (!need(3)) return 0;
       params(3);
       const std::int64_t first = at;
+      const std::int64_t perColumn = UserCharBytesPerColumn(state.mode);
       for (std::int32_t character = command.Param(1); character <= command.Param(2); ++character) {
         if (!need(3)) return 0;
         const std::int64_t columns = data[at + 1];
         at += 3;
-        if (!need(3 * columns)) return 0;
-        at += 3 * columns;
+        if (!need(perColumn * columns)) return 0;
+        at += perColumn * columns;
       }
       command.data = data + first;
       command.dataLength = static_cast<std::int32_t>(at - first);

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "emulation/escp2/escp2_graphics.h"
+#include "emulation/escp2/escp2_user_chars.h"
 
 namespace quillmark {
 
@@ -77,6 +78,7 @@ struct Escp2State {
   std::array<std::uint8_t, 4> imageModes{0, 1, 2, 3};
 
   Escp2GraphicsState graphics;
+  Escp2UserCharSet userChars;  // ESC &, ESC :, ESC %
 };
 
 }  // namespace quillmark
