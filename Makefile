@@ -2,6 +2,8 @@
 # Both install the missing Debian packages first.
 BUILD   ?= build
 JOBS    ?= $(shell nproc)
+# Tests run side by side: most of their time is spent waiting on the programs they start.
+TEST_JOBS ?= 4
 CMAKE   := cmake -G Ninja -Wno-dev
 DEMO    := demo
 
@@ -26,7 +28,7 @@ run: build
 	cd $(DEMO) && ../$(BUILD)/release/quillmark
 
 test: build
-	cd $(BUILD)/release && ctest --output-on-failure --timeout 300
+	cd $(BUILD)/release && ctest --output-on-failure --timeout 300 -j $(TEST_JOBS)
 
 # AddressSanitizer with UBSan over the whole suite.
 test-asan: deps

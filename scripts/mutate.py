@@ -19,7 +19,8 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 # Suites that start the real programs, a display or a print server.
-SLOW_SUITES = ["*EndToEnd*", "CupsPrinting*", "PdfOutput*", "QtDesktop*", "ProgramDesktop*", "QtPrintDevice*"]
+SLOW_SUITES = ["*EndToEnd*", "CupsPrinting*", "CupsFilter*", "DosEmulator*", "PdfOutput*", "QtDesktop*",
+               "ProgramDesktop*"]
 TEST_TIMEOUT = 300
 
 

@@ -125,15 +125,15 @@ TEST_F(SpoolEndToEnd, ConcurrentWritersLoseAndDuplicateNothing) {
   // A page break every 300 lines per writer; a 5 m page holds the 900 lines of three writers.
   Start("PDF:PDF", "5000");
   constexpr int kWriters = 3;
-  constexpr int kLines = 4000;
+  constexpr int kLines = 1500;
   std::vector<pid_t> writers;
   for (int w = 0; w < kWriters; ++w) {
     writers.push_back(::fork());
     if (writers.back() != 0) continue;
-    for (int n = 0; n < kLines; ++n) {  // bursts of 50 lines for ten seconds
+    for (int n = 0; n < kLines; ++n) {  // bursts of 50 lines for three seconds
       const std::string end = n % 300 == 299 ? "\r\n\f" : "\r\n";
       if (!AppendToFile(spool_, "W" + std::to_string(w) + " " + std::to_string(n) + end)) ::_exit(2);
-      if (n % 50 == 49) ::usleep(125 * 1000);
+      if (n % 50 == 49) ::usleep(100 * 1000);
     }
     ::_exit(0);
   }
@@ -195,10 +195,10 @@ TEST_F(SpoolEndToEnd, JobsForAMissingPrinterAreLoggedAndKept) {
 // again (its take was in flight at a kill); nothing half-written stays behind.
 TEST_F(SpoolEndToEnd, KilledAtRandomMomentsLosesNoLine) {
 #ifdef __SANITIZE_ADDRESS__
-  constexpr int kCycles = 10;
+  constexpr int kCycles = 8;
   constexpr int kLongPages = 150;
 #else
-  constexpr int kCycles = 24;
+  constexpr int kCycles = 14;
   constexpr int kLongPages = 1500;
 #endif
   Start();
@@ -226,7 +226,7 @@ TEST_F(SpoolEndToEnd, KilledAtRandomMomentsLosesNoLine) {
         return false;
       }, 5s);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution(100, 700)(random)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution(50, 500)(random)));
     const std::vector<std::string> takes = Files("Warteschlange");
     duringLongJobs += std::any_of(takes.begin(), takes.end(), [&](const std::string& take) {
       std::error_code error;

@@ -1,0 +1,14 @@
+# Read by ctest after the discovered tests: the longest ones start first, so that a parallel run is not
+# left waiting on one that started last.
+foreach(test
+    SpoolEndToEnd.KilledAtRandomMomentsLosesNoLine
+    SpoolEndToEnd.ConcurrentWritersLoseAndDuplicateNothing
+    SpoolEndToEnd.TakesBecomePdfsTheFileStaysAndAnIdleQuitIsQuick
+    ProgramDesktop.TrayIconMenuAndBeendenEndWithCodeZeroAfterPrinting
+    Escp2EndToEnd.DosPrintoutsComeOutAsOnThePrinter
+    CupsPrinting.DosQueuePrintsEveryClientsJobAsQuillmarkRenderDoes
+    ProgramDesktop.WithoutIconSigtermEndsWithCodeZeroAfterPrinting
+    CupsPrinting.JobArrivesWithTitleTextAndPagesAndAStoppedSchedulerMeansNotDelivered
+    DosEmulator.DosBoxAppendsThroughDosAndEveryLineIsPrintedOnce)
+  set_tests_properties(${test} PROPERTIES COST 100)
+endforeach()
