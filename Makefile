@@ -36,7 +36,7 @@ test-asan: deps
 	cmake --build $(BUILD)/asan -j $(JOBS)
 	cd $(BUILD)/asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0 \
-	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure --timeout 600
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure --timeout 600 -j $(TEST_JOBS)
 
 # ThreadSanitizer over the threaded tests (suites whose name ends in "Threads").
 test-tsan: deps
