@@ -153,10 +153,11 @@ fi
 program=""
 
 echo "== quillmark-render.exe"
-printf 'Einzeln gedruckt\r\n' >"$state/render.prn"
-(cd "$state" && wine "$build/quillmark-render.exe" -p "Quillmark PS" -o render.ps render.prn) &&
-  ps2pdf "$state/render.ps" "$state/render.pdf" && grep -q 'Einzeln gedruckt' <(pdftotext "$state/render.pdf" -) ||
-  fail "quillmark-render.exe"
+# From standard input, which must stay binary: Ctrl-Z would end the data in text mode.
+printf 'Einzeln\032 gedruckt\r\n' >"$state/render.prn"
+(cd "$state" && wine "$build/quillmark-render.exe" -p "Quillmark PS" -o render.ps <render.prn) &&
+  ps2pdf "$state/render.ps" "$state/render.pdf" && grep -q 'gedruckt' <(pdftotext "$state/render.pdf" -) ||
+  fail "quillmark-render.exe from standard input"
 # The ESC/P 2 printer: italic and underlined text, then a box's top edge, which it draws as filled rules;
 # on the next line 16 columns of 8-dot graphics (ESC * 0), a block of ink.
 printf '\033@\0334Kursiv\0335 \033-\001Unterstrichen\033-\000 \311\315\273\r\n\033*\000\020\000' \

@@ -1,6 +1,9 @@
 // quillmark-render.exe: prints one spool file through the printer emulation onto a Windows printer,
 // exactly as the background program would print it; by default into a PDF through "Microsoft Print to PDF".
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
@@ -22,13 +25,14 @@
 namespace quillmark {
 namespace {
 
-constexpr const char* kUsage = R"(Usage: quillmark-render [OPTIONS] FILE
+constexpr const char* kUsage = R"(Usage: quillmark-render [OPTIONS] [FILE]
 
-Prints the printer data in FILE as one document.
+Prints the printer data in FILE (standard input when FILE is "-" or missing) as one document.
 
 Options:
-  -o, --output PATH     file the printer driver writes (default: FILE with the ending .pdf when printing
-                        through "Microsoft Print to PDF"; none for any other printer)
+  -o, --output PATH     file the printer driver writes (default: FILE with the ending .pdf, or stdin.pdf
+                        for standard input, when printing through "Microsoft Print to PDF"; none for any
+                        other printer)
   -p, --printer NAME    Windows printer to print on (default: "Microsoft Print to PDF")
       --emulation NAME  the printer to emulate: basic (default) or escp2 (Epson ESC/P 2)
       --border-left MM  left border in millimetres (default 9.75)
@@ -39,7 +43,7 @@ Exit status: 0 when the printer took the document, 1 when it did not, 2 on wrong
 )";
 
 struct Options {
-  std::string input;
+  std::string input = "-";
   std::wstring output;
   std::wstring printer = Win32PrintSystem::kPdfPrinter;
   float borderLeft = 9.75f;
@@ -58,6 +62,7 @@ bool ParseLength(const char* text, float& value) {
 
 // An error message, or an empty string.
 std::string ParseOptions(int argc, char** argv, Options& options) {
+  bool inputGiven = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -78,15 +83,19 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
       }
     } else if (arg.size() > 1 && arg[0] == '-') {
       return "unknown option or missing value: " + arg;
-    } else if (options.input.empty()) {
+    } else if (!inputGiven) {
       options.input = arg;
+      inputGiven = true;
     } else {
       return "only one input file can be printed at a time";
     }
   }
   if (options.help) return "";
-  if (options.input.empty()) return "no input file";
   if (options.output.empty() && options.printer == Win32PrintSystem::kPdfPrinter) {
+    if (options.input == "-") {
+      options.output = L"stdin.pdf";
+      return "";
+    }
     const std::string::size_type dot = options.input.find_last_of(".\\/");
     const bool hasEnding = dot != std::string::npos && options.input[dot] == '.';
     options.output = WideFromSettings((hasEnding ? options.input.substr(0, dot) : options.input) + ".pdf");
@@ -167,14 +176,19 @@ int main(int argc, char** argv) {
     std::cout << quillmark::kUsage;
     return 0;
   }
-  std::ifstream input(options.input, std::ios::binary);
+  // Printer data is binary: standard input must not turn CR LF into LF or stop at Ctrl-Z.
+  const bool standardInput = options.input == "-";
+  if (standardInput) _setmode(_fileno(stdin), _O_BINARY);
+  std::ifstream file;
+  if (!standardInput) file.open(options.input, std::ios::binary);
+  std::istream& input = standardInput ? std::cin : file;
   std::vector<char> bytes((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
-  if (!input.good() && !input.eof()) {
-    std::cerr << "quillmark-render: cannot read " << options.input << "\n";
+  if (!standardInput && !file.is_open()) {
+    std::cerr << "quillmark-render: cannot open " << options.input << "\n";
     return 2;
   }
-  if (!input.is_open()) {
-    std::cerr << "quillmark-render: cannot open " << options.input << "\n";
+  if (input.bad()) {
+    std::cerr << "quillmark-render: cannot read " << options.input << "\n";
     return 2;
   }
   if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
