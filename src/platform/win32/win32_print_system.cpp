@@ -86,6 +86,26 @@ std::unique_ptr<PrintDevice> Win32PrintSystem::OpenDevice(const JobSettings& set
   return std::make_unique<Win32PrintDevice>(dc, DocumentTarget{temporary, folder}, fonts_);
 }
 
+void Win32PrintSystem::RemoveLeftovers(const JobSettings& settings) {
+  const std::string_view name = settings.Printer.View();
+  if (!name.starts_with(kPdfPrinterPrefix)) return;
+  std::wstring folder = WideFromSettings(name.substr(kPdfPrinterPrefix.size()));
+  if (folder.empty()) folder = L".";
+  if (folder.back() != L'\\' && folder.back() != L'/') folder += L'\\';
+  WIN32_FIND_DATAW found;
+  const HANDLE search = ::FindFirstFileW((folder + L"qm*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    // Exactly GetTempFileName's pattern: "qm" and one to four hexadecimal digits.
+    const std::wstring file = found.cFileName;
+    const bool ours = file.size() > 6 && file.size() <= 10 &&
+                      file.find_first_not_of(L"0123456789ABCDEFabcdef", 2) == file.size() - 4 &&
+                      (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    if (ours) ::DeleteFileW((folder + file).c_str());
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+}
+
 std::unique_ptr<PrintDevice> Win32PrintSystem::OpenToFile(const std::wstring& printer,
                                                           const std::wstring& outputFile,
                                                           const JobSettings& settings) {

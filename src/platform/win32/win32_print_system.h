@@ -27,6 +27,10 @@ class Win32PrintSystem final : public PrintSystem {
   // nullptr when the printer cannot be opened.
   std::unique_ptr<PrintDevice> OpenDevice(const JobSettings& settings) override;
 
+  // Removes the temporary files a killed run left in a PDF folder ("qmXXXX.tmp"); one that another running
+  // instance's driver still writes is open and cannot be deleted, so it stays.
+  void RemoveLeftovers(const JobSettings& settings) override;
+
   // A device context of `printer` on paper of `widthMm` x `heightMm` where its driver offers that size (a
   // standard form within a millimetre, else a custom size), else on its default paper; nullptr when the
   // printer cannot be opened.
