@@ -82,6 +82,11 @@ TEST(Escp2Graphics, ImagesAndColoursThroughThePrinter) {
       {euro + "\x1b%1EAE\x1b%0E", "image 30x24 at 5,12-55,92; image 30x24 at 65,12-115,92; E@120,0; "},
       {euro + "\x1b%1\x1b@E\x1b%1\x1bW1\x1bw1E", "E@0,0; image 30x24 at 70,24-170,184; "},
       {"\x1b:" + nul + nul + nul + euro + "\x1b%1AE\x1bx0E", "A@0,0; image 30x24 at 65,12-115,92; E@120,0; "},
+      // ESC ( ^ prints code 1 of the set and nothing for codes no table holds; ESC t 2 copies the set to
+      // 128-255 and leaves 0-127 to the printer's characters.
+      {"\x1b&" + nul + "\x01\x01\x03\x1e\x03" + ink.substr(0, 90) + "\x1b%1\x1b(^\x03" + nul + "\x01\x0d" +
+           "A\x1b%0\x1b(^\x02" + nul + "\x01" + "B\x1bt\x02\x81" + "C",
+       "image 30x24 at 5,12-55,92; B@60,0; image 30x24 at 125,12-175,92; C@180,0; "},
       // Subscript characters have two bytes per column; draft columns are 1/120 inch.
       {"\x1bx0\x1bS1\x1b&" + nul + "EE\x01\x02\x01" + ink.substr(0, 4) + "\x1b%1E\x1bTE",
        "image 2x16 at 5,38-15,91; E@20,0; "},
