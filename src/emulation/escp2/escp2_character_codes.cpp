@@ -27,9 +27,12 @@ void SelectCharacterTable(Escp2State& state, std::int32_t n) {
   if (n < 0 || n > 3) return;
   state.table = static_cast<std::uint8_t>(n);
   if (n != 2 || state.tableTwoAssigned) return;
-  // A copy: characters defined later stay in the lower half until the next ESC t 2.
-  state.upperChars = state.userChars;
-  state.upperChars.selected = true;
+  // A copy: characters defined later stay in the lower half until the next ESC t 2. The revision spares
+  // a take of repeated ESC t 2 from copying the same set again and again.
+  if (state.upperChars.revision != state.userChars.revision) {
+    state.upperChars = state.userChars;
+    state.upperChars.selected = true;
+  }
 }
 
 bool InUpperUserCharacters(const Escp2State& state, std::uint8_t byte) {
