@@ -87,6 +87,10 @@ TEST(Escp2Graphics, ImagesAndColoursThroughThePrinter) {
       {"\x1b&" + nul + "\x01\x01\x03\x1e\x03" + ink.substr(0, 90) + "\x1b%1\x1b(^\x03" + nul + "\x01\x0d" +
            "A\x1b%0\x1b(^\x02" + nul + "\x01" + "B\x1bt\x02\x81" + "C",
        "image 30x24 at 5,12-55,92; B@60,0; image 30x24 at 125,12-175,92; C@180,0; "},
+      // The copy is taken by ESC t 2: a later ESC & reaches the upper half only with the next ESC t 2.
+      {"\x1b&" + nul + "\x01\x01\x03\x1e\x03" + ink.substr(0, 90) + "\x1bt\x02\x1b&" + nul + "\x01\x01" + nul +
+           "\x02" + nul + ink.substr(0, 6) + "\x81\x1bt\x02\x81",
+       "image 30x24 at 5,12-55,92; image 2x24 at 60,12-63,92; "},
       // Subscript characters have two bytes per column; draft columns are 1/120 inch.
       {"\x1bx0\x1bS1\x1b&" + nul + "EE\x01\x02\x01" + ink.substr(0, 4) + "\x1b%1E\x1bTE",
        "image 2x16 at 5,38-15,91; E@20,0; "},
