@@ -51,6 +51,7 @@ TEST(Escp2Graphics, ImagesAndColoursThroughThePrinter) {
   const std::string tiff = "\x1b.\x02\x0a\x0a\x01\0\0"s;
   const std::string nul(1, '\0');
   const std::string euro = "\x1b&" + nul + "EE\x03\x1e\x03" + ink.substr(0, 90);
+  const std::string one = "\x1b&" + nul + "\x01\x01\x03\x1e\x03" + ink.substr(0, 90);  // the same at code 1
   const struct {
     std::string bytes;
     const char* printed;
@@ -82,6 +83,14 @@ TEST(Escp2Graphics, ImagesAndColoursThroughThePrinter) {
       {euro + "\x1b%1EAE\x1b%0E", "image 30x24 at 5,12-55,92; image 30x24 at 65,12-115,92; E@120,0; "},
       {euro + "\x1b%1\x1b@E\x1b%1\x1bW1\x1bw1E", "E@0,0; image 30x24 at 70,24-170,184; "},
       {"\x1b:" + nul + nul + nul + euro + "\x1b%1AE\x1bx0E", "A@0,0; image 30x24 at 65,12-115,92; E@120,0; "},
+      // ESC ( ^ prints code 1 of the set and nothing for codes no table holds; ESC t 2 copies the set to
+      // 128-255 and leaves 0-127 to the printer's characters.
+      {one + "\x1b%1\x1b(^\x03" + nul + "\x01\x0dX\x1b%0\x1b(^\x02" + nul + "\x01Y\x1bt\x02\x81Z",
+       "image 30x24 at 5,12-55,92; Y@60,0; image 30x24 at 125,12-175,92; Z@180,0; "},
+      // The copy is taken by ESC t 2: a later ESC & reaches the upper half only with the next ESC t 2.
+      {one + "\x1bt\x02\x1b&" + nul + "\x01\x01" + nul + "\x02" + nul + ink.substr(0, 6) +
+           "\x81\x1bt\x02\x81",
+       "image 30x24 at 5,12-55,92; image 2x24 at 60,12-63,92; "},
       // Subscript characters have two bytes per column; draft columns are 1/120 inch.
       {"\x1bx0\x1bS1\x1b&" + nul + "EE\x01\x02\x01" + ink.substr(0, 4) + "\x1b%1E\x1bTE",
        "image 2x16 at 5,38-15,91; E@20,0; "},

@@ -170,6 +170,9 @@ TEST(Escp2Interpreter, CommandGroupsPrintAsTheEpsonPrinterDoes) {
        "\x1bR\x02@[\x1bR\x40#\x1bt\x00\xc1\x81\x1b"
        "6\x81"sv,
        "§Ä#@230,253 [-88 60 400 Roman italic] A @410,253"},
+      {"ESC = clears bit 7 (0x8A feeds a line), ESC > sets it on characters, not on LF; ESC # ends it",
+       "\x1b=\xc1\x8a\xc2\x1bt\x00\x1b>C\x1bt\x01\na\x1b#E"sv,
+       "A@230,253 B@230,353 [-88 60 400 Roman italic] C@290,353 [-88 60 400 Roman] ßE@230,453"},
       {"BS overprints, CAN drops the line, DEL the last character",
        "AB\x08"
        "C\rXY\x18Z\rQR\x7fS"sv,

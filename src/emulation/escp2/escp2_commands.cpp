@@ -3,6 +3,7 @@
 #include <array>
 
 #include "emulation/code_pages.h"
+#include "emulation/escp2/escp2_character_codes.h"
 #include "emulation/escp2/escp2_charsets.h"
 #include "emulation/escp2/escp2_fonts.h"
 #include "emulation/escp2/escp2_graphics.h"
@@ -106,7 +107,7 @@ constexpr std::array kRows = {
           p.ModeChanged();
         }},
     Row{'!', Kind::kFixed, 1, [](Printer& p, const Command& c) { MasterSelect(p, c.Param(0)); }},
-    Row{'#', Kind::kFixed, 0, nullptr},  // MSB control
+    Row{'#', Kind::kFixed, 0, [](Printer& p, const Command&) { p.State().msb = MsbControl::kOff; }},
     Row{'$', Kind::kFixed, 2,
         [](Printer& p, const Command& c) {
           p.SetHorizontal(std::int64_t{p.State().leftMargin} + p.DotsX(c.Word(0) * HorizontalUnit(p, false)));
@@ -136,8 +137,8 @@ constexpr std::array kRows = {
     Row{'9', Kind::kFixed, 0, nullptr},
     Row{':', Kind::kFixed, 3, [](Printer& p, const Command&) { CopyRomCharacters(p.State().userChars, p.Mode()); }},
     Row{'<', Kind::kFixed, 0, nullptr},  // one line unidirectional
-    Row{'=', Kind::kFixed, 0, nullptr},  // MSB 0
-    Row{'>', Kind::kFixed, 0, nullptr},  // MSB 1
+    Row{'=', Kind::kFixed, 0, [](Printer& p, const Command&) { p.State().msb = MsbControl::kClear; }},
+    Row{'>', Kind::kFixed, 0, [](Printer& p, const Command&) { p.State().msb = MsbControl::kSet; }},
     Row{'?', Kind::kFixed, 2,
         [](Printer& p, const Command& c) {
           const int index = c.Param(0) == 'K' ? 0 : c.Param(0) == 'L' ? 1 : c.Param(0) == 'Y' ? 2 : c.Param(0) == 'Z' ? 3 : -1;
@@ -258,8 +259,8 @@ constexpr std::array kRows = {
     Row{'s', Kind::kFixed, 1, nullptr},  // half speed
     Row{'t', Kind::kFixed, 1,
         [](Printer& p, const Command& c) {
-          const std::int32_t n = c.Param(0) >= '0' ? c.Param(0) - '0' : c.Param(0);
-          if (n >= 0 && n <= 3) p.State().table = static_cast<std::uint8_t>(n), p.ModeChanged();
+          SelectCharacterTable(p.State(), c.Param(0));
+          p.ModeChanged();
         }},
     Row{'w', Kind::kFixed, 1, [](Printer& p, const Command& c) { Switch(c.Param(0), p.Mode().doubleHeight), p.ModeChanged(); }},
     Row{'x', Kind::kFixed, 1, [](Printer& p, const Command& c) { Switch(c.Param(0), p.Mode().letterQuality), p.ModeChanged(); }},
@@ -312,6 +313,7 @@ constexpr std::array kParenRows = {
                if (c.paramLength == 2)
                  p.SetVertical(p.State().topMargin + std::int64_t{c.Word(0)} * p.State().verticalUnit);
              }},
+    ParenRow{'^', [](Printer& p, const Command& c) { p.PrintCharacters(c.params, c.paramLength); }},
     ParenRow{'c',
              [](Printer& p, const Command& c) {
                if (c.paramLength == 4)
@@ -331,6 +333,7 @@ constexpr std::array kParenRows = {
                    TableForCode(static_cast<std::uint8_t>(c.Param(1)), static_cast<std::uint8_t>(c.Param(2)));
                if (c.paramLength != 3 || slot < 0 || slot > 3 || table < 0) return;
                p.State().slots[static_cast<std::size_t>(slot)] = table;
+               if (slot == 2) p.State().tableTwoAssigned = true;
                p.ModeChanged();
              }},
     ParenRow{'v',

@@ -7,6 +7,7 @@
 #include "emulation/code_pages.h"
 #include "emulation/dot_math.h"
 #include "emulation/escp2/escp2_blocks.h"
+#include "emulation/escp2/escp2_character_codes.h"
 #include "emulation/escp2/escp2_charsets.h"
 #include "emulation/escp2/escp2_commands.h"
 #include "emulation/escp2/escp2_fonts.h"
@@ -106,7 +107,7 @@ void Escp2Interpreter::Run() {
   const std::int32_t length = job_.DataLength;
   std::int32_t position = 0;
   while (position < length) {
-    const std::uint8_t byte = data[position++];
+    const std::uint8_t byte = ApplyMsbControl(state_.msb, data[position++]);
     if (byte == kEscape) {
       Escp2Command command;
       const std::int32_t used = ReadEscp2Command(data, length, position, state_, command);
@@ -287,13 +288,18 @@ void Escp2Interpreter::Wrap() {
 }
 
 void Escp2Interpreter::PrintByte(std::uint8_t byte) {
+  // Table 2 may hold a copy of the downloaded characters in its upper half.
+  const bool upper = InUpperUserCharacters(state_, byte);
+  const std::uint8_t code = upper ? static_cast<std::uint8_t>(byte - 128) : byte;
   char32_t character = 0;
   bool italic = false;
-  if (!Decode(byte, character, italic)) return;
+  if (!Decode(code, character, italic)) return;
   const Escp2UserCharacter* user = nullptr;
-  const UserCharChoice choice = ChooseUserCharacter(state_.userChars, state_.mode, byte, user);
+  const UserCharChoice choice =
+      ChooseUserCharacter(upper ? state_.upperChars : state_.userChars, state_.mode, code, user);
   if (choice == UserCharChoice::kImage) PrintUserCharacter(*user);
-  if (choice != UserCharChoice::kRom) return;
+  // The printer's own tables hold no characters at the control codes.
+  if (choice != UserCharChoice::kRom || code < 32 || code == kDelete) return;
   const Glyph* glyph = &CurrentGlyph(italic);
   std::int32_t drawAdvance = glyph->proportional ? Measure(character, *glyph) : glyph->drawAdvance;
   std::int32_t advance = drawAdvance + glyph->extra;

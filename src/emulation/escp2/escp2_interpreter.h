@@ -44,6 +44,8 @@ class Escp2Interpreter {
   // Positions relative to the page origin, in dots; ignored outside the margins.
   void SetHorizontal(std::int64_t dotsFromOrigin);
   void SetPageLength(std::int64_t units);
+  // ESC ( ^: every byte prints as a character, codes 0-31 too (escp2_character_codes.cpp).
+  void PrintCharacters(const std::uint8_t* data, std::int32_t length);
   void SetMargins(std::int64_t top, std::int64_t bottom);
   void DefaultTabs();
   std::int32_t ColumnWidth() const;  // dots per column at the current pitch (margins, tabs, backspace)

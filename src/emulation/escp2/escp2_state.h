@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 
+#include "emulation/escp2/escp2_character_codes.h"
 #include "emulation/escp2/escp2_graphics.h"
 #include "emulation/escp2/escp2_user_chars.h"
 
@@ -73,12 +74,15 @@ struct Escp2State {
   std::array<std::int32_t, 4> slots{0, 437, 0, 437};
   std::uint8_t nationalSet = 0;
   bool upperControlsPrint = false;
+  bool tableTwoAssigned = false;  // by ESC ( t: ESC t 2 then copies no downloaded characters
+  MsbControl msb = MsbControl::kOff;
 
   // Densities of ESC K, L, Y, Z (ESC ? changes them).
   std::array<std::uint8_t, 4> imageModes{0, 1, 2, 3};
 
   Escp2GraphicsState graphics;
-  Escp2UserCharSet userChars;  // ESC &, ESC :, ESC %
+  Escp2UserCharSet userChars;   // ESC &, ESC :, ESC %
+  Escp2UserCharSet upperChars;  // codes 128-255 of table 2, copied by ESC t 2
 };
 
 }  // namespace quillmark

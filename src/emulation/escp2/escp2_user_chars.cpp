@@ -60,6 +60,7 @@ int UserCharBytesPerColumn(const Escp2PrintMode& mode) { return mode.script != 0
 
 void DefineUserCharacters(Escp2UserCharSet& set, const Escp2PrintMode& mode, const Escp2Command& command) {
   // The printer keeps characters of one kind only: defining another kind drops the earlier ones.
+  ++set.revision;
   const Escp2UserCharKind kind = KindOf(mode);
   if (kind != set.kind) {
     Clear(set);
@@ -86,6 +87,7 @@ void DefineUserCharacters(Escp2UserCharSet& set, const Escp2PrintMode& mode, con
 }
 
 void CopyRomCharacters(Escp2UserCharSet& set, const Escp2PrintMode& mode) {
+  ++set.revision;
   Clear(set);
   set.kind = KindOf(mode);
   set.copied.set();

@@ -37,6 +37,8 @@ struct Escp2UserCharSet {
   std::bitset<128> copied;   // by ESC :, printed as the printer's own character
   Escp2UserCharKind kind;
   bool selected = false;  // ESC % 1
+  // Counts ESC & and ESC :, so that a copy of the set knows whether it is still current.
+  std::uint32_t revision = 0;
 };
 
 // Bytes per dot column of ESC & in the current mode: 3, or 2 for super/subscript characters.
