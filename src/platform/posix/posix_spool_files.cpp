@@ -231,19 +231,26 @@ std::unique_ptr<SpoolFile> PosixSpoolFiles::Open(const std::string& path, SpoolN
     // New, or the file at the path was replaced: count from here, and let the stamp say it is unstable.
     guard->watch = ::inotify_add_watch(inotify_, path.c_str(), IN_OPEN | IN_CLOSE);
     guard->openers = 0;
+    // The kernel folds an event into an identical one still unread before it (a writer's close right
+    // after ours), and the count would stay up for good. Watched, the folder gets its own event next to
+    // each of the file's, so no two of the file's are ever adjacent.
+    const std::size_t slash = path.find_last_of('/');
+    const std::string folder =
+        slash == std::string::npos ? "." : path.substr(0, std::max<std::size_t>(slash, 1));
+    ::inotify_add_watch(inotify_, folder.c_str(), IN_OPEN | IN_CLOSE);
   }
   notice = SpoolNotice::kGuardedWithoutLease;
+  // Taken only once it stood still for a pass. The stamp of an empty file too, else the inode looks new
+  // every pass and the watch, with the count of a writer's open, is thrown away.
+  const bool stable = !fresh && guard->lastSeen == now;
+  guard->lastSeen = now;
   // An empty file is closed unchanged by the caller; nothing to guard.
   if (st.st_size == 0) return std::make_unique<PosixSpoolFile>(fd, *this, guard, now);
   if (guard->openers > 0 || OpenedElsewhere(now)) {
     notice = SpoolNotice::kInUse;
-    guard->lastSeen = now;
     ::close(fd);
     return nullptr;
   }
-  // Taken only once it stood still for a pass.
-  const bool stable = !fresh && guard->lastSeen == now;
-  guard->lastSeen = now;
   if (stable) return std::make_unique<PosixSpoolFile>(fd, *this, guard, now);
   ::close(fd);
   return nullptr;
