@@ -2,8 +2,10 @@
 # left waiting on one that started last.
 foreach(test
     SpoolEndToEnd.KilledAtRandomMomentsLosesNoLine
-    SpoolEndToEnd.ConcurrentWritersLoseAndDuplicateNothing
-    SpoolEndToEnd.TakesBecomePdfsTheFileStaysAndAnIdleQuitIsQuick
+    SpoolEndToEnd/SpoolSharing.ConcurrentWritersLoseAndDuplicateNothing/Lease
+    SpoolEndToEnd/SpoolSharing.ConcurrentWritersLoseAndDuplicateNothing/Guarded
+    SpoolEndToEnd/SpoolSharing.TakesBecomePdfsTheFileStaysAndAnIdleQuitIsQuick/Lease
+    SpoolEndToEnd/SpoolSharing.TakesBecomePdfsTheFileStaysAndAnIdleQuitIsQuick/Guarded
     ProgramDesktop.TrayIconMenuAndBeendenEndWithCodeZeroAfterPrinting
     Escp2EndToEnd.DosPrintoutsComeOutAsOnThePrinter
     CupsPrinting.DosQueuePrintsEveryClientsJobAsQuillmarkRenderDoes

@@ -126,9 +126,11 @@ class PosixSpoolFile final : public SpoolFile {
       const bool writerStillWaits = !lost && BootSeconds() - leasedAt_ < LeaseBreakSeconds() - 1;
       if (!writerStillWaits && ::fcntl(fd_, F_GETLEASE) != F_WRLCK) return false;
     } else {
-      // Our own open is the one opener allowed; a change since Open() means a writer came and went.
+      // A change since Open() means a writer came and went. The slow scan first, so that the last look
+      // comes right before the cut.
+      if (OpenedElsewhere(opened_)) return false;
       owner_.CountOpeners();
-      if (guard_->openers > 1 || !(StampOf(st) == opened_) || OpenedElsewhere(opened_)) return false;
+      if (guard_->openers > 0 || ::fstat(fd_, &st) != 0 || !(StampOf(st) == opened_)) return false;
     }
     if (::ftruncate(fd_, 0) != 0) return false;
     if (guard_ != nullptr && ::fstat(fd_, &st) == 0) guard_->lastSeen = StampOf(st);
@@ -148,6 +150,9 @@ class PosixSpoolFile final : public SpoolFile {
 PosixSpoolFiles::PosixSpoolFiles(Sharing sharing) : sharing_(sharing) { PrepareLeaseBreakSignal(); }
 
 PosixSpoolFiles::~PosixSpoolFiles() {
+  for (auto& [path, guard] : guards_) {
+    if (guard.fd >= 0) ::close(guard.fd);
+  }
   if (inotify_ >= 0) ::close(inotify_);
 }
 
@@ -173,6 +178,8 @@ void PosixSpoolFiles::CountOpeners() {
       at += static_cast<ssize_t>(sizeof event + event.len);
       for (auto& [path, guard] : guards_) {
         if (guard.watch != event.wd) continue;
+        guard.stirred = true;
+        guard.lastClosed = (event.mask & IN_CLOSE) != 0;
         if ((event.mask & IN_OPEN) != 0) ++guard.openers;
         if ((event.mask & IN_CLOSE) != 0) guard.openers = std::max(0, guard.openers - 1);
         if ((event.mask & IN_IGNORED) != 0) guard.watch = -1;
@@ -190,14 +197,21 @@ std::unique_ptr<SpoolFile> PosixSpoolFiles::Open(const std::string& path, SpoolN
   }
   Guard* guard = nullptr;
   if (sharing_ == Sharing::Guarded) {
-    // Before our own open, so that the counts hold other processes' opens only.
     guard = &guards_[path];
     if (inotify_ < 0) inotify_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     CountOpeners();
+    // Two closes at the same moment can still fold into one event, and the count would stay up for good.
+    // A close as the last thing seen and a whole pass without events end that.
+    if (guard->lastClosed && !guard->stirred) guard->openers = 0;
+    guard->stirred = false;
   }
   // O_NONBLOCK: a file leased by someone else (another instance) fails at once instead of waiting for the
   // lease break, and a FIFO put there since the look above opens without waiting and is refused below.
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+  // The guard's own descriptor is copied, which the watch does not see.
+  const bool held = guard != nullptr && guard->fd >= 0 && st.st_ino == guard->lastSeen.inode &&
+                    st.st_dev == guard->lastSeen.device;
+  const int fd = held ? ::fcntl(guard->fd, F_DUPFD_CLOEXEC, 0)
+                      : ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
   if (fd < 0) return nullptr;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     notice = SpoolNotice::kNotRegular;
@@ -229,21 +243,31 @@ std::unique_ptr<SpoolFile> PosixSpoolFiles::Open(const std::string& path, SpoolN
   }
   if (guard->watch < 0 && inotify_ >= 0) {
     // New, or the file at the path was replaced: count from here, and let the stamp say it is unstable.
+    // Our descriptor stays open from before the watch on, so that our passes add no opens or closes.
+    if (guard->fd >= 0) ::close(guard->fd);
+    guard->fd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     guard->watch = ::inotify_add_watch(inotify_, path.c_str(), IN_OPEN | IN_CLOSE);
     guard->openers = 0;
+    // The kernel folds an event into an identical one still unread before it (two writers' closes), and
+    // the count would stay up for good. Watched, the folder gets its own event next to each of the
+    // file's, so that two of the file's are adjacent only when they come at the very same moment.
+    const std::size_t slash = path.find_last_of('/');
+    const std::string folder =
+        slash == std::string::npos ? "." : path.substr(0, std::max<std::size_t>(slash, 1));
+    ::inotify_add_watch(inotify_, folder.c_str(), IN_OPEN | IN_CLOSE);
   }
   notice = SpoolNotice::kGuardedWithoutLease;
+  // Taken only once it stood still for a pass. The stamp of an empty file too, else the inode looks new
+  // every pass and the watch, with the count of a writer's open, is thrown away.
+  const bool stable = !fresh && guard->lastSeen == now;
+  guard->lastSeen = now;
   // An empty file is closed unchanged by the caller; nothing to guard.
   if (st.st_size == 0) return std::make_unique<PosixSpoolFile>(fd, *this, guard, now);
   if (guard->openers > 0 || OpenedElsewhere(now)) {
     notice = SpoolNotice::kInUse;
-    guard->lastSeen = now;
     ::close(fd);
     return nullptr;
   }
-  // Taken only once it stood still for a pass.
-  const bool stable = !fresh && guard->lastSeen == now;
-  guard->lastSeen = now;
   if (stable) return std::make_unique<PosixSpoolFile>(fd, *this, guard, now);
   ::close(fd);
   return nullptr;

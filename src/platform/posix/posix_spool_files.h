@@ -13,7 +13,9 @@
 // (inotify open and close events on the file, which work for files of any owner, and a scan of
 // /proc/*/fd for openers from before the watch), and only when its size and modification time are those
 // seen by the previous Open(). Empty() looks again and refuses when anyone else opened it or it changed.
-// Openers on other machines of a network file system stay invisible; that cannot be closed from here.
+// The guard keeps a descriptor of its own open, so that its passes add no events. Openers on other
+// machines of a network file system stay invisible, and so do other users' processes that opened the
+// file before the watch (their /proc entries are closed to us); that cannot be closed from here.
 //
 // FIFOs, devices and folders at the path are never opened for writing: opening a FIFO read-write would
 // let its waiting writers through into a pipe that nobody reads.
@@ -70,8 +72,11 @@ class PosixSpoolFiles final : public SpoolFiles {
   struct Guard {
     Stamp lastSeen;
     bool seen = false;
-    int watch = -1;   // inotify watch descriptor; -1 when none
-    int openers = 0;  // opens minus closes seen on the watch, ours included
+    int watch = -1;           // inotify watch descriptor; -1 when none
+    int openers = 0;          // other processes' opens minus closes seen on the watch
+    bool lastClosed = false;  // the last event seen was a close
+    bool stirred = false;     // events came since the last Open()
+    int fd = -1;              // our own descriptor of the file, open from before the watch on
   };
 
   // Reads the waiting inotify events into the guards.
