@@ -56,8 +56,10 @@ class SpoolEndToEnd : public ::testing::Test {
       testing::WriteFileBytes(spool_, "");
       ASSERT_EQ(::chmod(spool_.c_str(), 0666), 0);
       ASSERT_EQ(::chown(dir_.path().c_str(), 65534, 65534), 0);  // nobody, nogroup
-      command_.insert(command_.begin(),
-                      {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
+      // A copy, since nobody may not reach the build folder (a checkout under /root).
+      std::filesystem::copy_file(command_[0], dir_.File("quillmark"));
+      command_ = {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                  dir_.File("quillmark")};
     }
     Restart();
     ASSERT_TRUE(
