@@ -3,6 +3,7 @@
 #include <array>
 
 #include "emulation/code_pages.h"
+#include "emulation/escp2/bar_codes.h"
 #include "emulation/escp2/escp2_character_codes.h"
 #include "emulation/escp2/escp2_charsets.h"
 #include "emulation/escp2/escp2_fonts.h"
@@ -285,6 +286,7 @@ constexpr std::array kParenRows = {
                                                                      : 255;
                if (value != 255) p.Mode().scoreLines[static_cast<std::size_t>(line)] = value, p.ModeChanged();
              }},
+    ParenRow{'B', PrintBarCode},
     ParenRow{'C',
              [](Printer& p, const Command& c) {
                const std::int64_t length = c.paramLength == 4 ? c.Word(0) + 65536LL * c.Word(2) : c.Word(0);

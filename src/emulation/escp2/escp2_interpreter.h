@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "emulation/escp2/escp2_state.h"
@@ -46,6 +47,9 @@ class Escp2Interpreter {
   void SetPageLength(std::int64_t units);
   // ESC ( ^: every byte prints as a character, codes 0-31 too (escp2_character_codes.cpp).
   void PrintCharacters(const std::uint8_t* data, std::int32_t length);
+  // Bar-code characters: prints `text` from dot `x` on a line `units` below the current one, without
+  // wrapping, and leaves the print position where it was (bar_code_printing.cpp).
+  void PrintBelow(std::int64_t units, std::int32_t x, std::string_view text);
   void SetMargins(std::int64_t top, std::int64_t bottom);
   void DefaultTabs();
   std::int32_t ColumnWidth() const;  // dots per column at the current pitch (margins, tabs, backspace)

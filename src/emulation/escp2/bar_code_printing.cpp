@@ -1,0 +1,91 @@
+#include <cmath>
+#include <string_view>
+
+#include "emulation/escp2/bar_codes.h"
+#include "emulation/escp2/escp2_commands.h"
+#include "emulation/escp2/escp2_interpreter.h"
+
+namespace quillmark {
+namespace {
+
+// Widths are counted in 1/360 inch: a module is m/180 inch and the space adjustment s/360 inch.
+constexpr std::int64_t kUnitsPer360th = kUnitsPerInch / 360;
+// POSTNET has a fixed shape: bars of 7/360 inch, 22.5 to the inch; tall 1/8 inch, short 1/20 inch.
+constexpr std::int32_t kPostnetBar = 7;
+constexpr std::int32_t kPostnetSpace = 9;
+constexpr std::int64_t kPostnetTall = kUnitsPerInch / 8;
+constexpr std::int64_t kPostnetShort = kUnitsPerInch / 20;
+// The human-readable characters start this far below the bars.
+constexpr std::int64_t kTextGap = kUnitsPerInch / 60;
+
+}  // namespace
+
+void PrintBarCode(Escp2Interpreter& printer, const Escp2Command& command) {
+  // k m s v1 v2 c, then the data.
+  constexpr std::int32_t kHeader = 6;
+  if (command.paramLength < kHeader) return;
+  const std::int32_t type = command.Param(0);
+  const std::int32_t module = command.Param(1);
+  const std::int32_t adjust = static_cast<std::int8_t>(command.Param(2));
+  const std::int64_t height = std::int64_t{command.Word(3)} * (kUnitsPerInch / 180);
+  const std::int32_t flags = command.Param(5);
+  const auto kind = static_cast<BarCodeType>(type);
+  const bool postnet = kind == BarCodeType::kPostnet;
+  if (type >= kBarCodeTypes || module < 2 || module > 5 || adjust < -3 || adjust > 3 ||
+      (height == 0 && !postnet))
+    return;
+  const std::string_view data(reinterpret_cast<const char*>(command.params + kHeader),
+                              static_cast<std::size_t>(command.paramLength - kHeader));
+  const std::optional<BarCode> code = EncodeBarCode(kind, data, (flags & 1) != 0);
+  if (!code) return;
+
+  // Element edges in 1/360 inch from the left end.
+  std::vector<std::int32_t> edges{0};
+  for (std::size_t i = 0; i < code->runs.size(); ++i) {
+    const bool bar = i % 2 == 0;
+    const std::int32_t width =
+        postnet ? (bar ? kPostnetBar : kPostnetSpace) : code->runs[i] * 2 * module + (bar ? 0 : adjust);
+    edges.push_back(edges.back() + width);
+  }
+  const Escp2Context context = printer.GraphicsContext();
+  const std::int32_t left = context.job.X;
+  const std::int32_t width = printer.DotsX(edges.back() * kUnitsPer360th);
+  // A bar code cut off at the margin would not scan: the printer leaves it out.
+  if (left + width > context.rightMarginX) return;
+  if (printer.BeginImage()) {
+    const auto dotsY = [&](std::int64_t units) {
+      return static_cast<std::int32_t>(
+          std::lround(static_cast<double>(units) * context.scaledDpiY / kUnitsPerInch));
+    };
+    const std::int64_t tallest = postnet ? kPostnetTall : height;
+    const std::int32_t top = context.job.Y;
+    for (std::size_t bar = 0; bar < code->runs.size(); bar += 2) {
+      const bool shortBar = postnet && code->tall[bar / 2] == '0';
+      const TextRect rect{left + printer.DotsX(edges[bar] * kUnitsPer360th),
+                          top + (shortBar ? dotsY(kPostnetTall - kPostnetShort) : 0),
+                          left + printer.DotsX(edges[bar + 1] * kUnitsPer360th), top + dotsY(tallest)};
+      context.job.DeviceContext->FillRectangle(rect);
+    }
+    if ((flags & 2) == 0) printer.PrintBelow(tallest + kTextGap, left, code->text);
+  }
+  printer.EndImage(width);
+}
+
+void Escp2Interpreter::PrintBelow(std::int64_t units, std::int32_t x, std::string_view text) {
+  Flush();
+  const std::int64_t vertical = state_.vertical;
+  const std::int32_t leftMargin = state_.leftMargin;
+  const std::int32_t column = job_.X;
+  state_.vertical += units;
+  SyncY();
+  job_.X = x;
+  state_.leftMargin = state_.paperWidth;  // no character wraps to a line of its own
+  for (char c : text) PrintByte(static_cast<std::uint8_t>(c));
+  Flush();
+  state_.leftMargin = leftMargin;
+  state_.vertical = vertical;
+  SyncY();
+  job_.X = column;
+}
+
+}  // namespace quillmark
