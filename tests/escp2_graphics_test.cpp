@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include "emulation/escp2/bar_codes.h"
 #include "emulation/escp2/escp2_interpreter.h"
 #include "emulation/printer_document.h"
 #include "support/fixed_clock.h"
@@ -16,7 +17,8 @@ namespace quillmark {
 namespace {
 
 // Prints `bytes` with the ESC/P 2 printer at 600 dpi on A4 from the paper's corner and returns its images,
-// colours and text as "image WxH at l,t-r,b", "colour 0xBBGGRR" and "X@x,y".
+// colours and text as "image WxH at l,t-r,b", "colour 0xBBGGRR" and "X@x,y"; a row of filled rectangles as
+// "N fills to" the corners of the last.
 std::string Print(const std::string& bytes) {
   testing::MemoryFileSystem files;
   testing::FixedClock clock;
@@ -33,13 +35,26 @@ std::string Print(const std::string& bytes) {
   RunEscp2(job, printers);
   std::string out;
   std::istringstream lines(printers.Transcript());
+  int fills = 0;
+  std::string lastFill;
+  const auto endFills = [&] {
+    if (fills > 0) out += std::to_string(fills) + " fills to " + lastFill + "; ";
+    fills = 0;
+  };
   for (std::string line; std::getline(lines, line);) {
+    if (line.starts_with("fill ")) {
+      lastFill = line.substr(5);
+      ++fills;
+      continue;
+    }
+    endFills();
     if (line.starts_with("image")) out += line + "; ";
     if (line.starts_with("text color")) out += "colour " + line.substr(11) + "; ";
     const std::size_t at = line.rfind("' at ") + 5;
     if (line.starts_with("utext"))
       out += line.substr(7, at - 12) + "@" + line.substr(at, line.find('-', at) - at) + "; ";
   }
+  endFills();
   return out;
 }
 
@@ -94,8 +109,53 @@ TEST(Escp2Graphics, ImagesAndColoursThroughThePrinter) {
       // Subscript characters have two bytes per column; draft columns are 1/120 inch.
       {"\x1bx0\x1bS1\x1b&" + nul + "EE\x01\x02\x01" + ink.substr(0, 4) + "\x1b%1E\x1bTE",
        "image 2x16 at 5,38-15,91; E@20,0; "},
+      // Bar codes (ESC ( B k m s v1 v2 c): at the print position, digits below, the position at their right
+      // end; wrong data, an unknown type or a code across the right margin print nothing.
+      {"\x1b(B\x08" + nul + "\x06\x02" + nul + "\x5a" + nul + nul + "BAX",
+       "13 fills to 293,0-307,300; A@0,310; X@307,0; "},
+      {"\x1b(B\x08" + nul + "\x07\x02\x03\x01\x01\x03" + "12X", "X@0,0; "},
+      {"\x1b(B\x08" + nul + "\x08\x02" + nul + "\x5a" + nul + nul + "BAX", "X@0,0; "},
+      {"\x1b$\xd6\x01\x1b(B\x11" + nul + "\x05\x05" + nul + "\x5a" + nul + "\002ABCDEFGHIJKX", "X@4700,0; "},
   };
   for (const auto& c : cases) EXPECT_EQ(Print(c.bytes), c.printed) << c.printed;
+}
+
+// Bar widths in modules from the first bar (POSTNET: 1 for a tall bar), then the characters printed below;
+// "-" for data the printer ignores. Every symbol here was read back by a scanner from a rendered page.
+TEST(Escp2Graphics, BarCodeEncodings) {
+  const struct {
+    BarCodeType type;
+    const char* data;
+    bool check;
+    const char* encoded;
+  } cases[] = {
+      {BarCodeType::kEan13, "400638133393", true,
+       "11132111123111414113121122211111141114111411311214112221111 4006381333931"},
+      {BarCodeType::kEan13, "400638133393", false, "-"},
+      {BarCodeType::kUpcA, "03600029145", true,
+       "11132111411111432113211321111111212231122221113212312122111 036000291452"},
+      {BarCodeType::kUpcE, "0123456", true, "111122221221411231113211114111111 01234565"},
+      {BarCodeType::kCode39, "A", false, "13113131113111131131131131311 *A*"},
+      {BarCodeType::kCode39, "AB12", true,
+       "131131311131111311311131131131311311113111331111313111311311131131311 *AB12O*"},
+      {BarCodeType::kCode39, "a", false, "-"},
+      {BarCodeType::kCode128, "BA", false, "2112141113231311232331112 A"},
+      {BarCodeType::kCode128, "AAB\144ab\03412;Y", false,
+       "2114121113231311231141311211241214211131411122323111413121131212232331112 ABab12Y"},
+      {BarCodeType::kCode128, "C123", false, "-"},
+      {BarCodeType::kInterleaved2Of5, "12345", true, "1111311311113331311311133111311313311 123457"},
+      {BarCodeType::kPostnet, "12345", true, "10001100101001100100101010010101 123455"},
+      {BarCodeType::kPostnet, "1234567", false, "-"},
+  };
+  for (const auto& c : cases) {
+    const std::optional<BarCode> code = EncodeBarCode(c.type, c.data, c.check);
+    std::string encoded = code ? code->tall : "-";
+    if (code && encoded.empty()) {
+      for (std::uint8_t run : code->runs) encoded += static_cast<char>('0' + run);
+    }
+    if (code) encoded += " " + code->text;
+    EXPECT_EQ(encoded, c.encoded) << c.data;
+  }
 }
 
 }  // namespace

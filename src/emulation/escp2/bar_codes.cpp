@@ -148,23 +148,46 @@ std::optional<BarCode> EncodeUpcE(std::string digits, bool addCheck) {
   return BarCode{Runs(EanModules(e, even)), {}, e};
 }
 
+// The Code 128 value of one byte in code set A or B, -1 when the set has none. Both sets reach the function
+// values 96-102 through bytes they do not print: A through 0x60-0x66, B through 0x19-0x1F.
+int Code128Value(char set, unsigned char byte) {
+  if (set == 'A') return byte < 0x20 ? byte + 64 : byte <= 0x66 ? byte - (byte < 0x60 ? 32 : 0) : -1;
+  return byte >= 0x20 && byte < 0x80 ? byte - 32 : byte >= 0x19 && byte < 0x20 ? byte + 71 : -1;
+}
+
+// The first byte names the code set ('A', 'B' or 'C'); CODE A/B/C values switch it and SHIFT takes the
+// next byte from the other of A and B. In set C digits go in pairs and ':', ';', '<' are 100-102.
 std::optional<BarCode> EncodeCode128(std::string_view data) {
-  const char set = data[0];
+  char set = data[0];
   if (set < 'A' || set > 'C') return std::nullopt;
   std::vector<int> values{kCode128StartA + (set - 'A')};
   std::string text;
+  bool shift = false;
   for (std::size_t i = 1; i < data.size(); ++i) {
     const auto byte = static_cast<unsigned char>(data[i]);
+    int value = -1;
     if (set == 'C') {
-      if (i + 1 >= data.size() || !AllDigits(data.substr(i, 2))) return std::nullopt;
-      values.push_back((byte - '0') * 10 + (data[i + 1] - '0'));
-      text += data.substr(i++, 2);
-      continue;
+      if (i + 1 < data.size() && AllDigits(data.substr(i, 2))) {
+        value = (byte - '0') * 10 + (data[i + 1] - '0');
+        text += data.substr(i++, 2);
+      } else if (byte >= ':' && byte <= '<') {
+        value = byte - ':' + 100;
+      }
+    } else {
+      value = Code128Value(shift ? static_cast<char>('A' + 'B' - set) : set, byte);
+      if (value >= 0 && value < 96) text += byte >= 32 && byte < 127 ? static_cast<char>(byte) : ' ';
     }
-    const bool fits = set == 'A' ? byte < 96 : byte >= 32 && byte < 128;
-    if (!fits) return std::nullopt;
-    values.push_back(byte >= 32 ? byte - 32 : byte + 64);
-    text += byte >= 32 && byte < 127 ? static_cast<char>(byte) : ' ';
+    if (value < 0) return std::nullopt;
+    values.push_back(value);
+    if (shift) {
+      shift = false;
+    } else if (value == 98 && set != 'C') {
+      shift = true;
+    } else if (value >= 99 && value <= 101) {
+      // 99 is CODE C everywhere; 100 CODE B and 101 CODE A, except in the set they would name (FNC 4).
+      const char target = value == 99 ? 'C' : value == 100 ? 'B' : 'A';
+      if (target != set && !(set == 'A' && value == 101) && !(set == 'B' && value == 100)) set = target;
+    }
   }
   int sum = values[0];
   for (std::size_t i = 1; i < values.size(); ++i) sum += static_cast<int>(i) * values[i];
