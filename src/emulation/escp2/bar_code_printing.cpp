@@ -64,7 +64,8 @@ void PrintBarCode(Escp2Interpreter& printer, const Escp2Command& command) {
       const TextRect rect{left + printer.DotsX(edges[bar] * kUnitsPer360th),
                           top + (shortBar ? dotsY(kPostnetTall - kPostnetShort) : 0),
                           left + printer.DotsX(edges[bar + 1] * kUnitsPer360th), top + dotsY(tallest)};
-      context.job.DeviceContext->FillRectangle(rect);
+      // At a coarse resolution a thin bar or a short code can round to nothing.
+      if (rect.right > rect.left && rect.bottom > rect.top) context.job.DeviceContext->FillRectangle(rect);
     }
     if ((flags & 2) == 0) printer.PrintBelow(tallest + kTextGap, left, code->text);
   }
