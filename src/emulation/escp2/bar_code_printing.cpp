@@ -1,5 +1,6 @@
 #include <cmath>
 #include <string_view>
+#include <utility>
 
 #include "emulation/escp2/bar_codes.h"
 #include "emulation/escp2/escp2_commands.h"
@@ -74,17 +75,30 @@ void PrintBarCode(Escp2Interpreter& printer, const Escp2Command& command) {
 
 void Escp2Interpreter::PrintBelow(std::int64_t units, std::int32_t x, std::string_view text) {
   Flush();
+  // The printer's own upright sans serif at 10 cpi, whatever the text around it uses.
+  const Escp2PrintMode mode = std::exchange(state_.mode, Escp2PrintMode{});
+  state_.mode.typeface = 1;
+  const std::uint8_t nationalSet = std::exchange(state_.nationalSet, std::uint8_t{0});
+  const bool userChars = std::exchange(state_.userChars.selected, false);
   const std::int64_t vertical = state_.vertical;
-  const std::int32_t leftMargin = state_.leftMargin;
   const std::int32_t column = job_.X;
+  // No character wraps to a line of its own: those right of the margin are left out.
+  const std::int32_t leftMargin = std::exchange(state_.leftMargin, state_.paperWidth);
+  ModeChanged();
   state_.vertical += units;
   SyncY();
   job_.X = x;
-  state_.leftMargin = state_.paperWidth;  // no character wraps to a line of its own
-  for (char c : text) PrintByte(static_cast<std::uint8_t>(c));
+  for (char c : text) {
+    if (job_.X >= job_.OriginX + RightLimit()) break;
+    PrintByte(static_cast<std::uint8_t>(c));
+  }
   Flush();
+  state_.mode = mode;
+  state_.nationalSet = nationalSet;
+  state_.userChars.selected = userChars;
   state_.leftMargin = leftMargin;
   state_.vertical = vertical;
+  ModeChanged();
   SyncY();
   job_.X = column;
 }
