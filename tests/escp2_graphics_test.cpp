@@ -18,8 +18,8 @@ namespace {
 
 // Prints `bytes` with the ESC/P 2 printer at 600 dpi on A4 from the paper's corner and returns its images,
 // colours and text as "image WxH at l,t-r,b", "colour 0xBBGGRR" and "X@x,y"; a row of filled rectangles as
-// "N fills to" the corners of the last.
-std::string Print(const std::string& bytes) {
+// "N fills to" the corners of the last. `endY`: where the footer's line starts.
+std::string Print(const std::string& bytes, std::int32_t* endY = nullptr) {
   testing::MemoryFileSystem files;
   testing::FixedClock clock;
   ErrorLog log{files, clock};
@@ -33,6 +33,7 @@ std::string Print(const std::string& bytes) {
   StartDocument(job, printers);
   printers.ClearTranscript();
   RunEscp2(job, printers);
+  if (endY != nullptr) *endY = job.Y;
   std::string out;
   std::istringstream lines(printers.Transcript());
   int fills = 0;
@@ -118,6 +119,11 @@ TEST(Escp2Graphics, ImagesAndColoursThroughThePrinter) {
       {"\x1b$\xd6\x01\x1b(B\x11" + nul + "\x05\x05" + nul + "\x5a" + nul + "\002ABCDEFGHIJKX", "X@4700,0; "},
   };
   for (const auto& c : cases) EXPECT_EQ(Print(c.bytes), c.printed) << c.printed;
+
+  // The footer, a third of an inch (200 dots) below its line, clears a bar code without digits (0-300).
+  std::int32_t endY = 0;
+  Print("\x1b(B\x08" + nul + "\x06\x02" + nul + "\x5a" + nul + "\x02" + "BA\r\n\f", &endY);
+  EXPECT_EQ(endY, 300 + 10 - 200);
 }
 
 // Bar widths in modules from the first bar (POSTNET: 1 for a tall bar), then the characters printed below;

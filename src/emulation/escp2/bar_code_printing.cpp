@@ -68,7 +68,11 @@ void PrintBarCode(Escp2Interpreter& printer, const Escp2Command& command) {
       // At a coarse resolution a thin bar or a short code can round to nothing.
       if (rect.right > rect.left && rect.bottom > rect.top) context.job.DeviceContext->FillRectangle(rect);
     }
-    if ((flags & 2) == 0) printer.PrintBelow(tallest + kTextGap, left, code->text);
+    const bool digits = (flags & 2) == 0;
+    if (digits) printer.PrintBelow(tallest + kTextGap, left, code->text);
+    // The digits' line counts as a sixth of an inch.
+    const std::int32_t bottom = top + dotsY(tallest + (digits ? kTextGap + kUnitsPerInch / 6 : 0));
+    context.graphics.lowestDrawn = std::max(context.graphics.lowestDrawn, bottom);
   }
   printer.EndImage(width);
 }

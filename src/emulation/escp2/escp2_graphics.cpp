@@ -62,6 +62,7 @@ void DrawAtPrintPosition(Escp2Context& context, const PrinterImage& decoded) {
   rect.right = rect.left + PageDots(decoded.image.width, decoded.dotWidth, context.job.DpiX);
   rect.bottom = rect.top + PageDots(decoded.image.height, decoded.dotHeight, context.scaledDpiY);
   device->DrawBitImage(decoded.image, rect);
+  context.graphics.lowestDrawn = std::max(context.graphics.lowestDrawn, rect.bottom);
 }
 
 void PrintColumns(Escp2Context& context, const ColumnLayout& layout, int columns, const std::uint8_t* data) {

@@ -16,6 +16,8 @@ namespace quillmark {
 struct Escp2GraphicsState {
   std::int32_t colour = 0;      // the argument of the last ESC r
   std::int32_t microWeave = 0;  // the argument of the last ESC ( i
+  // Dots: the lowest edge of the images and bar codes on the page, which the footer must clear.
+  std::int32_t lowestDrawn = 0;
 };
 
 // What a hook may use. Hooks draw only: the interpreter moves job.X past the image afterwards (by its

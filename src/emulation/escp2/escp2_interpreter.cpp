@@ -90,6 +90,7 @@ void Escp2Interpreter::Reset() {
   state_.paperWidth = previous.paperWidth;
   state_.paperLength = previous.paperLength;
   state_.vertical = previous.vertical;
+  state_.graphics.lowestDrawn = previous.graphics.lowestDrawn;
   const std::int32_t codePage = CodePageUpperHalf(job_.Settings.CodePage) ? job_.Settings.CodePage : 437;
   state_.slots = {0, codePage, codePage, codePage};
   state_.pageLength = state_.paperLength;
@@ -129,6 +130,9 @@ void Escp2Interpreter::Run() {
   FlushFills();
   // Data that ends with a form feed starts no empty page: the footer follows the last printed line.
   if (pagePending_) job_.Y = lastLineY_;
+  // The footer comes a third of an inch below job.Y: an image or bar code reaching lower pushes it down.
+  const std::int32_t clears = state_.graphics.lowestDrawn + RoundToDots(dpiY_ / 60.0) - RoundToDots(dpiY_ / 3.0);
+  job_.Y = std::max(job_.Y, clears);
 }
 
 std::int32_t Escp2Interpreter::ColumnWidth() const {
@@ -207,6 +211,7 @@ void Escp2Interpreter::BeginDrawing() {
     device->EndPage();
     device->StartPage();
   }
+  state_.graphics.lowestDrawn = 0;
 }
 
 bool Escp2Interpreter::Decode(std::uint8_t byte, char32_t& character, bool& italic) const {
