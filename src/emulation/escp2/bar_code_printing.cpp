@@ -54,24 +54,21 @@ void PrintBarCode(Escp2Interpreter& printer, const Escp2Command& command) {
   // A bar code cut off at the margin would not scan: the printer leaves it out.
   if (left + width > context.rightMarginX) return;
   if (printer.BeginImage()) {
-    const auto dotsY = [&](std::int64_t units) {
-      return static_cast<std::int32_t>(
-          std::lround(static_cast<double>(units) * context.scaledDpiY / kUnitsPerInch));
-    };
     const std::int64_t tallest = postnet ? kPostnetTall : height;
     const std::int32_t top = context.job.Y;
     for (std::size_t bar = 0; bar < code->runs.size(); bar += 2) {
       const bool shortBar = postnet && code->tall[bar / 2] == '0';
       const TextRect rect{left + printer.DotsX(edges[bar] * kUnitsPer360th),
-                          top + (shortBar ? dotsY(kPostnetTall - kPostnetShort) : 0),
-                          left + printer.DotsX(edges[bar + 1] * kUnitsPer360th), top + dotsY(tallest)};
+                          top + (shortBar ? context.DotsDown(kPostnetTall - kPostnetShort) : 0),
+                          left + printer.DotsX(edges[bar + 1] * kUnitsPer360th),
+                          top + context.DotsDown(tallest)};
       // At a coarse resolution a thin bar or a short code can round to nothing.
       if (rect.right > rect.left && rect.bottom > rect.top) context.job.DeviceContext->FillRectangle(rect);
     }
     const bool digits = (flags & 2) == 0;
     if (digits) printer.PrintBelow(tallest + kTextGap, left, code->text);
     // The digits' line counts as a sixth of an inch.
-    const std::int32_t bottom = top + dotsY(tallest + (digits ? kTextGap + kUnitsPerInch / 6 : 0));
+    const std::int32_t bottom = top + context.DotsDown(tallest + (digits ? kTextGap + kUnitsPerInch / 6 : 0));
     context.graphics.lowestDrawn = std::max(context.graphics.lowestDrawn, bottom);
   }
   printer.EndImage(width);

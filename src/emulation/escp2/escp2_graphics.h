@@ -4,6 +4,7 @@
 // a hook never reads beyond what it is given and never consumes anything itself. The image hooks are called
 // only while the job has a device that can be drawn on (one of a sane resolution). Print worker thread only.
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -30,6 +31,11 @@ struct Escp2Context {
   // Dots per inch down the page as the ESC/P 2 page is printed: DpiY, or less while a form longer than
   // the paper is scaled to fit. Image heights use this, never DpiY.
   double scaledDpiY;
+
+  // Dots down the page covered by `units` / 3600 inch.
+  std::int32_t DotsDown(std::int64_t units) const {
+    return static_cast<std::int32_t>(std::llround(static_cast<double>(units) * scaledDpiY / 3600.0));
+  }
 };
 
 // Bytes per column for an ESC * density m: 1 for 8-dot modes (m < 32), 3 for 24-dot modes

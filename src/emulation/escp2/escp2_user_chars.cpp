@@ -127,10 +127,6 @@ void DrawUserCharacter(Escp2Context& context, const Escp2UserCharacter& characte
     return context.job.X + static_cast<std::int32_t>(std::llround(static_cast<double>(units) *
                                                                   context.job.DpiX / kImageUnitsPerInch));
   };
-  const auto down = [&](std::int64_t units) {
-    return static_cast<std::int32_t>(
-        std::llround(static_cast<double>(units) * context.scaledDpiY / kImageUnitsPerInch));
-  };
   // Only whole columns left of the right margin print.
   std::int64_t shown = character.width;
   while (shown > 0 && across((character.left + shown) * dotWidth) > context.rightMarginX) --shown;
@@ -142,9 +138,9 @@ void DrawUserCharacter(Escp2Context& context, const Escp2UserCharacter& characte
   if (mode.bold || mode.style != 0) Embolden(decoded.image);
   // The grid's baseline lies a sixth of its height above its bottom: descenders and the underline below.
   const std::int64_t rows = std::int64_t{perColumn} * 8;
-  const std::int32_t top = context.job.Y + std::max(0, baseline - down(rows * 5 / 6 * dotHeight));
+  const std::int32_t top = context.job.Y + std::max(0, baseline - context.DotsDown(rows * 5 / 6 * dotHeight));
   const TextRect rect{across(character.left * dotWidth), top, across((character.left + shown) * dotWidth),
-                      top + down(rows * dotHeight)};
+                      top + context.DotsDown(rows * dotHeight)};
   device->DrawBitImage(decoded.image, rect);
 }
 
