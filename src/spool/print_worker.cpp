@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,7 @@ void PrintWorker(ProgramState& state, PrintSystem& printers, TakeStore& store, c
                  const std::atomic<bool>& watcherEnded) {
   std::vector<PrintJob> unsettled;
   auto nextRetry = std::chrono::steady_clock::now();
+  std::optional<std::int32_t> lastSlot;  // the slot printed last; none at first
   const auto retry = [&] {
     if (unsettled.empty() || std::chrono::steady_clock::now() < nextRetry) return;
     std::erase_if(unsettled, [&](PrintJob& job) { return KeepUnprintedJob(job, store, log); });
@@ -89,7 +91,9 @@ void PrintWorker(ProgramState& state, PrintSystem& printers, TakeStore& store, c
     }
     // A fresh record per job, so that no emulator state carries over from the previous document.
     PrintJob job;
-    if (TakePrintJob(state, job) && !PrintOneJob(job, printers, store, log)) {
+    if (!TakePrintJob(state, job, lastSlot)) continue;
+    lastSlot = job.Settings.JobNumber;
+    if (!PrintOneJob(job, printers, store, log)) {
       if (unsettled.empty()) nextRetry = std::chrono::steady_clock::now() + kRetryInterval;
       unsettled.push_back(std::move(job));
     }

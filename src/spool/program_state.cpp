@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "spool/slot_order.h"
+
 namespace quillmark {
 
 void QueuePrintJob(ProgramState& state, const JobSettings& settings, std::int32_t length, SpoolData data,
@@ -15,11 +17,12 @@ void QueuePrintJob(ProgramState& state, const JobSettings& settings, std::int32_
   state.PrintQueueSize.store(state.PrintQueue.size(), std::memory_order_release);
 }
 
-bool TakePrintJob(ProgramState& state, PrintJob& job) {
+bool TakePrintJob(ProgramState& state, PrintJob& job, std::optional<std::int32_t> afterSlot) {
   std::lock_guard lock(state.QueueLock);
   if (state.PrintQueue.empty()) return false;
-  job = std::move(state.PrintQueue.front());
-  state.PrintQueue.pop_front();
+  const auto next = NextInSlotOrder(state.PrintQueue, afterSlot);
+  job = std::move(*next);
+  state.PrintQueue.erase(next);
   state.PrintQueueSize.store(state.PrintQueue.size(), std::memory_order_release);
   return true;
 }

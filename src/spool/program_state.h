@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,8 +39,9 @@ struct ProgramState {
 void QueuePrintJob(ProgramState& state, const JobSettings& settings, std::int32_t length, SpoolData data,
                    std::string queueFile = {}, std::shared_ptr<TakeGate> gate = {});
 
-// Moves the first queued job into `job` under QueueLock. False when the queue is empty.
-bool TakePrintJob(ProgramState& state, PrintJob& job);
+// Moves the next job into `job` under QueueLock: the oldest of the slot after `afterSlot` in slot order
+// (see NextInSlotOrder), or without it the oldest. False when the queue is empty.
+bool TakePrintJob(ProgramState& state, PrintJob& job, std::optional<std::int32_t> afterSlot = {});
 
 // Moves every pending job, in order, behind the queued ones. Takes PendingLock, then QueueLock.
 void FlushPendingJobs(ProgramState& state);
