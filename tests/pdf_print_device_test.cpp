@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <limits>
 
+#include "platform/pdf/background_deflater.h"
 #include "platform/pdf/pdf_syntax.h"
 #include "platform/printing/linux_print_system.h"
 #include "spool/job_records.h"
@@ -33,6 +34,17 @@ TEST(PdfSyntax, NumbersAreTheExactlyRoundedDecimals) {
     pdf::AppendNumber(out, c.value, c.decimals);
     EXPECT_EQ(out, c.text) << c.value << " to " << c.decimals;
   }
+}
+
+// Pages are compressed on a second thread, one at a time: each comes back whole and in turn.
+TEST(PdfDeflaterThreads, EachPieceComesBackAsDeflateMakesIt) {
+  pdf::BackgroundDeflater deflater;
+  for (int n = 0; n < 200; ++n) {
+    const std::string piece(static_cast<std::size_t>(n * 37), static_cast<char>('a' + n % 26));
+    deflater.Start(piece);
+    EXPECT_EQ(deflater.Take(), pdf::Deflate(piece)) << n;
+  }
+  deflater.Start("left unfinished at the end");
 }
 
 class PdfPrintDeviceTest : public ::testing::Test {
