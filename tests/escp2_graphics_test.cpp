@@ -25,10 +25,11 @@ std::string Print(const std::string& bytes, std::int32_t* endY = nullptr) {
   ErrorLog log{files, clock};
   testing::RecordingPrintSystem printers;
   printers.AddPrinter("");
-  PrintJob job;
-  job.DataLength = static_cast<std::int32_t>(bytes.size());
-  job.Data = SpoolData(new std::uint8_t[bytes.size()]);
-  std::memcpy(job.Data.get(), bytes.data(), bytes.size());
+  PrintJob take;
+  take.DataLength = static_cast<std::int32_t>(bytes.size());
+  take.Data = SpoolData(new std::uint8_t[bytes.size()]);
+  std::memcpy(take.Data.get(), bytes.data(), bytes.size());
+  Printout job(take);
   OpenPrinterDevice(job, printers, log);
   StartDocument(job, printers);
   printers.ClearTranscript();

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "spool/job_records.h"
+#include "emulation/printer_state.h"
 
 namespace quillmark {
 
@@ -25,7 +25,7 @@ struct Escp2GraphicsState {
 // width at its horizontal density) and never moves job.Y for an image. The vertical position is the top
 // of the current print line.
 struct Escp2Context {
-  PrintJob& job;  // DeviceContext (may be null for SelectColour and SelectMicroWeave), DpiX, DpiY, X, Y
+  Printout& job;  // DeviceContext (may be null for SelectColour and SelectMicroWeave), DpiX, DpiY, X, Y
   Escp2GraphicsState& graphics;
   std::int32_t rightMarginX;  // dots: nothing is drawn at or right of it
   // Dots per inch down the page as the ESC/P 2 page is printed: DpiY, or less while a form longer than

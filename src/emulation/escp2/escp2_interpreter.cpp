@@ -29,12 +29,12 @@ constexpr float kMaxPaper = 10000.0f;  // millimetres
 
 }  // namespace
 
-void RunEscp2(PrintJob& job, PrintSystem& printers) {
+void RunEscp2(Printout& job, PrintSystem& printers) {
   Escp2Interpreter printer(job, printers);
   printer.Run();
 }
 
-Escp2Interpreter::Escp2Interpreter(PrintJob& job, PrintSystem& printers) : job_(job), printers_(printers) {
+Escp2Interpreter::Escp2Interpreter(Printout& job, PrintSystem& printers) : job_(job), printers_(printers) {
   // A device whose resolution or page origin no printer has gets nothing drawn, so that every position
   // stays far inside the 32-bit range.
   PrintDevice* device = job_.DeviceContext.get();
@@ -104,7 +104,7 @@ void Escp2Interpreter::Reset() {
 }
 
 void Escp2Interpreter::Run() {
-  const std::uint8_t* data = job_.Data.get();
+  const std::uint8_t* data = job_.Data;
   const std::int32_t length = job_.DataLength;
   std::int32_t position = 0;
   while (position < length) {

@@ -11,17 +11,17 @@
 
 #include "emulation/escp2/escp2_state.h"
 #include "platform/print_device.h"
-#include "spool/job_records.h"
+#include "emulation/printer_state.h"
 
 namespace quillmark {
 
 // Interprets every byte of job.Data. Leaves job.X and job.Y on the last printed line, so that the footer
 // follows it; a form feed at the very end starts no page of its own.
-void RunEscp2(PrintJob& job, PrintSystem& printers);
+void RunEscp2(Printout& job, PrintSystem& printers);
 
 class Escp2Interpreter {
  public:
-  Escp2Interpreter(PrintJob& job, PrintSystem& printers);
+  Escp2Interpreter(Printout& job, PrintSystem& printers);
   ~Escp2Interpreter();
   Escp2Interpreter(const Escp2Interpreter&) = delete;
   Escp2Interpreter& operator=(const Escp2Interpreter&) = delete;
@@ -29,7 +29,7 @@ class Escp2Interpreter {
   void Run();
 
   // For the command handlers.
-  PrintJob& Job() { return job_; }
+  Printout& Job() { return job_; }
   Escp2State& State() { return state_; }
   Escp2PrintMode& Mode() { return state_.mode; }
   void Reset();  // ESC @ and the power-on state
@@ -97,7 +97,7 @@ class Escp2Interpreter {
   std::int32_t RightLimit() const;
   void Wrap();
 
-  PrintJob& job_;
+  Printout& job_;
   PrintSystem& printers_;
   PrintDevice* device_ = nullptr;  // null also for a device nothing can sensibly be drawn on
   std::int32_t dpiX_ = 0;

@@ -118,7 +118,7 @@ class TiffRaster {
     const Escp2State& s = p_.State();
     unitX_ = s.unitDefined ? s.horizontalUnit : h_;
     unitY_ = s.unitDefined ? s.verticalUnit : v_;
-    const PrintJob& job = p_.Job();
+    const Printout& job = p_.Job();
     const std::int64_t room = std::int64_t{p_.GraphicsContext().rightMarginX} - job.OriginX - s.leftMargin;
     limit_ = job.DpiX > 0 ? std::clamp<std::int64_t>(room * kUnitsPerInch / job.DpiX, 0, kMaxRowWidth) : 0;
   }
@@ -230,7 +230,7 @@ class TiffRaster {
     if (band_.empty()) return;
     if (p_.BeginImage()) {
       Escp2Context context = p_.GraphicsContext();
-      PrintJob& job = context.job;
+      Printout& job = context.job;
       const std::int32_t savedX = job.X;
       const std::int32_t savedY = job.Y;
       const std::int32_t savedColour = context.graphics.colour;
@@ -269,7 +269,7 @@ class TiffRaster {
         }
       }
     }
-    PrintJob& job = context.job;
+    Printout& job = context.job;
     job.X = job.OriginX + p_.State().leftMargin + p_.DotsX(left * h_);
     job.Y = job.OriginY + RoundToDots(static_cast<double>(top) * context.scaledDpiY / kUnitsPerInch);
     if (context.graphics.colour != colour) SelectColour(context, colour);

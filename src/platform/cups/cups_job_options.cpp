@@ -71,7 +71,6 @@ JobSettings CupsJobSettings(const std::string& options, const std::string& defau
   JobSettings settings;
   settings.JobNumber = 1;
   settings.CharSet = 255;
-  settings.PositionMode = 1;
   settings.PaperWidth = kDefaultPaperWidth;
   settings.PaperHeight = kDefaultPaperHeight;
   settings.BorderTop = kDefaultBorderTop;
