@@ -6,13 +6,14 @@
 #include "emulation/escp2/escp2_interpreter.h"
 #include "emulation/interpreter.h"
 #include "emulation/select_font.h"
+#include "emulation/units.h"
 
 namespace quillmark {
 namespace {
 
 // The lengths of the print mode are single-precision values; every computation with them is made in
 // double on the exactly widened values, so the constants are floats too.
-constexpr float kMillimetresPerInch = 25.4f;
+constexpr auto kMillimetresPerInchF = static_cast<float>(kMillimetresPerInch);
 constexpr float kDefaultLineSpacing = 1.0f / 6;  // inches
 constexpr float kFooterLineSpacing = 1.0f / 3;   // inches
 constexpr std::int32_t kDefaultPitch = 10;
@@ -25,7 +26,7 @@ constexpr std::string_view kDocumentName = "DOS Job";
 // Borders are measured from the paper's edge, the origin from the printable area's corner. A border
 // inside the unprintable margin starts at the corner.
 std::int32_t Origin(float borderMillimetres, std::int32_t dotsPerInch, std::int32_t physicalOffset) {
-  const double dots = static_cast<double>(borderMillimetres) / static_cast<double>(kMillimetresPerInch) *
+  const double dots = static_cast<double>(borderMillimetres) / static_cast<double>(kMillimetresPerInchF) *
                           static_cast<double>(dotsPerInch) -
                       static_cast<double>(physicalOffset);
   const std::int32_t origin = RoundToDots(dots);

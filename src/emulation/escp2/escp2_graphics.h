@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "emulation/printer_state.h"
+#include "emulation/units.h"
 
 namespace quillmark {
 
@@ -32,9 +33,10 @@ struct Escp2Context {
   // the paper is scaled to fit. Image heights use this, never DpiY.
   double scaledDpiY;
 
-  // Dots down the page covered by `units` / 3600 inch.
+  // Dots down the page covered by `units`.
   std::int32_t DotsDown(std::int64_t units) const {
-    return static_cast<std::int32_t>(std::llround(static_cast<double>(units) * scaledDpiY / 3600.0));
+    return static_cast<std::int32_t>(
+        std::llround(static_cast<double>(units) * scaledDpiY / static_cast<double>(kUnitsPerInch)));
   }
 };
 

@@ -18,9 +18,6 @@ namespace {
 constexpr std::uint8_t kEscape = 27;
 constexpr std::uint8_t kDelete = 127;
 
-constexpr double kMillimetresPerInch = 25.4;
-constexpr float kA4Width = 210.0f;
-constexpr float kA4Height = 297.0f;
 constexpr std::size_t kMaxFonts = 48;
 constexpr std::size_t kFillLookBack = 8;
 constexpr std::int32_t kMaxDotsPerInch = 9600;
@@ -50,8 +47,8 @@ Escp2Interpreter::Escp2Interpreter(Printout& job, PrintSystem& printers) : job_(
   const auto paper = [](float millimetres, float fallback) {
     return millimetres > 0 ? std::min(millimetres, kMaxPaper) : fallback;
   };
-  double width = paper(job_.Settings.PaperWidth, kA4Width) / kMillimetresPerInch;
-  double height = paper(job_.Settings.PaperHeight, kA4Height) / kMillimetresPerInch;
+  double width = paper(job_.Settings.PaperWidth, kA4WidthMm) / kMillimetresPerInch;
+  double height = paper(job_.Settings.PaperHeight, kA4HeightMm) / kMillimetresPerInch;
   // A printer that knows its media (a CUPS printer) prints on that.
   if (device_ != nullptr && device_->PaperWidthDots() > 0 && device_->PaperHeightDots() > 0) {
     width = std::min<double>(device_->PaperWidthDots(), kMaxPaper / kMillimetresPerInch * dpiX_) / dpiX_;
@@ -137,7 +134,7 @@ void Escp2Interpreter::Run() {
 
 std::int32_t Escp2Interpreter::ColumnWidth() const {
   const Escp2PrintMode& mode = state_.mode;
-  if (mode.hmi > 0) return DotsX(std::int64_t{mode.hmi} * 10);
+  if (mode.hmi > 0) return DotsX(InUnits<360>(mode.hmi));
   return DotsX(CharacterPitchUnits(mode));
 }
 
