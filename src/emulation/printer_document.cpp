@@ -3,8 +3,7 @@
 #include <string>
 
 #include "emulation/dot_math.h"
-#include "emulation/escp2/escp2_interpreter.h"
-#include "emulation/interpreter.h"
+#include "emulation/emulator.h"
 #include "emulation/select_font.h"
 #include "emulation/units.h"
 
@@ -119,13 +118,8 @@ void ReleaseDevice(Printout& job, PrintSystem& printers) {
 bool PrintDocument(Printout& job, PrintSystem& printers, const ErrorLog& log,
                    const std::function<bool()>& mayDeliver) {
   OpenPrinterDevice(job, printers, log);
-  std::int32_t readPosition = 0;
   StartDocument(job, printers);
-  if (job.Settings.Mode == Emulation::kEscP2) {
-    RunEscp2(job, printers);
-  } else {
-    while (readPosition < job.DataLength) InterpretByte(job, readPosition, printers);
-  }
+  MakeEmulator(job.Settings.Mode)->Print(job, printers);
   if (mayDeliver && !mayDeliver()) {
     if (job.DeviceContext != nullptr) job.DeviceContext->AbandonDocument();
     return false;

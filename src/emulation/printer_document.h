@@ -32,8 +32,8 @@ void EndDocument(Printout& job, PrintSystem& printers);
 // Releases the device and the job's last font.
 void ReleaseDevice(Printout& job, PrintSystem& printers);
 
-// The whole document: OpenPrinterDevice, StartDocument, every byte of the take through its emulation
-// (InterpretByte, or the ESC/P 2 printer), EndDocument.
+// The whole document: OpenPrinterDevice, StartDocument, every byte of the take through the slot's
+// Emulator, EndDocument.
 // True when the document reached its printer; the device stays open for ReleaseDevice. When
 // `mayDeliver` is given it is asked before EndDocument; false abandons the document undelivered.
 bool PrintDocument(Printout& job, PrintSystem& printers, const ErrorLog& log,
