@@ -61,6 +61,7 @@ std::string Print(std::string_view bytes, std::int32_t codePage = 437) {
   take.Settings.PaperHeight = 297.0f;
   take.Settings.BorderLeft = 9.75f;
   take.Settings.BorderTop = 10.7f;
+  take.Settings.BorderLeftGiven = take.Settings.BorderTopGiven = true;
   take.DataLength = static_cast<std::int32_t>(bytes.size());
   take.Data = SpoolData(new std::uint8_t[bytes.size() + 1]);
   std::memcpy(take.Data.get(), bytes.data(), bytes.size());

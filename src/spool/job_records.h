@@ -44,6 +44,10 @@ struct JobSettings {
   float PaperHeight = 0.0f;
   float BorderTop = 0.0f;
   float BorderLeft = 0.0f;
+  // Whether the slot names its borders. Without them the Epson printers place the form as the printer
+  // does; Basic always uses BorderTop and BorderLeft, which then hold the defaults.
+  bool BorderTopGiven = false;
+  bool BorderLeftGiven = false;
   Emulation Mode = Emulation::kBasic;
   std::int32_t CodePage = 437;  // the ESC/P 2 printer's character table at power-on
   FixedText<64> Media;          // a CUPS printer's media ("A4", "na_letter_8.5x11in"); empty: its default

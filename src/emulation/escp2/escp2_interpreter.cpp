@@ -23,6 +23,7 @@ constexpr std::size_t kFillLookBack = 8;
 constexpr std::int32_t kMaxDotsPerInch = 9600;
 constexpr std::int32_t kMaxOrigin = 100'000'000;
 constexpr float kMaxPaper = 10000.0f;  // millimetres
+constexpr double kCarriageInches = 8.0;  // the longest line: 80 columns at 10 cpi
 
 }  // namespace
 
@@ -56,6 +57,14 @@ Escp2Interpreter::Escp2Interpreter(Printout& job, PrintSystem& printers) : job_(
   }
   const double offsetX = device_ ? device_->PhysicalOffsetX() : 0;
   const double offsetY = device_ ? device_->PhysicalOffsetY() : 0;
+  // Without Border keys the form sits as on the printer: its top at the printable area's top, and the
+  // carriage's 8-inch line centred on the sheet, so that 80 columns fit on A4 and Letter with room on
+  // both sides. Keys move the origin, as a user aligns the paper in the printer.
+  if (device_ != nullptr && !job_.Settings.BorderLeftGiven) {
+    const double margin = std::max(0.0, (width - kCarriageInches) / 2);
+    job_.OriginX = std::clamp(RoundToDots(margin * dpiX_ - offsetX), 0, kMaxOrigin);
+  }
+  if (device_ != nullptr && !job_.Settings.BorderTopGiven) job_.OriginY = 0;
   state_.paperWidth = std::max(0, RoundToDots(width * dpiX_ - offsetX - (device_ ? job_.OriginX : 0)));
   const double below = device_ ? height - (job_.OriginY + offsetY) / dpiY_ : height;
   state_.paperLength = std::max<std::int64_t>(kUnitsPerInch, std::llround(below * kUnitsPerInch));
@@ -93,7 +102,7 @@ void Escp2Interpreter::Reset() {
   state_.pageLength = state_.paperLength;
   state_.bottomMargin = state_.pageLength;
   state_.leftMargin = 0;
-  state_.rightMargin = state_.paperWidth;
+  state_.rightMargin = std::min(state_.paperWidth, DotsX(InUnits<1>(static_cast<std::int64_t>(kCarriageInches))));
   DefaultTabs();
   ModeChanged();
   job_.X = job_.OriginX;

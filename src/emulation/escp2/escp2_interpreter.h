@@ -41,7 +41,10 @@ class Escp2Interpreter {
   // Moves down (or up, for a negative distance) without a carriage return; a move to or past the bottom
   // margin goes to the top of the next page, one above the top margin is ignored.
   void MoveDown(std::int64_t units);
+  // Below the bottom margin: the top of form of the next page; above the top margin: ignored.
   void SetVertical(std::int64_t unitsFromTopOfForm);
+  // The height of the current characters, in units.
+  std::int64_t CellUnits() const;
   // Positions relative to the page origin, in dots; ignored outside the margins.
   void SetHorizontal(std::int64_t dotsFromOrigin);
   void SetPageLength(std::int64_t units);
