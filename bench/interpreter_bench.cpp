@@ -100,13 +100,13 @@ void RunDocument(benchmark::State& state, const std::string& bytes) {
   SpoolData data(new std::uint8_t[bytes.size()]);
   std::memcpy(data.get(), bytes.data(), bytes.size());
   for (auto _ : state) {
-    PrintJob job;
-    job.Settings.CharSet = 255;
-    job.Settings.PositionMode = 1;
-    job.Settings.BorderLeft = 9.75f;
-    job.Settings.BorderTop = 10.7f;
-    job.DataLength = length;
-    job.Data = std::move(data);
+    PrintJob take;
+    take.Settings.CharSet = 255;
+    take.Settings.BorderLeft = 9.75f;
+    take.Settings.BorderTop = 10.7f;
+    take.DataLength = length;
+    take.Data = std::move(data);
+    Printout job(take);
     job.DeviceContext = printers.OpenDevice(job.Settings);
     job.DpiX = job.DeviceContext->DotsPerInchX();
     job.DpiY = job.DeviceContext->DotsPerInchY();
@@ -116,7 +116,7 @@ void RunDocument(benchmark::State& state, const std::string& bytes) {
     EndDocument(job, printers);
     ReleaseDevice(job, printers);
     benchmark::DoNotOptimize(job.Y);
-    data = std::move(job.Data);
+    data = std::move(take.Data);
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * length);
 }

@@ -18,6 +18,8 @@ namespace {
 using namespace std::chrono_literals;
 
 const std::string kEsc = "\x1b";
+// Without Border keys the 8-inch line is centred on A4: 0.13 inch, 80 dots at 600 dpi.
+constexpr double kLeft = 80;
 
 std::string Lines(const std::string& prefix, int first, int last, const std::string& end = "\r\n") {
   std::string out;
@@ -112,7 +114,7 @@ TEST(Escp2EndToEnd, DosPrintoutsComeOutAsOnThePrinter) {
   const auto sum1 = find(report, "SUMME1");
   const auto sum3 = find(report, "SUMME3");
   EXPECT_EQ(sum3.page, 3);
-  EXPECT_NEAR(sum1.xMin, 230 + 124 * 35, 3);
+  EXPECT_NEAR(sum1.xMin, kLeft + 124 * 35, 3);
   EXPECT_NEAR(sum3.xMin, sum1.xMin, 1);
   EXPECT_LT(sum3.xMax, 4960);
 
@@ -124,8 +126,8 @@ TEST(Escp2EndToEnd, DosPrintoutsComeOutAsOnThePrinter) {
 
   // ESC $ 180/60 inch from the margin; ESC J 180/180 inch down.
   const auto form = words(pdfs[3]);
-  EXPECT_NEAR(find(form, "Meier").xMin, 230 + 1800, 3);
-  EXPECT_NEAR(find(form, "Bonn").xMin, 230 + 1800, 3);
+  EXPECT_NEAR(find(form, "Meier").xMin, kLeft + 1800, 3);
+  EXPECT_NEAR(find(form, "Bonn").xMin, kLeft + 1800, 3);
   EXPECT_NEAR(find(form, "Bonn").yMin - find(form, "Meier").yMin, 600, 2);
 
   const std::string styles = testing::ReadPdfText(pdfs[4]);
@@ -134,6 +136,73 @@ TEST(Escp2EndToEnd, DosPrintoutsComeOutAsOnThePrinter) {
   EXPECT_TRUE(std::any_of(fonts.begin(), fonts.end(), [](const std::string& row) {
     return row.find("Italic") != std::string::npos || row.find("Oblique") != std::string::npos;
   }));
+}
+
+// Forms on the sheet as the Epson printer puts them, through quillmark-render without Border options:
+// whole lines, n-line forms at their own pitch, nothing across the sheet's edge.
+TEST(Escp2EndToEnd, FormsFitTheSheetAsOnThePrinter) {
+  if (!testing::PopplerInstalled()) GTEST_SKIP() << "poppler-utils missing";
+  const auto numbered = [](int lines) { return Lines("L", 1, lines); };
+  std::string eighty;
+  for (int column = 1; column <= 80; ++column) eighty += static_cast<char>('0' + column % 10);
+  const struct {
+    const char* name;
+    std::vector<std::string> options;
+    std::string bytes;
+    int lines;             // numbered lines printed
+    int perPage;           // on each full page
+    double pitch;          // points between lines
+    double sheetHeight;    // inches
+  } cases[] = {
+      {.name = "80 columns on A4", .options = {}, .bytes = kEsc + "@" + eighty + "\r\n" + numbered(1),
+       .lines = 1, .perPage = 0, .pitch = 0, .sheetHeight = 11.69},
+      {.name = "80 columns on Letter", .options = {"--paper", "Letter"}, .bytes = eighty + "\r\n" + numbered(1),
+       .lines = 1, .perPage = 0, .pitch = 0, .sheetHeight = 11},
+      {.name = "1,000 lines on A4", .options = {}, .bytes = numbered(1000), .lines = 1000, .perPage = 70,
+       .pitch = 12, .sheetHeight = 11.69},
+      {.name = "ESC C 70 on A4", .options = {}, .bytes = kEsc + "C\x46" + numbered(140), .lines = 140,
+       .perPage = 70, .pitch = 12, .sheetHeight = 11.69},
+      {.name = "ESC C 66 on Letter", .options = {"--paper", "Letter"}, .bytes = kEsc + "C\x42" + numbered(132),
+       .lines = 132, .perPage = 66, .pitch = 12, .sheetHeight = 11},
+      {.name = "12-inch fanfold", .options = {"--paper", "210x304.8"}, .bytes = numbered(144), .lines = 144,
+       .perPage = 72, .pitch = 12, .sheetHeight = 12},
+      {.name = "ESC ( V below the bottom margin",
+       .options = {},
+       .bytes = "L1\r" + kEsc + "(V\x02" + std::string(1, '\0') + "\x10\x11" + numbered(2).substr(4),
+       .lines = 2, .perPage = 1, .pitch = 0, .sheetHeight = 11.69},
+  };
+  testing::TempDir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::WriteFileBytes(dir.File("in.prn"), c.bytes);
+    std::vector<std::string> command{testing::BuiltProgram("quillmark-render"), "--emulation", "escp2"};
+    command.insert(command.end(), c.options.begin(), c.options.end());
+    command.insert(command.end(), {"-o", dir.File("out.pdf"), dir.File("in.prn")});
+    const auto result = testing::RunProgram(command, dir.path(), 60s);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const auto words = testing::ReadPdfWords(dir.File("out.pdf"));
+    if (c.perPage == 0) {  // one line of 80 columns with room on both sides
+      const auto line = std::find_if(words.begin(), words.end(), [&](const auto& w) { return w.text == eighty; });
+      ASSERT_NE(line, words.end());
+      EXPECT_GT(line->xMin, 30);
+      EXPECT_LT(line->xMax, (c.sheetHeight == 11 ? 8.5 : 8.27) * 600 - 30);
+      continue;
+    }
+    std::vector<testing::PdfWord> lines;
+    std::copy_if(words.begin(), words.end(), std::back_inserter(lines),
+                 [](const auto& w) { return w.text.size() > 1 && w.text[0] == 'L'; });
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(c.lines));
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      EXPECT_EQ(lines[i].text, "L" + std::to_string(i + 1));
+      EXPECT_EQ(lines[i].page, static_cast<int>(i) / c.perPage + 1) << lines[i].text;
+      EXPECT_GE(lines[i].yMin, -1) << lines[i].text;
+      // pdftotext boxes a 10.5-point line from the face's ascent to its descent, 12.19 points.
+      EXPECT_LE(lines[i].yMax, c.sheetHeight * 600 + 2) << lines[i].text;
+      if (c.pitch > 0 && i % static_cast<std::size_t>(c.perPage) != 0) {
+        EXPECT_NEAR(lines[i].yMin - lines[i - 1].yMin, c.pitch * 600 / 72, 1) << lines[i].text;
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -25,10 +25,12 @@ std::string Print(const std::string& bytes, std::int32_t* endY = nullptr) {
   ErrorLog log{files, clock};
   testing::RecordingPrintSystem printers;
   printers.AddPrinter("");
-  PrintJob job;
-  job.DataLength = static_cast<std::int32_t>(bytes.size());
-  job.Data = SpoolData(new std::uint8_t[bytes.size()]);
-  std::memcpy(job.Data.get(), bytes.data(), bytes.size());
+  PrintJob take;
+  take.Settings.BorderLeftGiven = take.Settings.BorderTopGiven = true;
+  take.DataLength = static_cast<std::int32_t>(bytes.size());
+  take.Data = SpoolData(new std::uint8_t[bytes.size()]);
+  std::memcpy(take.Data.get(), bytes.data(), bytes.size());
+  Printout job(take);
   OpenPrinterDevice(job, printers, log);
   StartDocument(job, printers);
   printers.ClearTranscript();
@@ -79,8 +81,8 @@ TEST(Escp2Graphics, ImagesAndColoursThroughThePrinter) {
       {"\x1b^" + std::string(1, '\0') + "\x06" + std::string(1, '\0') + ink.substr(0, 12) + "X",
        "image 6x9 at 0,0-60,75; X@60,0; "},
       {"\x1b.\x01\x0a\x14\x03\x08" + std::string(1, '\0') + "\x82\x55X", "image 8x3 at 0,0-27,5; X@27,0; "},
-      // 3,000 columns at 360 dpi: what fits on the 8.27-inch paper.
-      {"\x1b*\x28\xb8\x0b" + ink.substr(0, 9000), "image 2976x24 at 0,0-4960,80; "},
+      // 3,000 columns at 360 dpi: what fits in the 8-inch line.
+      {"\x1b*\x28\xb8\x0b" + ink.substr(0, 9000), "image 2880x24 at 0,0-4800,80; "},
       {"\x1br\001A\x1b*\x27\x01" + std::string(1, '\0') + ink.substr(0, 3) + "\x1b@B",
        "colour 0xFF00FF; A@0,0; image 1x24 at 60,0-63,80; colour 0x000000; B@0,0; "},
       {"\x1br2A\x1br\x09", "colour 0xFFFF00; A@0,0; colour 0x000000; "},

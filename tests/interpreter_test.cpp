@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 #include <regex>
 #include <string>
 #include <string_view>
@@ -41,13 +42,15 @@ std::string Brief(const std::string& transcript) {
 class Interpreter : public ::testing::Test {
  protected:
   std::string Run(std::string_view bytes) {
-    job = PrintJob();         // releases the previous device
+    printout.reset();  // releases the previous device
+    take = PrintJob();
     printers.AddPrinter("");  // the printer a job names by default
-    job.Settings.BorderLeft = 9.75f;
-    job.Settings.BorderTop = 10.7f;
-    job.DataLength = static_cast<std::int32_t>(bytes.size());
-    job.Data = SpoolData(new std::uint8_t[bytes.size()]);
-    std::memcpy(job.Data.get(), bytes.data(), bytes.size());
+    take.Settings.BorderLeft = 9.75f;
+    take.Settings.BorderTop = 10.7f;
+    take.DataLength = static_cast<std::int32_t>(bytes.size());
+    take.Data = SpoolData(new std::uint8_t[bytes.size()]);
+    std::memcpy(take.Data.get(), bytes.data(), bytes.size());
+    Printout& job = printout.emplace(take);
     OpenPrinterDevice(job, printers, log);
     StartDocument(job, printers);
     printers.ClearTranscript();
@@ -59,7 +62,8 @@ class Interpreter : public ::testing::Test {
   testing::FixedClock clock;
   ErrorLog log{files, clock};
   testing::RecordingPrintSystem printers;
-  PrintJob job;  // after the print system: its device must go first
+  PrintJob take;
+  std::optional<Printout> printout;  // after the print system: its device must go first
 };
 
 TEST_F(Interpreter, Transcripts) {

@@ -18,11 +18,11 @@ constexpr std::int32_t kMax = INT32_MAX;
 
 class PrinterDocument : public ::testing::Test {
  protected:
-  PrintJob Started(const char* printer, float left = 9.75f, float top = 10.7f) {
-    PrintJob job;
-    job.Settings.Printer.Assign(printer);
-    job.Settings.BorderLeft = left;
-    job.Settings.BorderTop = top;
+  Printout Started(const char* printer, float left = 9.75f, float top = 10.7f) {
+    take.Settings.Printer.Assign(printer);
+    take.Settings.BorderLeft = left;
+    take.Settings.BorderTop = top;
+    Printout job(take);
     OpenPrinterDevice(job, printers, log);
     StartDocument(job, printers);
     return job;
@@ -32,6 +32,7 @@ class PrinterDocument : public ::testing::Test {
   testing::MemoryFileSystem files;
   testing::FixedClock clock;
   ErrorLog log{files, clock};
+  PrintJob take;  // the take every Started job prints
 };
 
 TEST_F(PrinterDocument, OriginFromBordersAndPhysicalOffsets) {
@@ -47,7 +48,7 @@ TEST_F(PrinterDocument, OriginFromBordersAndPhysicalOffsets) {
   };
   for (const auto& c : cases) {
     printers.AddPrinter("Office", {c.dpiX, c.dpiY, c.offset, c.offset, true});
-    PrintJob job = Started("Office", c.left, c.top);
+    Printout job = Started("Office", c.left, c.top);
     EXPECT_EQ(job.X, c.originX) << c.left << " mm at " << c.dpiX << " dpi, offset " << c.offset;
     EXPECT_EQ(job.Y, c.originY) << c.top << " mm at " << c.dpiY << " dpi, offset " << c.offset;
   }
@@ -60,7 +61,7 @@ TEST(PrinterDocumentRules, NextLineYRoundsTheSum) {
     std::int32_t next;
   } cases[] = {{300, 100, 0.125f, 138}, {300, 101, 0.125f, 138}, {600, kMax - 10, 1.0f / 6, kMax}};
   for (const auto& c : cases) {
-    PrintJob job;
+    PrinterState job;
     job.DpiY = c.dpi;
     job.Y = c.y;
     job.LineSpacing = c.spacing;
@@ -70,7 +71,7 @@ TEST(PrinterDocumentRules, NextLineYRoundsTheSum) {
 
 TEST_F(PrinterDocument, WholeDocumentWithTheFooterAThirdInchBelowTheLastLine) {
   printers.AddPrinter("Office");
-  PrintJob job = Started("Office");
+  Printout job = Started("Office");
   EXPECT_NE(printers.Transcript().find("page start\ntext color 0x000000\ntransparent\nfont #1"),
             std::string::npos);
   printers.ClearTranscript();
@@ -100,8 +101,8 @@ TEST_F(PrinterDocument, FaultsLeaveNothingBehind) {
   for (testing::RecordingPrintSystem* system :
        std::initializer_list<testing::RecordingPrintSystem*>{&printers, &noSecondFont}) {
     system->AddPrinter("Office");
-    PrintJob job;
-    job.Settings.Printer.Assign(system == &printers ? "Nowhere" : "Office");
+    take.Settings.Printer.Assign(system == &printers ? "Nowhere" : "Office");
+    Printout job(take);
     OpenPrinterDevice(job, *system, log);
     StartDocument(job, *system);
     EndDocument(job, *system);

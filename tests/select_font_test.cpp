@@ -5,8 +5,9 @@
 namespace quillmark {
 namespace {
 
-PrintJob JobAt(std::int32_t dpi, float pointSize, std::int32_t pitch, std::uint8_t condensed = 0) {
-  PrintJob job;
+Printout JobAt(std::int32_t dpi, float pointSize, std::int32_t pitch, std::uint8_t condensed = 0) {
+  static const PrintJob take;
+  Printout job(take);
   job.DpiX = job.DpiY = dpi;
   job.PointSize = pointSize;
   job.Pitch = pitch;

@@ -67,14 +67,15 @@ class CupsLogFiles final : public FileSystem {
 };
 
 // The one place where a job becomes a PDF file.
-bool RenderPdf(PrintJob& job, const std::string& path) {
+bool RenderPdf(const PrintJob& job, const std::string& path) {
   LinuxPrintSystem pdfPrinters;
   FilePrintSystem printers(pdfPrinters, path, kDotsPerInch);
   CupsLogFiles logFiles;
   PosixClock clock;
   const ErrorLog log(logFiles, clock);
-  const bool written = PrintDocument(job, printers, log);
-  ReleaseDevice(job, printers);
+  Printout printout(job);
+  const bool written = PrintDocument(printout, printers, log);
+  ReleaseDevice(printout, printers);
   return written;
 }
 

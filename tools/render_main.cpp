@@ -285,7 +285,6 @@ int Render(const Options& options, SpoolData data, std::size_t size) {
   job.Settings.JobNumber = 1;
   job.Settings.Printer.Assign(options.printer.empty() ? "PDF:" : options.printer);
   job.Settings.CharSet = 255;
-  job.Settings.PositionMode = 1;
   job.Settings.PaperWidth = options.paperWidth;
   job.Settings.PaperHeight = options.paperHeight;
   job.Settings.BorderLeft = options.borderLeft;
@@ -296,8 +295,9 @@ int Render(const Options& options, SpoolData data, std::size_t size) {
   job.DataLength = static_cast<std::int32_t>(size);
   job.Data = std::move(data);
 
-  const bool delivered = PrintDocument(job, printers, log);
-  ReleaseDevice(job, printers);
+  Printout printout(job);
+  const bool delivered = PrintDocument(printout, printers, log);
+  ReleaseDevice(printout, printers);
   if (!delivered) {
     std::cerr << "quillmark-render: the document could not be "
               << (options.printer.empty() ? "written to " + options.output : "printed on " + options.printer)

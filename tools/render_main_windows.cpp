@@ -143,7 +143,6 @@ int Render(const Options& options, std::vector<char>& bytes) {
   job.Settings.JobNumber = 1;
   job.Settings.Printer.Assign(Utf8FromWide(options.printer));
   job.Settings.CharSet = 255;
-  job.Settings.PositionMode = 1;
   job.Settings.PaperWidth = 210.0f;
   job.Settings.PaperHeight = 297.0f;
   job.Settings.BorderLeft = options.borderLeft;
@@ -153,8 +152,9 @@ int Render(const Options& options, std::vector<char>& bytes) {
   job.Data = SpoolData(new std::uint8_t[bytes.size() + 1]);
   std::copy(bytes.begin(), bytes.end(), job.Data.get());
 
-  const bool delivered = PrintDocument(job, printer, log);
-  ReleaseDevice(job, printer);
+  Printout printout(job);
+  const bool delivered = PrintDocument(printout, printer, log);
+  ReleaseDevice(printout, printer);
   if (!delivered) {
     std::cerr << "quillmark-render: the document could not be printed on " << Utf8FromWide(options.printer)
               << "\n";

@@ -21,11 +21,11 @@ enum Control : std::uint8_t {
   kFirstPrintable = 32,
 };
 
-bool HasByte(const PrintJob& job, std::int32_t readPosition) {
+bool HasByte(const Printout& job, std::int32_t readPosition) {
   return readPosition >= 0 && readPosition < job.DataLength;
 }
 
-void DrawCharacter(PrintJob& job, std::uint8_t byte) {
+void DrawCharacter(Printout& job, std::uint8_t byte) {
   PrintDevice* device = job.DeviceContext.get();
   // Without a device nothing is measured, so nothing moves.
   if (device == nullptr) return;
@@ -40,7 +40,7 @@ void DrawCharacter(PrintJob& job, std::uint8_t byte) {
   job.X = SaturateToInt32(std::int64_t{job.X} + std::int64_t{rect.right} - std::int64_t{rect.left});
 }
 
-void FormFeed(PrintJob& job, std::int32_t readPosition, PrintSystem& printers) {
+void FormFeed(Printout& job, std::int32_t readPosition, PrintSystem& printers) {
   // A form feed with fewer than two bytes after it would only start an empty last page.
   if (job.DataLength - readPosition <= 1) return;
   if (PrintDevice* device = job.DeviceContext.get()) {
@@ -68,13 +68,13 @@ std::uint8_t ReadDataByte(const std::uint8_t* data, std::int32_t& readPosition) 
   return data[readPosition++];
 }
 
-void InterpretByte(PrintJob& job, std::int32_t& readPosition, PrintSystem& printers) {
+void InterpretByte(Printout& job, std::int32_t& readPosition, PrintSystem& printers) {
   if (!HasByte(job, readPosition)) {
     // Outside the contract; ending the data is the one answer that cannot loop or read out of bounds.
     readPosition = job.DataLength;
     return;
   }
-  const std::uint8_t byte = ReadDataByte(job.Data.get(), readPosition);
+  const std::uint8_t byte = ReadDataByte(job.Data, readPosition);
   switch (byte) {
     case kLineFeed:
       job.Y = NextLineY(job);
@@ -115,11 +115,11 @@ void InterpretByte(PrintJob& job, std::int32_t& readPosition, PrintSystem& print
   }
 }
 
-void ExecuteEscape(PrintJob& job, std::int32_t& readPosition, PrintSystem& printers) {
+void ExecuteEscape(Printout& job, std::int32_t& readPosition, PrintSystem& printers) {
   // An ESC without its command byte, or a command cut off before its argument byte, is an incomplete
   // sequence at the end of the data: it changes nothing and selects no font.
   if (!HasByte(job, readPosition)) return;
-  const std::uint8_t* data = job.Data.get();
+  const std::uint8_t* data = job.Data;
   const std::uint8_t command = ReadDataByte(data, readPosition);
   switch (command) {
     case kShiftOut:
@@ -190,14 +190,14 @@ void ExecuteEscape(PrintJob& job, std::int32_t& readPosition, PrintSystem& print
   SelectFont(job, printers);
 }
 
-void SetDoubleWidth(PrintJob& job, std::int32_t& readPosition) {
+void SetDoubleWidth(Printout& job, std::int32_t& readPosition) {
   if (!HasByte(job, readPosition)) return;
-  ApplySwitch(ReadDataByte(job.Data.get(), readPosition), job.DoubleWidth);
+  ApplySwitch(ReadDataByte(job.Data, readPosition), job.DoubleWidth);
 }
 
-void SetDoubleHeight(PrintJob& job, std::int32_t& readPosition) {
+void SetDoubleHeight(Printout& job, std::int32_t& readPosition) {
   if (!HasByte(job, readPosition)) return;
-  ApplySwitch(ReadDataByte(job.Data.get(), readPosition), job.DoubleHeight);
+  ApplySwitch(ReadDataByte(job.Data, readPosition), job.DoubleHeight);
 }
 
 }  // namespace quillmark

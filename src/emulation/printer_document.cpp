@@ -3,16 +3,16 @@
 #include <string>
 
 #include "emulation/dot_math.h"
-#include "emulation/escp2/escp2_interpreter.h"
-#include "emulation/interpreter.h"
+#include "emulation/emulator.h"
 #include "emulation/select_font.h"
+#include "emulation/units.h"
 
 namespace quillmark {
 namespace {
 
 // The lengths of the print mode are single-precision values; every computation with them is made in
 // double on the exactly widened values, so the constants are floats too.
-constexpr float kMillimetresPerInch = 25.4f;
+constexpr auto kMillimetresPerInchF = static_cast<float>(kMillimetresPerInch);
 constexpr float kDefaultLineSpacing = 1.0f / 6;  // inches
 constexpr float kFooterLineSpacing = 1.0f / 3;   // inches
 constexpr std::int32_t kDefaultPitch = 10;
@@ -25,7 +25,7 @@ constexpr std::string_view kDocumentName = "DOS Job";
 // Borders are measured from the paper's edge, the origin from the printable area's corner. A border
 // inside the unprintable margin starts at the corner.
 std::int32_t Origin(float borderMillimetres, std::int32_t dotsPerInch, std::int32_t physicalOffset) {
-  const double dots = static_cast<double>(borderMillimetres) / static_cast<double>(kMillimetresPerInch) *
+  const double dots = static_cast<double>(borderMillimetres) / static_cast<double>(kMillimetresPerInchF) *
                           static_cast<double>(dotsPerInch) -
                       static_cast<double>(physicalOffset);
   const std::int32_t origin = RoundToDots(dots);
@@ -34,7 +34,7 @@ std::int32_t Origin(float borderMillimetres, std::int32_t dotsPerInch, std::int3
 
 }  // namespace
 
-void OpenPrinterDevice(PrintJob& job, PrintSystem& printers, const ErrorLog& log) {
+void OpenPrinterDevice(Printout& job, PrintSystem& printers, const ErrorLog& log) {
   job.DeviceContext = printers.OpenDevice(job.Settings);
   if (!job.DeviceContext) {
     const std::string message =
@@ -48,7 +48,7 @@ void OpenPrinterDevice(PrintJob& job, PrintSystem& printers, const ErrorLog& log
   job.DpiY = job.DeviceContext->DotsPerInchY();
 }
 
-void StartDocument(PrintJob& job, PrintSystem& printers) {
+void StartDocument(Printout& job, PrintSystem& printers) {
   PrintDevice* device = job.DeviceContext.get();
   const std::int32_t offsetX = device ? device->PhysicalOffsetX() : 0;
   const std::int32_t offsetY = device ? device->PhysicalOffsetY() : 0;
@@ -73,17 +73,17 @@ void StartDocument(PrintJob& job, PrintSystem& printers) {
   SelectFont(job, printers);
 }
 
-std::int32_t LineStartX(const PrintJob& job) { return job.OriginX; }
+std::int32_t LineStartX(const PrinterState& job) { return job.OriginX; }
 
-std::int32_t PageTopY(const PrintJob& job) { return job.OriginY; }
+std::int32_t PageTopY(const PrinterState& job) { return job.OriginY; }
 
-std::int32_t NextLineY(const PrintJob& job) {
+std::int32_t NextLineY(const PrinterState& job) {
   // The sum is rounded, not the advance, so a half-dot advance alternates between the two neighbours.
   return RoundToDots(static_cast<double>(job.Y) +
                      static_cast<double>(job.LineSpacing) * static_cast<double>(job.DpiY));
 }
 
-void EndDocument(PrintJob& job, PrintSystem& printers) {
+void EndDocument(Printout& job, PrintSystem& printers) {
   job.Bold = 1;
   job.PointSize = kFooterPointSize;
   job.Pitch = kFooterPitch;
@@ -108,23 +108,18 @@ void EndDocument(PrintJob& job, PrintSystem& printers) {
   }
 }
 
-void ReleaseDevice(PrintJob& job, PrintSystem& printers) {
+void ReleaseDevice(Printout& job, PrintSystem& printers) {
   // The device goes first: the font is selected into it until then.
   job.DeviceContext.reset();
   if (job.Font != 0) printers.DeleteFont(job.Font);
   job.Font = 0;
 }
 
-bool PrintDocument(PrintJob& job, PrintSystem& printers, const ErrorLog& log,
+bool PrintDocument(Printout& job, PrintSystem& printers, const ErrorLog& log,
                    const std::function<bool()>& mayDeliver) {
   OpenPrinterDevice(job, printers, log);
-  std::int32_t readPosition = 0;
   StartDocument(job, printers);
-  if (job.Settings.Mode == Emulation::kEscP2) {
-    RunEscp2(job, printers);
-  } else {
-    while (readPosition < job.DataLength) InterpretByte(job, readPosition, printers);
-  }
+  MakeEmulator(job.Settings.Mode)->Print(job, printers);
   if (mayDeliver && !mayDeliver()) {
     if (job.DeviceContext != nullptr) job.DeviceContext->AbandonDocument();
     return false;

@@ -7,7 +7,7 @@
 
 #include "log/error_log.h"
 #include "platform/print_device.h"
-#include "spool/job_records.h"
+#include "emulation/printer_state.h"
 
 namespace quillmark {
 
@@ -16,27 +16,27 @@ inline constexpr std::string_view kFooterText = "Gedruckt mit Quillmark 1.0";
 
 // Opens the job's printer and reads its resolution. A printer that cannot be opened is logged; the job
 // then has no device and its resolution stays 0.
-void OpenPrinterDevice(PrintJob& job, PrintSystem& printers, const ErrorLog& log);
+void OpenPrinterDevice(Printout& job, PrintSystem& printers, const ErrorLog& log);
 
 // Page origin, document "DOS Job", first page, default print mode and first font.
-void StartDocument(PrintJob& job, PrintSystem& printers);
+void StartDocument(Printout& job, PrintSystem& printers);
 
-std::int32_t LineStartX(const PrintJob& job);
-std::int32_t PageTopY(const PrintJob& job);
+std::int32_t LineStartX(const PrinterState& job);
+std::int32_t PageTopY(const PrinterState& job);
 // The Y of the next line; changes nothing.
-std::int32_t NextLineY(const PrintJob& job);
+std::int32_t NextLineY(const PrinterState& job);
 
 // Footer one footer line below the current line, end of the last page and of the document.
-void EndDocument(PrintJob& job, PrintSystem& printers);
+void EndDocument(Printout& job, PrintSystem& printers);
 
 // Releases the device and the job's last font.
-void ReleaseDevice(PrintJob& job, PrintSystem& printers);
+void ReleaseDevice(Printout& job, PrintSystem& printers);
 
-// The whole document: OpenPrinterDevice, StartDocument, every byte through the job's emulation
-// (InterpretByte, or the ESC/P 2 printer), EndDocument.
+// The whole document: OpenPrinterDevice, StartDocument, every byte of the take through the slot's
+// Emulator, EndDocument.
 // True when the document reached its printer; the device stays open for ReleaseDevice. When
 // `mayDeliver` is given it is asked before EndDocument; false abandons the document undelivered.
-bool PrintDocument(PrintJob& job, PrintSystem& printers, const ErrorLog& log,
+bool PrintDocument(Printout& job, PrintSystem& printers, const ErrorLog& log,
                    const std::function<bool()>& mayDeliver = {});
 
 }  // namespace quillmark

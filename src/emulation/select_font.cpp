@@ -35,7 +35,7 @@ std::int64_t DotsPerCharacter(std::int32_t dpiX, std::int64_t pitch) {
 
 }  // namespace
 
-FontRequest MakeFontRequest(const PrintJob& job) {
+FontRequest MakeFontRequest(const Printout& job) {
   const std::int64_t dotsPerPoint = DotsPerPoint(job.DpiY);
   std::int64_t height = RoundToDots(static_cast<double>(job.PointSize) * static_cast<double>(-dotsPerPoint));
   std::int64_t width = DotsPerCharacter(job.DpiX, job.Pitch);
@@ -68,7 +68,7 @@ FontRequest MakeFontRequest(const PrintJob& job) {
   return request;
 }
 
-void SelectFont(PrintJob& job, PrintSystem& printers) {
+void SelectFont(Printout& job, PrintSystem& printers) {
   const FontHandle font = printers.CreateFont(MakeFontRequest(job));
   // A font that cannot be made leaves the device drawing with the font it has, so that font must stay
   // alive and remain the job's font.

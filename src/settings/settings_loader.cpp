@@ -79,7 +79,8 @@ JobSettings ReadJobSlot(const SettingsReader& reader, int n, const ErrorLog& log
   job.PaperHeight = reader.ReadFloatValue("Paper.Height", kDefaultPaperHeight);
   job.BorderTop = reader.ReadFloatValue("Border.Top", kDefaultBorderTop);
   job.BorderLeft = reader.ReadFloatValue("Border.Left", kDefaultBorderLeft);
-  job.PositionMode = 1;
+  job.BorderTopGiven = !reader.ReadTextValue("Border.Top", "").empty();
+  job.BorderLeftGiven = !reader.ReadTextValue("Border.Left", "").empty();
   job.Media.Assign(reader.ReadTextValue("Media", ""));
   if (const auto warning = DosDeviceNameWarning(job.Path.View())) log.LogError("", *warning, "", 0, 0);
   job.Mode = ReadEmulation(reader, log);

@@ -40,20 +40,21 @@ bool PrintOneJob(PrintJob& job, PrintSystem& printers, TakeStore& store, const E
   // Printing starts while the watcher still flushes the take; delivery waits until it is out of its spool
   // file for good. A take that stayed in its spool file is printed from a later take instead.
   const auto taken = [&job] { return job.Gate == nullptr || job.Gate->Wait(); };
-  const bool delivered = PrintDocument(job, printers, log, taken);
+  Printout printout(job);
+  const bool delivered = PrintDocument(printout, printers, log, taken);
   if (!taken()) {
-    ReleaseDevice(job, printers);
+    ReleaseDevice(printout, printers);
     Settle(job);
     return true;
   }
   if (job.Gate != nullptr) job.QueueFile = job.Gate->Path();
   job.Gate.reset();
-  if (!delivered && job.DeviceContext != nullptr) {
+  if (!delivered && printout.DeviceContext != nullptr) {
     log.LogError(
         "", "Drucker '" + std::string(job.Settings.Printer.View()) + "' konnte das Dokument nicht ausgeben.",
         "", 0, 0);
   }
-  ReleaseDevice(job, printers);
+  ReleaseDevice(printout, printers);
   if (delivered) {
     if (!job.QueueFile.empty()) store.Forget(job.QueueFile);
     Settle(job);
@@ -89,7 +90,6 @@ void PrintWorker(ProgramState& state, PrintSystem& printers, TakeStore& store, c
       Delay(kIdlePollMs);
       retry();
     }
-    // A fresh record per job, so that no emulator state carries over from the previous document.
     PrintJob job;
     if (!TakePrintJob(state, job, lastSlot)) continue;
     lastSlot = job.Settings.JobNumber;

@@ -122,8 +122,6 @@ void RunSpoolPass(ProgramState& state, SpoolFiles& files, TakeStore& store, cons
                   SpoolWatcherMemory& memory) {
   std::lock_guard settingsLock(state.SettingsLock);
   for (const JobSettings& settings : state.JobList) {
-    // The collecting mode is not offered; a slot that asks for it keeps its data in the file.
-    if (settings.CollectMode != 0) continue;
     std::int32_t length = 0;
     SpoolData data;
     std::unique_ptr<SpoolFile> file;

@@ -29,7 +29,7 @@ bool PopplerInstalled() { return FileExists("/usr/bin/pdftotext") && FileExists(
 
 std::vector<PdfWord> ReadPdfWords(const std::string& path, int dotsPerInch) {
   static const std::regex kWord(R"re(<page |<word xMin="([^"]+)" yMin="([^"]+)" xMax="([^"]+)")re"
-                                R"re( yMax="[^"]+">(.*)</word>)re");
+                                R"re( yMax="([^"]+)">(.*)</word>)re");
   ExpectSoundPdf(path);
   const double scale = dotsPerInch / 72.0;
   const std::string html = Run({"/usr/bin/pdftotext", "-bbox", path, "-"});
@@ -41,7 +41,8 @@ std::vector<PdfWord> ReadPdfWords(const std::string& path, int dotsPerInch) {
       continue;
     }
     words.push_back(
-        {page, std::stod((*m)[1]) * scale, std::stod((*m)[2]) * scale, std::stod((*m)[3]) * scale, (*m)[4]});
+        {page, std::stod((*m)[1]) * scale, std::stod((*m)[2]) * scale, std::stod((*m)[3]) * scale, (*m)[5],
+         std::stod((*m)[4]) * scale});
   }
   return words;
 }

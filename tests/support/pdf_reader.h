@@ -12,6 +12,7 @@ struct PdfWord {
   int page = 0;                         // from 1
   double xMin = 0, yMin = 0, xMax = 0;  // from the page's top-left corner
   std::string text;                     // UTF-8
+  double yMax = 0;
 };
 
 bool PopplerInstalled();

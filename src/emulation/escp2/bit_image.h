@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <span>
 
+#include "emulation/units.h"
 #include "platform/print_device.h"
 
 namespace quillmark {

@@ -47,8 +47,8 @@ void LineSpacing(Printer& p, std::int64_t units) { p.State().lineSpacing = units
 // Units of ESC $ and ESC \ until ESC ( U defines one: 1/60 inch, and 1/180 (1/120 in draft).
 std::int64_t HorizontalUnit(Printer& p, bool relative) {
   if (p.State().unitDefined) return p.State().horizontalUnit;
-  if (!relative) return 60;
-  return p.Mode().letterQuality ? 20 : 30;
+  if (!relative) return InUnits<60>(1);
+  return p.Mode().letterQuality ? InUnits<180>(1) : InUnits<120>(1);
 }
 
 std::int32_t Signed16(std::int32_t word) { return word >= 0x8000 ? word - 0x10000 : word; }
@@ -104,7 +104,7 @@ constexpr std::array kRows = {
     Row{25, Kind::kFixed, 1, nullptr},  // cut-sheet feeder
     Row{' ', Kind::kFixed, 1,
         [](Printer& p, const Command& c) {
-          p.Mode().extraSpace = c.Param(0) * (p.Mode().letterQuality ? 20 : 30);
+          p.Mode().extraSpace = static_cast<std::int32_t>(c.Param(0) * HorizontalUnit(p, true));
           p.ModeChanged();
         }},
     Row{'!', Kind::kFixed, 1, [](Printer& p, const Command& c) { MasterSelect(p, c.Param(0)); }},
@@ -117,7 +117,7 @@ constexpr std::array kRows = {
     Row{'&', Kind::kUserChars, 0, [](Printer& p, const Command& c) { DefineUserCharacters(p.State().userChars, p.Mode(), c); }},
     Row{'(', Kind::kCounted, 0, nullptr},  // by the second table
     Row{'*', Kind::kBitImage, 0, [](Printer& p, const Command& c) { BitImage(p, c.Param(0), c); }},
-    Row{'+', Kind::kFixed, 1, [](Printer& p, const Command& c) { LineSpacing(p, c.Param(0) * 10); }},
+    Row{'+', Kind::kFixed, 1, [](Printer& p, const Command& c) { LineSpacing(p, InUnits<360>(c.Param(0))); }},
     Row{'-', Kind::kFixed, 1,
         [](Printer& p, const Command& c) {
           bool on = p.Mode().scoreLines[0] != 0;
@@ -126,10 +126,10 @@ constexpr std::array kRows = {
         }},
     Row{'.', Kind::kRaster, 0, nullptr},  // carried out by ExecuteEscp2Command
     Row{'/', Kind::kFixed, 1, nullptr},  // vertical tab channel
-    Row{'0', Kind::kFixed, 0, [](Printer& p, const Command&) { LineSpacing(p, 450); }},
-    Row{'1', Kind::kFixed, 0, [](Printer& p, const Command&) { LineSpacing(p, 350); }},
-    Row{'2', Kind::kFixed, 0, [](Printer& p, const Command&) { LineSpacing(p, 600); }},
-    Row{'3', Kind::kFixed, 1, [](Printer& p, const Command& c) { LineSpacing(p, c.Param(0) * 20); }},
+    Row{'0', Kind::kFixed, 0, [](Printer& p, const Command&) { LineSpacing(p, InUnits<8>(1)); }},
+    Row{'1', Kind::kFixed, 0, [](Printer& p, const Command&) { LineSpacing(p, InUnits<72>(7)); }},
+    Row{'2', Kind::kFixed, 0, [](Printer& p, const Command&) { LineSpacing(p, InUnits<6>(1)); }},
+    Row{'3', Kind::kFixed, 1, [](Printer& p, const Command& c) { LineSpacing(p, InUnits<180>(c.Param(0))); }},
     Row{'4', Kind::kFixed, 0, [](Printer& p, const Command&) { SetFlag(p, p.Mode().italic, true); }},
     Row{'5', Kind::kFixed, 0, [](Printer& p, const Command&) { SetFlag(p, p.Mode().italic, false); }},
     Row{'6', Kind::kFixed, 0, [](Printer& p, const Command&) { p.State().upperControlsPrint = true; }},
@@ -146,7 +146,7 @@ constexpr std::array kRows = {
           if (index >= 0) p.State().imageModes[static_cast<std::size_t>(index)] = static_cast<std::uint8_t>(c.Param(1));
         }},
     Row{'@', Kind::kFixed, 0, [](Printer& p, const Command&) { p.Reset(); }},
-    Row{'A', Kind::kFixed, 1, [](Printer& p, const Command& c) { LineSpacing(p, c.Param(0) * 60); }},
+    Row{'A', Kind::kFixed, 1, [](Printer& p, const Command& c) { LineSpacing(p, InUnits<60>(c.Param(0))); }},
     Row{'B', Kind::kList, 16, SetVerticalTabs},
     Row{'C', Kind::kPageLength, 0,
         [](Printer& p, const Command& c) {
@@ -160,7 +160,7 @@ constexpr std::array kRows = {
     Row{'G', Kind::kFixed, 0, [](Printer& p, const Command&) { SetFlag(p, p.Mode().doubleStrike, true); }},
     Row{'H', Kind::kFixed, 0, [](Printer& p, const Command&) { SetFlag(p, p.Mode().doubleStrike, false); }},
     Row{'I', Kind::kFixed, 1, nullptr},  // control codes as characters
-    Row{'J', Kind::kFixed, 1, [](Printer& p, const Command& c) { p.MoveDown(c.Param(0) * 20); }},
+    Row{'J', Kind::kFixed, 1, [](Printer& p, const Command& c) { p.MoveDown(InUnits<180>(c.Param(0))); }},
     Row{'K', Kind::kReassigned, 0, [](Printer& p, const Command& c) { BitImage(p, p.State().imageModes[0], c); }},
     Row{'L', Kind::kReassigned, 0, [](Printer& p, const Command& c) { BitImage(p, p.State().imageModes[1], c); }},
     Row{'M', Kind::kFixed, 0, [](Printer& p, const Command&) { SelectPitch(p, 12); }},
@@ -230,7 +230,7 @@ constexpr std::array kRows = {
     Row{'f', Kind::kFixed, 2, nullptr},
     Row{'g', Kind::kFixed, 0, [](Printer& p, const Command&) { SelectPitch(p, 15); }},
     Row{'i', Kind::kFixed, 1, nullptr},  // immediate print
-    Row{'j', Kind::kFixed, 1, [](Printer& p, const Command& c) { p.MoveDown(-c.Param(0) * 20); }},
+    Row{'j', Kind::kFixed, 1, [](Printer& p, const Command& c) { p.MoveDown(-InUnits<180>(c.Param(0))); }},
     Row{'k', Kind::kFixed, 1,
         [](Printer& p, const Command& c) {
           // Ignored while the downloaded characters are selected.
@@ -296,7 +296,7 @@ constexpr std::array kParenRows = {
              [](Printer& p, const Command& c) {
                Escp2State& s = p.State();
                if (c.paramLength == 1 && c.Param(0) > 0) {
-                 s.pageUnit = s.verticalUnit = s.horizontalUnit = c.Param(0);
+                 s.pageUnit = s.verticalUnit = s.horizontalUnit = static_cast<std::int32_t>(InUnits<3600>(c.Param(0)));
                  s.unitDefined = true;
                } else if (c.paramLength == 5 && c.Word(3) > 0 && c.Param(0) > 0 && c.Param(1) > 0 &&
                           c.Param(2) > 0) {
@@ -376,7 +376,7 @@ void ExecuteEscp2Command(Escp2Interpreter& printer, const Escp2Command& command)
       Escp2Context context = printer.GraphicsContext();
       PrintRasterImage(context, header, command.data, static_cast<std::size_t>(command.dataLength));
     }
-    printer.EndImage(printer.DotsX(std::int64_t{header.dots} * header.horizontalUnit));
+    printer.EndImage(printer.DotsX(InUnits<3600>(std::int64_t{header.dots} * header.horizontalUnit)));
     return;
   }
   if (const Row* row = FindEscp2Row(command.code); row != nullptr && row->handler != nullptr) {

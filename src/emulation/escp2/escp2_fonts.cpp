@@ -41,7 +41,7 @@ std::int64_t CharacterPitchUnits(const Escp2PrintMode& mode) {
     case 15:
       return kUnitsPerInch / 15;  // there is no condensed 15 pitch
     default:
-      return mode.condensed ? 210 : kUnitsPerInch / 10;  // condensed 10 pitch: 17.14 per inch
+      return mode.condensed ? InUnits<120>(7) : kUnitsPerInch / 10;  // condensed 10 pitch: 17.14 per inch
   }
 }
 
@@ -63,7 +63,7 @@ Escp2FontMetrics MakeEscp2Font(const Escp2PrintMode& mode, bool italicTable, std
     glyphUnits = pitchUnits * 2 / 3;
   }
   const double advanceUnits =
-      (mode.hmi > 0 && !mode.proportional) ? mode.hmi * 10.0 : pitchUnits * widthFactor;
+      (mode.hmi > 0 && !mode.proportional) ? static_cast<double>(InUnits<360>(mode.hmi)) : pitchUnits * widthFactor;
   font.proportional = mode.proportional;
   font.request.height = -RoundToDots(emDots);
   font.request.width = Dots(glyphUnits * widthFactor, dpiX);

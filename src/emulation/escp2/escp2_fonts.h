@@ -15,7 +15,7 @@ struct Escp2FontMetrics {
   bool proportional = false;  // each character advances by its own width plus the spacing
 };
 
-// 1/3600 inch per character at the mode's pitch (condensed included, double width not): the column of
+// Units per character at the mode's pitch (condensed included, double width not): the column of
 // margins, tabs and backspace.
 std::int64_t CharacterPitchUnits(const Escp2PrintMode& mode);
 

@@ -8,7 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "spool/job_records.h"
+#include "emulation/printer_state.h"
+#include "emulation/units.h"
 
 namespace quillmark {
 
@@ -25,16 +26,17 @@ struct Escp2GraphicsState {
 // width at its horizontal density) and never moves job.Y for an image. The vertical position is the top
 // of the current print line.
 struct Escp2Context {
-  PrintJob& job;  // DeviceContext (may be null for SelectColour and SelectMicroWeave), DpiX, DpiY, X, Y
+  Printout& job;  // DeviceContext (may be null for SelectColour and SelectMicroWeave), DpiX, DpiY, X, Y
   Escp2GraphicsState& graphics;
   std::int32_t rightMarginX;  // dots: nothing is drawn at or right of it
   // Dots per inch down the page as the ESC/P 2 page is printed: DpiY, or less while a form longer than
   // the paper is scaled to fit. Image heights use this, never DpiY.
   double scaledDpiY;
 
-  // Dots down the page covered by `units` / 3600 inch.
+  // Dots down the page covered by `units`.
   std::int32_t DotsDown(std::int64_t units) const {
-    return static_cast<std::int32_t>(std::llround(static_cast<double>(units) * scaledDpiY / 3600.0));
+    return static_cast<std::int32_t>(
+        std::llround(static_cast<double>(units) * scaledDpiY / static_cast<double>(kUnitsPerInch)));
   }
 };
 

@@ -18,23 +18,21 @@ namespace {
 constexpr std::uint8_t kEscape = 27;
 constexpr std::uint8_t kDelete = 127;
 
-constexpr double kMillimetresPerInch = 25.4;
-constexpr float kA4Width = 210.0f;
-constexpr float kA4Height = 297.0f;
 constexpr std::size_t kMaxFonts = 48;
 constexpr std::size_t kFillLookBack = 8;
 constexpr std::int32_t kMaxDotsPerInch = 9600;
 constexpr std::int32_t kMaxOrigin = 100'000'000;
 constexpr float kMaxPaper = 10000.0f;  // millimetres
+constexpr double kCarriageInches = 8.0;  // the longest line: 80 columns at 10 cpi
 
 }  // namespace
 
-void RunEscp2(PrintJob& job, PrintSystem& printers) {
+void RunEscp2(Printout& job, PrintSystem& printers) {
   Escp2Interpreter printer(job, printers);
   printer.Run();
 }
 
-Escp2Interpreter::Escp2Interpreter(PrintJob& job, PrintSystem& printers) : job_(job), printers_(printers) {
+Escp2Interpreter::Escp2Interpreter(Printout& job, PrintSystem& printers) : job_(job), printers_(printers) {
   // A device whose resolution or page origin no printer has gets nothing drawn, so that every position
   // stays far inside the 32-bit range.
   PrintDevice* device = job_.DeviceContext.get();
@@ -50,8 +48,8 @@ Escp2Interpreter::Escp2Interpreter(PrintJob& job, PrintSystem& printers) : job_(
   const auto paper = [](float millimetres, float fallback) {
     return millimetres > 0 ? std::min(millimetres, kMaxPaper) : fallback;
   };
-  double width = paper(job_.Settings.PaperWidth, kA4Width) / kMillimetresPerInch;
-  double height = paper(job_.Settings.PaperHeight, kA4Height) / kMillimetresPerInch;
+  double width = paper(job_.Settings.PaperWidth, kA4WidthMm) / kMillimetresPerInch;
+  double height = paper(job_.Settings.PaperHeight, kA4HeightMm) / kMillimetresPerInch;
   // A printer that knows its media (a CUPS printer) prints on that.
   if (device_ != nullptr && device_->PaperWidthDots() > 0 && device_->PaperHeightDots() > 0) {
     width = std::min<double>(device_->PaperWidthDots(), kMaxPaper / kMillimetresPerInch * dpiX_) / dpiX_;
@@ -59,6 +57,14 @@ Escp2Interpreter::Escp2Interpreter(PrintJob& job, PrintSystem& printers) : job_(
   }
   const double offsetX = device_ ? device_->PhysicalOffsetX() : 0;
   const double offsetY = device_ ? device_->PhysicalOffsetY() : 0;
+  // Without Border keys the form sits as on the printer: its top at the printable area's top, and the
+  // carriage's 8-inch line centred on the sheet, so that 80 columns fit on A4 and Letter with room on
+  // both sides. Keys move the origin, as a user aligns the paper in the printer.
+  if (device_ != nullptr && !job_.Settings.BorderLeftGiven) {
+    const double margin = std::max(0.0, (width - kCarriageInches) / 2);
+    job_.OriginX = std::clamp(RoundToDots(margin * dpiX_ - offsetX), 0, kMaxOrigin);
+  }
+  if (device_ != nullptr && !job_.Settings.BorderTopGiven) job_.OriginY = 0;
   state_.paperWidth = std::max(0, RoundToDots(width * dpiX_ - offsetX - (device_ ? job_.OriginX : 0)));
   const double below = device_ ? height - (job_.OriginY + offsetY) / dpiY_ : height;
   state_.paperLength = std::max<std::int64_t>(kUnitsPerInch, std::llround(below * kUnitsPerInch));
@@ -96,7 +102,7 @@ void Escp2Interpreter::Reset() {
   state_.pageLength = state_.paperLength;
   state_.bottomMargin = state_.pageLength;
   state_.leftMargin = 0;
-  state_.rightMargin = state_.paperWidth;
+  state_.rightMargin = std::min(state_.paperWidth, DotsX(InUnits<1>(static_cast<std::int64_t>(kCarriageInches))));
   DefaultTabs();
   ModeChanged();
   job_.X = job_.OriginX;
@@ -104,7 +110,7 @@ void Escp2Interpreter::Reset() {
 }
 
 void Escp2Interpreter::Run() {
-  const std::uint8_t* data = job_.Data.get();
+  const std::uint8_t* data = job_.Data;
   const std::int32_t length = job_.DataLength;
   std::int32_t position = 0;
   while (position < length) {
@@ -137,7 +143,7 @@ void Escp2Interpreter::Run() {
 
 std::int32_t Escp2Interpreter::ColumnWidth() const {
   const Escp2PrintMode& mode = state_.mode;
-  if (mode.hmi > 0) return DotsX(std::int64_t{mode.hmi} * 10);
+  if (mode.hmi > 0) return DotsX(InUnits<360>(mode.hmi));
   return DotsX(CharacterPitchUnits(mode));
 }
 

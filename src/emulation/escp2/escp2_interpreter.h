@@ -11,17 +11,17 @@
 
 #include "emulation/escp2/escp2_state.h"
 #include "platform/print_device.h"
-#include "spool/job_records.h"
+#include "emulation/printer_state.h"
 
 namespace quillmark {
 
 // Interprets every byte of job.Data. Leaves job.X and job.Y on the last printed line, so that the footer
 // follows it; a form feed at the very end starts no page of its own.
-void RunEscp2(PrintJob& job, PrintSystem& printers);
+void RunEscp2(Printout& job, PrintSystem& printers);
 
 class Escp2Interpreter {
  public:
-  Escp2Interpreter(PrintJob& job, PrintSystem& printers);
+  Escp2Interpreter(Printout& job, PrintSystem& printers);
   ~Escp2Interpreter();
   Escp2Interpreter(const Escp2Interpreter&) = delete;
   Escp2Interpreter& operator=(const Escp2Interpreter&) = delete;
@@ -29,7 +29,7 @@ class Escp2Interpreter {
   void Run();
 
   // For the command handlers.
-  PrintJob& Job() { return job_; }
+  Printout& Job() { return job_; }
   Escp2State& State() { return state_; }
   Escp2PrintMode& Mode() { return state_.mode; }
   void Reset();  // ESC @ and the power-on state
@@ -41,7 +41,10 @@ class Escp2Interpreter {
   // Moves down (or up, for a negative distance) without a carriage return; a move to or past the bottom
   // margin goes to the top of the next page, one above the top margin is ignored.
   void MoveDown(std::int64_t units);
+  // Below the bottom margin: the top of form of the next page; above the top margin: ignored.
   void SetVertical(std::int64_t unitsFromTopOfForm);
+  // The height of the current characters, in units.
+  std::int64_t CellUnits() const;
   // Positions relative to the page origin, in dots; ignored outside the margins.
   void SetHorizontal(std::int64_t dotsFromOrigin);
   void SetPageLength(std::int64_t units);
@@ -97,7 +100,7 @@ class Escp2Interpreter {
   std::int32_t RightLimit() const;
   void Wrap();
 
-  PrintJob& job_;
+  Printout& job_;
   PrintSystem& printers_;
   PrintDevice* device_ = nullptr;  // null also for a device nothing can sensibly be drawn on
   std::int32_t dpiX_ = 0;

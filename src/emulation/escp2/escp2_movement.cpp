@@ -150,7 +150,11 @@ void Escp2Interpreter::MoveDown(std::int64_t units) {
   Flush();
   const std::int64_t target = state_.vertical + units;
   if (units < 0 && target < state_.topMargin) return;
-  if (target >= state_.bottomMargin) {
+  // A line whose characters would cross the bottom margin starts the next page instead: at the foot of
+  // the sheet it would be cut off. The line's height is its characters' or, when lines are closer, the
+  // line pitch, so that a form of n lines holds n lines.
+  const std::int64_t cell = std::min(CellUnits(), state_.lineSpacing);
+  if (target >= state_.bottomMargin || (units > 0 && target + cell > state_.bottomMargin)) {
     FormFeed();
     return;
   }
@@ -159,10 +163,20 @@ void Escp2Interpreter::MoveDown(std::int64_t units) {
 }
 
 void Escp2Interpreter::SetVertical(std::int64_t unitsFromTopOfForm) {
-  if (unitsFromTopOfForm < state_.topMargin || unitsFromTopOfForm >= state_.bottomMargin) return;
+  if (unitsFromTopOfForm < state_.topMargin) return;
+  // Below the bottom margin: the top of form of the next page.
+  if (unitsFromTopOfForm >= state_.bottomMargin) {
+    FormFeed();
+    return;
+  }
   Flush();
   state_.vertical = unitsFromTopOfForm;
   SyncY();
+}
+
+std::int64_t Escp2Interpreter::CellUnits() const {
+  const std::int64_t cell = InUnits<144>(state_.mode.halfPoints);
+  return state_.mode.doubleHeight ? 2 * cell : cell;
 }
 
 void Escp2Interpreter::SetHorizontal(std::int64_t dotsFromOrigin) {

@@ -1,7 +1,7 @@
 #pragma once
 // The state of the ESC/P 2 printer for one job, beside the job's PrinterState (whose X and Y stay the
-// print position in dots). Vertical lengths are kept in 1/3600 inch, the finest unit of the command set,
-// so that no rounding accumulates; horizontal ones in dots, as X. Print worker thread only.
+// print position in dots). Vertical lengths are kept in units (units.h), so that no rounding accumulates;
+// horizontal ones in dots, as X. Print worker thread only.
 
 #include <array>
 #include <cstdint>
@@ -9,11 +9,10 @@
 #include "emulation/escp2/escp2_character_codes.h"
 #include "emulation/escp2/escp2_graphics.h"
 #include "emulation/escp2/escp2_user_chars.h"
+#include "emulation/units.h"
 
 namespace quillmark {
 
-// 1/3600 inch per unit of the usual fractions.
-inline constexpr std::int64_t kUnitsPerInch = 3600;
 
 enum class ScoreLine : std::uint8_t { kUnderline, kStrikeThrough, kOverscore };
 
@@ -32,7 +31,7 @@ struct Escp2PrintMode {
   std::uint8_t script = 0;                   // ESC S: 0 none, 1 superscript, 2 subscript
   std::array<std::uint8_t, 3> scoreLines{};  // by ScoreLine: 0 off, 1 single, 2 double (broken prints solid)
   std::int32_t hmi = 0;                      // ESC c: fixed advance in 1/360 inch; 0 = the pitch decides
-  std::int32_t extraSpace = 0;               // ESC SP: space after each character, in 1/3600 inch
+  std::int32_t extraSpace = 0;               // ESC SP: space after each character, in units
   std::uint8_t style = 0;                    // ESC q: outline and shadow, printed as bold
   std::int32_t halfPoints = 21;              // ESC X: character size; 10.5 points at power-on
   bool operator==(const Escp2PrintMode&) const = default;
@@ -41,12 +40,12 @@ struct Escp2PrintMode {
 struct Escp2State {
   Escp2PrintMode mode;
 
-  // Page, from the top of form; all in 1/3600 inch.
+  // Page, from the top of form; all in units.
   std::int64_t pageLength = 0;
   std::int64_t topMargin = 0;
   std::int64_t bottomMargin = 0;  // the automatic page break; the page length when none is set
   std::int64_t vertical = 0;      // the print position
-  std::int64_t lineSpacing = 600;
+  std::int64_t lineSpacing = InUnits<6>(1);
   std::int64_t paperLength = 0;  // what fits on the paper below the top of form
   double scale = 1.0;            // < 1 while the form is longer than the paper
 
@@ -55,11 +54,11 @@ struct Escp2State {
   std::int32_t rightMargin = 0;
   std::int32_t paperWidth = 0;  // what fits on the paper right of the origin
 
-  // Units of ESC ( U in 1/3600 inch; until it is given, ESC $ and ESC \ keep their own units.
+  // Units of ESC ( U; until it is given, ESC $ and ESC \ keep their own units.
   bool unitDefined = false;
-  std::int32_t verticalUnit = 10;
-  std::int32_t horizontalUnit = 10;
-  std::int32_t pageUnit = 10;
+  std::int32_t verticalUnit = InUnits<360>(1);
+  std::int32_t horizontalUnit = InUnits<360>(1);
+  std::int32_t pageUnit = InUnits<360>(1);
 
   // Tab stops: HT columns as dots from the left margin, VT positions from the top of form.
   std::array<std::int32_t, 32> tabs{};

@@ -114,7 +114,7 @@ UserCharChoice ChooseUserCharacter(const Escp2UserCharSet& set, const Escp2Print
 
 std::int64_t UserCharacterAdvance(const Escp2UserCharacter& character, const Escp2PrintMode& mode) {
   const std::int64_t columns = std::int64_t{character.left} + character.width + character.right;
-  return columns * DotWidth(mode) + std::int64_t{mode.extraSpace} * WidthFactor(mode);
+  return InUnits<kImageUnitsPerInch>(columns * DotWidth(mode)) + std::int64_t{mode.extraSpace} * WidthFactor(mode);
 }
 
 void DrawUserCharacter(Escp2Context& context, const Escp2UserCharacter& character, const Escp2PrintMode& mode,
@@ -138,9 +138,9 @@ void DrawUserCharacter(Escp2Context& context, const Escp2UserCharacter& characte
   if (mode.bold || mode.style != 0) Embolden(decoded.image);
   // The grid's baseline lies a sixth of its height above its bottom: descenders and the underline below.
   const std::int64_t rows = std::int64_t{perColumn} * 8;
-  const std::int32_t top = context.job.Y + std::max(0, baseline - context.DotsDown(rows * 5 / 6 * dotHeight));
+  const std::int32_t top = context.job.Y + std::max(0, baseline - context.DotsDown(InUnits<kImageUnitsPerInch>(rows * 5 / 6 * dotHeight)));
   const TextRect rect{across(character.left * dotWidth), top, across((character.left + shown) * dotWidth),
-                      top + context.DotsDown(rows * dotHeight)};
+                      top + context.DotsDown(InUnits<kImageUnitsPerInch>(rows * dotHeight))};
   device->DrawBitImage(decoded.image, rect);
 }
 

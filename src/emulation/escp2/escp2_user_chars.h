@@ -61,7 +61,7 @@ enum class UserCharChoice : std::uint8_t {
 UserCharChoice ChooseUserCharacter(const Escp2UserCharSet& set, const Escp2PrintMode& mode, std::uint8_t code,
                                    const Escp2UserCharacter*& character);
 
-// The distance from this character to the next in 1/3600 inch: a0 + a1 + a2 dot columns, doubled in
+// The distance from this character to the next in units: a0 + a1 + a2 dot columns, doubled in
 // double width, and the ESC SP space.
 std::int64_t UserCharacterAdvance(const Escp2UserCharacter& character, const Escp2PrintMode& mode);
 

@@ -98,8 +98,8 @@ std::int64_t Unpack(std::span<const std::uint8_t> coded, std::size_t keep, std::
   return length;
 }
 
-// One decoded row waiting to be drawn: its bytes from `column` (in dots of the header) on, `y` in
-// 1/3600 inch from the top of form.
+// One decoded row waiting to be drawn: its bytes from `column` (in dots of the header) on, `y` in units
+// from the top of form.
 struct Row {
   std::int64_t y;
   std::int64_t column;
@@ -112,13 +112,15 @@ class TiffRaster {
   TiffRaster(Escp2Interpreter& printer, const Escp2Command& command)
       : p_(printer),
         delta_(command.Param(0) == 3),
-        v_(command.Param(1)),
-        h_(command.Param(2)),
+        vImage_(command.Param(1)),
+        hImage_(command.Param(2)),
+        v_(static_cast<std::int32_t>(InUnits<3600>(vImage_))),
+        h_(static_cast<std::int32_t>(InUnits<3600>(hImage_))),
         colour_(printer.State().graphics.colour) {
     const Escp2State& s = p_.State();
     unitX_ = s.unitDefined ? s.horizontalUnit : h_;
     unitY_ = s.unitDefined ? s.verticalUnit : v_;
-    const PrintJob& job = p_.Job();
+    const Printout& job = p_.Job();
     const std::int64_t room = std::int64_t{p_.GraphicsContext().rightMarginX} - job.OriginX - s.leftMargin;
     limit_ = job.DpiX > 0 ? std::clamp<std::int64_t>(room * kUnitsPerInch / job.DpiX, 0, kMaxRowWidth) : 0;
   }
@@ -230,7 +232,7 @@ class TiffRaster {
     if (band_.empty()) return;
     if (p_.BeginImage()) {
       Escp2Context context = p_.GraphicsContext();
-      PrintJob& job = context.job;
+      Printout& job = context.job;
       const std::int32_t savedX = job.X;
       const std::int32_t savedY = job.Y;
       const std::int32_t savedColour = context.graphics.colour;
@@ -253,7 +255,7 @@ class TiffRaster {
       bottom = std::max(bottom, row.y);
     }
     if (left == INT64_MAX) return;
-    RasterImageHeader header{0, v_, h_, static_cast<int>((bottom - top + v_ / 2) / v_ + 1),
+    RasterImageHeader header{0, vImage_, hImage_, static_cast<int>((bottom - top + v_ / 2) / v_ + 1),
                              static_cast<int>(right - left)};
     const auto rowBytes = static_cast<std::size_t>((header.dots + 7) / 8);
     std::vector<std::uint8_t> bits(rowBytes * static_cast<std::size_t>(header.rows), 0);
@@ -269,7 +271,7 @@ class TiffRaster {
         }
       }
     }
-    PrintJob& job = context.job;
+    Printout& job = context.job;
     job.X = job.OriginX + p_.State().leftMargin + p_.DotsX(left * h_);
     job.Y = job.OriginY + RoundToDots(static_cast<double>(top) * context.scaledDpiY / kUnitsPerInch);
     if (context.graphics.colour != colour) SelectColour(context, colour);
@@ -278,12 +280,14 @@ class TiffRaster {
 
   Escp2Interpreter& p_;
   const bool delta_;
-  const std::int32_t v_;  // 1/3600 inch per row and per dot
+  const std::int32_t vImage_;  // the header's 1/3600 inch per row and per dot
+  const std::int32_t hImage_;
+  const std::int32_t v_;  // the same in units
   const std::int32_t h_;
-  std::int64_t unitX_ = 0;  // 1/3600 inch per <MOVX> dot and <MOVY> step
+  std::int64_t unitX_ = 0;  // units per <MOVX> dot and <MOVY> step
   std::int64_t unitY_ = 0;
-  std::int64_t limit_ = 0;  // the right margin, 1/3600 inch right of the left margin
-  std::int64_t x_ = 0;      // the print position, 1/3600 inch right of the left margin
+  std::int64_t limit_ = 0;  // the right margin, units right of the left margin
+  std::int64_t x_ = 0;      // the print position, units right of the left margin
   bool byteUnits_ = false;
   int colour_;
   std::vector<std::uint8_t> decoded_;

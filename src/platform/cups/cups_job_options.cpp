@@ -8,6 +8,7 @@
 #include <charconv>
 #include <fstream>
 #include <optional>
+#include <tuple>
 #include <utility>
 
 #include "settings/settings_loader.h"
@@ -71,7 +72,6 @@ JobSettings CupsJobSettings(const std::string& options, const std::string& defau
   JobSettings settings;
   settings.JobNumber = 1;
   settings.CharSet = 255;
-  settings.PositionMode = 1;
   settings.PaperWidth = kDefaultPaperWidth;
   settings.PaperHeight = kDefaultPaperHeight;
   settings.BorderTop = kDefaultBorderTop;
@@ -100,12 +100,14 @@ JobSettings CupsJobSettings(const std::string& options, const std::string& defau
       reject("quillmark-codepage", value, "a code page number");
     }
   }
-  const std::pair<const char*, float*> borders[] = {{"quillmark-border-top", &settings.BorderTop},
-                                                    {"quillmark-border-left", &settings.BorderLeft}};
-  for (const auto& [name, field] : borders) {
+  const std::tuple<const char*, float*, bool*> borders[] = {
+      {"quillmark-border-top", &settings.BorderTop, &settings.BorderTopGiven},
+      {"quillmark-border-left", &settings.BorderLeft, &settings.BorderLeftGiven}};
+  for (const auto& [name, field, given] : borders) {
     if (const char* value = option(name)) {
       if (const auto number = ParseNumber<float>(value, 0.0f, kLargestBorder)) {
         *field = *number;
+        *given = true;
       } else {
         reject(name, value, "a length in millimetres");
       }

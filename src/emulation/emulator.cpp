@@ -1,0 +1,35 @@
+#include "emulation/emulator.h"
+
+#include "emulation/escp2/escp2_interpreter.h"
+#include "emulation/interpreter.h"
+
+namespace quillmark {
+namespace {
+
+// The original control-code set, byte by byte, exactly as it always printed.
+class BasicEmulator final : public Emulator {
+ public:
+  void Print(Printout& printout, PrintSystem& printers) override {
+    std::int32_t readPosition = 0;
+    while (readPosition < printout.DataLength) InterpretByte(printout, readPosition, printers);
+  }
+};
+
+class Escp2Emulator final : public Emulator {
+ public:
+  void Print(Printout& printout, PrintSystem& printers) override { RunEscp2(printout, printers); }
+};
+
+}  // namespace
+
+std::unique_ptr<Emulator> MakeEmulator(Emulation emulation) {
+  switch (emulation) {
+    case Emulation::kEscP2:
+      return std::make_unique<Escp2Emulator>();
+    case Emulation::kBasic:
+      break;
+  }
+  return std::make_unique<BasicEmulator>();
+}
+
+}  // namespace quillmark
