@@ -9,6 +9,7 @@
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_desktop.h"
 #include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_log_sink.h"
 #include "platform/win32/win32_print_system.h"
 #include "platform/win32/win32_spool_files.h"
 #include "platform/win32/windows_api.h"
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
   Win32SpoolFiles spoolFiles;
   Win32PrintSystem printers;
   Win32Clock clock;
-  Platform platform{files, spoolFiles, printers, clock, desktop};
+  Win32LogSink logSink;
+  Platform platform{files, spoolFiles, printers, clock, desktop, logSink};
   Startup(platform);
 }

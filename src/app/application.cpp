@@ -13,7 +13,7 @@
 namespace quillmark {
 
 Application::Application(Platform& platform)
-    : platform_(platform), log_(platform.files, platform.clock), store_(platform.files) {
+    : platform_(platform), log_(platform.logSink, platform.clock), store_(platform.files) {
   platform_.desktop.SetEvents(this);
 }
 

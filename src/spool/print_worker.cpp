@@ -30,7 +30,7 @@ void Settle(PrintJob& job) {
 bool KeepUnprintedJob(PrintJob& job, TakeStore& store, const ErrorLog& log) {
   const std::string saved = store.KeepUnprinted(job.QueueFile, job.Data.get(), DataSize(job));
   if (saved.empty()) return false;
-  log.LogError("", "Druckdaten gespeichert unter '" + saved + "'.", "", 0, 0);
+  log.Error("Druckdaten gespeichert unter '" + saved + "'.");
   Settle(job);
   return true;
 }
@@ -48,9 +48,8 @@ bool PrintOneJob(PrintJob& job, PrintSystem& printers, TakeStore& store, const E
   if (job.Gate != nullptr) job.QueueFile = job.Gate->Path();
   job.Gate.reset();
   if (!delivered && job.DeviceContext != nullptr) {
-    log.LogError(
-        "", "Drucker '" + std::string(job.Settings.Printer.View()) + "' konnte das Dokument nicht ausgeben.",
-        "", 0, 0);
+    log.Error("Drucker '" + std::string(job.Settings.Printer.View()) +
+              "' konnte das Dokument nicht ausgeben.");
   }
   ReleaseDevice(job, printers);
   if (delivered) {
@@ -59,10 +58,8 @@ bool PrintOneJob(PrintJob& job, PrintSystem& printers, TakeStore& store, const E
     return true;
   }
   if (KeepUnprintedJob(job, store, log)) return true;
-  log.LogError("",
-               "Druckdaten (" + std::to_string(DataSize(job)) + " Bytes) konnten nicht unter '" +
-                   kUnprintedFolder + "' gespeichert werden; der Auftrag bleibt in der Warteschlange.",
-               "", 0, 0);
+  log.Error("Druckdaten (" + std::to_string(DataSize(job)) + " Bytes) konnten nicht unter '" +
+            kUnprintedFolder + "' gespeichert werden; der Auftrag bleibt in der Warteschlange.");
   return false;
 }
 

@@ -22,7 +22,7 @@ void ReportOnce(SpoolWatcherMemory& memory, const ErrorLog& log, std::string_vie
   std::string key(kind);
   key.append(":").append(path);
   if (!memory.Reported.insert(std::move(key)).second) return;
-  log.LogError("", message, "", 0, 0);
+  log.Error(message);
 }
 
 void NoteOpen(SpoolWatcherMemory& memory, const ErrorLog& log, const std::string& path, SpoolNotice notice) {
@@ -49,7 +49,7 @@ void NoteOpen(SpoolWatcherMemory& memory, const ErrorLog& log, const std::string
   }
   memory.InUseSince.erase(path);
   if (memory.Reported.erase("busy:" + path) != 0)
-    log.LogError("", quoted + " wird wieder gelesen.", "", 0, 0);
+    log.Error(quoted + " wird wieder gelesen.");
 }
 
 void ReportNotKept(SpoolWatcherMemory& memory, const ErrorLog& log, const std::string& path) {
