@@ -92,7 +92,7 @@ void ErrorLog::LogError(std::string_view context, std::string_view message, std:
 
 void ErrorLog::NoteAppend(const std::string& reason) const {
   // The entry itself is lost; its plain line still follows. Said once, not with every entry.
-  std::lock_guard lock(reasonLock_);
+  MutexLock lock(reasonLock_);
   if (reason == shownReason_) return;
   shownReason_ = reason;
   if (!reason.empty()) sink_.Show("Error.log kann nicht geschrieben werden: " + reason);

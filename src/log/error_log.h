@@ -5,10 +5,10 @@
 // on that same channel with the system's reason, and again after it was written and then failed anew.
 
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <string_view>
 
+#include "base/mutex.h"
 #include "log/log_sink.h"
 #include "platform/clock.h"
 
@@ -27,12 +27,12 @@ class ErrorLog {
   void Error(std::string_view message) const { LogError("", message, "", 0, 0); }
 
  private:
-  void NoteAppend(const std::string& reason) const;
+  void NoteAppend(const std::string& reason) const EXCLUDES(reasonLock_);
 
   LogSink& sink_;
   const Clock& clock_;
-  mutable std::mutex reasonLock_;
-  mutable std::string shownReason_;  // guarded by reasonLock_; the failure last shown, "" after a success
+  mutable Mutex reasonLock_;
+  mutable std::string shownReason_ GUARDED_BY(reasonLock_);  // the failure last shown, "" after a success
 };
 
 }  // namespace quillmark

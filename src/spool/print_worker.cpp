@@ -6,12 +6,10 @@
 #include <vector>
 
 #include "emulation/printer_document.h"
-#include "spool/delay.h"
 
 namespace quillmark {
 namespace {
 
-constexpr int kIdlePollMs = 500;
 constexpr std::chrono::seconds kRetryInterval{3};
 
 std::size_t DataSize(const PrintJob& job) {
@@ -65,29 +63,26 @@ bool PrintOneJob(PrintJob& job, PrintSystem& printers, TakeStore& store, const E
 
 void PrintWorker(ProgramState& state, PrintSystem& printers, TakeStore& store, const ErrorLog& log,
                  const std::atomic<bool>& watcherEnded) {
-  std::vector<PrintJob> unsettled;
-  auto nextRetry = std::chrono::steady_clock::now();
-  const auto retry = [&] {
-    if (unsettled.empty() || std::chrono::steady_clock::now() < nextRetry) return;
-    std::erase_if(unsettled, [&](PrintJob& job) { return KeepUnprintedJob(job, store, log); });
-    nextRetry = std::chrono::steady_clock::now() + kRetryInterval;
+  using Steady = std::chrono::steady_clock;
+  // The watcher's last pass may still be taking data after the quit flag is set, so the worker ends only
+  // once the watcher has (and the queue is empty).
+  const auto ended = [&] {
+    return state.QuitFlag.load(std::memory_order_acquire) && watcherEnded.load(std::memory_order_acquire);
   };
+  std::vector<PrintJob> unsettled;
+  auto nextRetry = Steady::now();
   for (;;) {
-    retry();
-    while (state.PrintQueueSize.load(std::memory_order_acquire) == 0) {
-      // The watcher's last pass may still be taking data after the quit flag is set, so the worker ends
-      // only once the watcher has. Its appends happen before its end, hence the second look at the queue.
-      if (state.QuitFlag.load(std::memory_order_acquire) && watcherEnded.load(std::memory_order_acquire)) {
-        if (state.PrintQueueSize.load(std::memory_order_acquire) == 0) return;
-        break;
-      }
-      Delay(kIdlePollMs);
-      retry();
+    if (!unsettled.empty() && Steady::now() >= nextRetry) {
+      std::erase_if(unsettled, [&](PrintJob& job) { return KeepUnprintedJob(job, store, log); });
+      nextRetry = Steady::now() + kRetryInterval;
     }
     // A fresh record per job, so that no emulator state carries over from the previous document.
     PrintJob job;
-    if (TakePrintJob(state, job) && !PrintOneJob(job, printers, store, log)) {
-      if (unsettled.empty()) nextRetry = std::chrono::steady_clock::now() + kRetryInterval;
+    const QueueWait found =
+        WaitForPrintJob(state, job, unsettled.empty() ? Steady::time_point::max() : nextRetry, ended);
+    if (found == QueueWait::kEnded) return;
+    if (found == QueueWait::kJob && !PrintOneJob(job, printers, store, log)) {
+      if (unsettled.empty()) nextRetry = Steady::now() + kRetryInterval;
       unsettled.push_back(std::move(job));
     }
   }

@@ -120,7 +120,6 @@ void FinishTake(const JobSettings& settings, SpoolFile& file, TakeStore& store, 
 
 void RunSpoolPass(ProgramState& state, SpoolFiles& files, TakeStore& store, const ErrorLog& log,
                   SpoolWatcherMemory& memory) {
-  std::lock_guard settingsLock(state.SettingsLock);
   for (const JobSettings& settings : state.JobList) {
     // The collecting mode is not offered; a slot that asks for it keeps its data in the file.
     if (settings.CollectMode != 0) continue;
@@ -133,7 +132,7 @@ void RunSpoolPass(ProgramState& state, SpoolFiles& files, TakeStore& store, cons
     const auto gate = std::make_shared<TakeGate>();
     const std::uint8_t* bytes = data.get();
     {
-      std::lock_guard queueLock(state.QueueLock);
+      MutexLock queueLock(state.QueueLock);
       QueuePrintJob(state, settings, length, std::move(data), {}, gate);
     }
     FinishTake(settings, *file, store, log, memory, bytes, length, *gate);
