@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
   using namespace quillmark;
   const std::vector<std::string_view> arguments(argv + 1, argv + argc);
   if (const auto exitCode = HandleProgramCommandLine(arguments, std::cout, std::cerr)) return *exitCode;
-  // 1 ms timer resolution for the whole run, so the 10 ms polls and the threads' delays last their time.
+  // 1 ms timer resolution for the whole run, so the threads' delays last their time.
   ::timeBeginPeriod(1);
   Win32Desktop desktop;
   Win32FileSystem files;

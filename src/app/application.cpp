@@ -11,13 +11,6 @@
 #include "spool/spool_watcher.h"
 
 namespace quillmark {
-namespace {
-
-// The pause after both threads have ended, before the process goes.
-constexpr int kShutdownSettleMs = 200;
-
-}  // namespace
-
 Application::Application(Platform& platform)
     : platform_(platform), log_(platform.logSink, platform.clock), store_(platform.files) {
   platform_.desktop.SetEvents(this);
@@ -119,7 +112,7 @@ int Application::Shutdown() {
   for (std::thread* thread : {&watcher_, &worker_}) {
     if (thread->joinable()) thread->join();
   }
-  Delay(kShutdownSettleMs);
+  Delay(kShutdownSettle);
   return 0;
 }
 

@@ -6,11 +6,10 @@
 #include <vector>
 
 #include "emulation/printer_document.h"
+#include "spool/delay.h"
 
 namespace quillmark {
 namespace {
-
-constexpr std::chrono::seconds kRetryInterval{3};
 
 std::size_t DataSize(const PrintJob& job) {
   return job.DataLength > 0 ? static_cast<std::size_t>(job.DataLength) : 0;
@@ -74,7 +73,7 @@ void PrintWorker(ProgramState& state, PrintSystem& printers, TakeStore& store, c
   for (;;) {
     if (!unsettled.empty() && Steady::now() >= nextRetry) {
       std::erase_if(unsettled, [&](PrintJob& job) { return KeepUnprintedJob(job, store, log); });
-      nextRetry = Steady::now() + kRetryInterval;
+      nextRetry = Steady::now() + kUnsettledRetryInterval;
     }
     // A fresh record per job, so that no emulator state carries over from the previous document.
     PrintJob job;
@@ -82,7 +81,7 @@ void PrintWorker(ProgramState& state, PrintSystem& printers, TakeStore& store, c
         WaitForPrintJob(state, job, unsettled.empty() ? Steady::time_point::max() : nextRetry, ended);
     if (found == QueueWait::kEnded) return;
     if (found == QueueWait::kJob && !PrintOneJob(job, printers, store, log)) {
-      if (unsettled.empty()) nextRetry = Steady::now() + kRetryInterval;
+      if (unsettled.empty()) nextRetry = Steady::now() + kUnsettledRetryInterval;
       unsettled.push_back(std::move(job));
     }
   }
