@@ -70,6 +70,7 @@ bench: build
 	bench/spool_memory.sh $(BUILD)/release
 	bench/spool_queue_cost.sh $(BUILD)/release
 	bench/graphics.sh $(BUILD)/release
+	bench/texttopdf.sh $(BUILD)/release
 
 install: build
 	cmake --install $(BUILD)/release

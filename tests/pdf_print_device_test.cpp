@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <limits>
 
+#include "platform/pdf/background_deflater.h"
+#include "platform/pdf/pdf_syntax.h"
 #include "platform/printing/linux_print_system.h"
 #include "spool/job_records.h"
 #include "support/pdf_reader.h"
@@ -12,6 +14,38 @@
 
 namespace quillmark {
 namespace {
+
+// Numbers in page content: the decimals of the exactly rounded value, without trailing zeros or "-0",
+// also next to the halfway points where rounding the scaled double would go the other way.
+TEST(PdfSyntax, NumbersAreTheExactlyRoundedDecimals) {
+  const struct {
+    double value;
+    int decimals;
+    const char* text;
+  } cases[] = {
+      {0, 3, "0"},          {-0.0004, 3, "0"},   {12, 3, "12"},          {0.12, 3, "0.12"},
+      {-3.5, 3, "-3.5"},    {2.675, 2, "2.67"},  {1.005, 2, "1"},        {0.125, 2, "0.12"},
+      {0.375, 2, "0.38"},   {-0.125, 2, "-0.12"}, {0.1200004, 6, "0.12"}, {0.12000051, 6, "0.120001"},
+      {595.2756, 3, "595.276"}, {1e12, 3, "1000000000000"}, {1.5, 0, "2"}, {2.5, 0, "2"},
+      {0.0000005, 6, "0"},  {0.00000051, 6, "0.000001"},
+  };
+  for (const auto& c : cases) {
+    std::string out;
+    pdf::AppendNumber(out, c.value, c.decimals);
+    EXPECT_EQ(out, c.text) << c.value << " to " << c.decimals;
+  }
+}
+
+// Pages are compressed on a second thread, one at a time: each comes back whole and in turn.
+TEST(PdfDeflaterThreads, EachPieceComesBackAsDeflateMakesIt) {
+  pdf::BackgroundDeflater deflater;
+  for (int n = 0; n < 200; ++n) {
+    const std::string piece(static_cast<std::size_t>(n * 37), static_cast<char>('a' + n % 26));
+    deflater.Start(piece);
+    EXPECT_EQ(deflater.Take(), pdf::Deflate(piece)) << n;
+  }
+  deflater.Start("left unfinished at the end");
+}
 
 class PdfPrintDeviceTest : public ::testing::Test {
  protected:

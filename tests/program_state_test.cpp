@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <map>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -28,7 +30,7 @@ TEST(PrintQueueThreads, ConcurrentAppendsAndTakesLoseNothingAndKeepOrder) {
   std::thread consumer([&] {
     // Sleeps while the queue is empty, the way the print worker does, and ends once it is drained.
     PrintJob job;
-    while (WaitForPrintJob(state, job, std::chrono::steady_clock::time_point::max(),
+    while (WaitForPrintJob(state, job, {}, std::chrono::steady_clock::time_point::max(),
                            [&] { return producersDone.load(); }) == QueueWait::kJob) {
       taken.emplace_back(job.Settings.JobNumber, job.DataLength);
     }
@@ -60,6 +62,43 @@ TEST(PrintQueueThreads, ConcurrentAppendsAndTakesLoseNothingAndKeepOrder) {
   ASSERT_LE(first + kPending, taken.end());
   EXPECT_TRUE(std::all_of(first, first + kPending, [](const auto& job) { return job.first == kProducers; }));
   EXPECT_TRUE(state.PendingList.empty());
+}
+
+// Several slots share one worker: each slot's documents keep their order, and the worker goes round the
+// slots, so one slot's backlog never holds up another's next document by more than one.
+TEST(PrintQueue, SlotsTakeTurnsAndEachKeepsItsOrder) {
+  struct Case {
+    std::vector<std::int32_t> queued;  // slot of each take, oldest first
+    std::vector<std::int32_t> printed;
+  };
+  const Case cases[] = {
+      {.queued = {1, 1, 1}, .printed = {1, 1, 1}},
+      {.queued = {2, 2, 2, 1}, .printed = {2, 1, 2, 2}},           // the oldest first, then round
+      {.queued = {5, 5, 2, 1, 1, 2}, .printed = {5, 1, 2, 5, 1, 2}},  // gaps in the numbering
+      {.queued = {1, 2, 5, 1, 2, 5}, .printed = {1, 2, 5, 1, 2, 5}},
+  };
+  for (const Case& c : cases) {
+    ProgramState state;
+    for (std::size_t i = 0; i < c.queued.size(); ++i) {
+      JobSettings settings;
+      settings.JobNumber = c.queued[i];
+      QueuePrintJob(state, settings, static_cast<std::int32_t>(i), SpoolData());
+    }
+    std::vector<std::int32_t> printed;
+    std::map<std::int32_t, std::int32_t> lastTake;
+    std::optional<std::int32_t> lastSlot;
+    PrintJob job;
+    while (TakePrintJob(state, job, lastSlot)) {
+      lastSlot = job.Settings.JobNumber;
+      printed.push_back(job.Settings.JobNumber);
+      const auto [previous, first] = lastTake.try_emplace(job.Settings.JobNumber, job.DataLength);
+      if (!first) {
+        EXPECT_LT(previous->second, job.DataLength) << "slot order broken";
+      }
+      previous->second = job.DataLength;
+    }
+    EXPECT_EQ(printed, c.printed) << testing::PrintToString(c.queued);
+  }
 }
 
 }  // namespace

@@ -50,6 +50,40 @@ TEST(SettingsLoader, FaultsAreLoggedAndOnlyAMissingJobLetsTheStartGoOn) {
   }
 }
 
+// Every present group Job_1 ... Job_99 is a slot; only a missing Job_1 is worth a line, and a second slot
+// on a spool file that one already watches is left out with one.
+TEST(SettingsLoader, EachJobGroupIsASlot) {
+  const struct {
+    std::string groups;
+    std::vector<std::int32_t> slots;
+    std::string log;  // the messages, one per line
+  } cases[] = {
+      {.groups = "[Job_1]\nPath=A\n[Job_2]\nPath=B\n[Job_5]\nPath=C\n", .slots = {1, 2, 5}, .log = ""},
+      {.groups = "[Job_5]\nPath=C\n[Job_2]\nPath=B\n[job_99]\nPath=D\n[Job_100]\nPath=E\n",
+       .slots = {2, 5, 99},
+       .log = "Kein Job_1 Eintrag in der Settings.ini gefunden!\n"},
+      {.groups = "[Job_01]\nPath=A\n[Job_2]\nPath=B\n",
+       .slots = {2},
+       .log = "Kein Job_1 Eintrag in der Settings.ini gefunden!\n"},
+      {.groups = "[Job_1]\nPath=SPOOL.PRN\n[Job_2]\nPath=./SPOOL.PRN\n[Job_3]\nPath=LABELS.PRN\n",
+       .slots = {1, 3},
+       .log = "Job_2 nennt dieselbe Spooldatei './SPOOL.PRN' wie Job_1 und wird nicht ueberwacht.\n"},
+  };
+  for (const auto& c : cases) {
+    Loader loader;
+    ASSERT_TRUE(loader.Run("[Main]\n" + c.groups)) << c.groups;
+    std::vector<std::int32_t> slots;
+    for (const JobSettings& job : loader.state.JobList) slots.push_back(job.JobNumber);
+    EXPECT_EQ(slots, c.slots) << c.groups;
+    std::string messages;
+    const std::string log = loader.files.Get("Error.log");
+    for (std::size_t at = log.find("| 0 | "); at != std::string::npos; at = log.find("| 0 | ", at + 1)) {
+      messages += log.substr(at + 6, log.find("\r\n", at) - at - 6) + "\n";
+    }
+    EXPECT_EQ(messages, c.log) << c.groups;
+  }
+}
+
 TEST(SettingsLoader, ValuesMapToFields) {
   const std::string big(3000, 'p');
   const struct {

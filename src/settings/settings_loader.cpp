@@ -1,8 +1,12 @@
 #include "settings/settings_loader.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <mutex>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "emulation/code_pages.h"
 #include "settings/dos_device_name.h"
@@ -11,7 +15,8 @@
 namespace quillmark {
 namespace {
 
-constexpr int kJobSlotCount = 1;
+// Slots are the groups "Job_1" to "Job_99", one for each printer port a DOS machine may send to.
+constexpr int kJobSlotCount = 99;
 
 // Logged before the box is shown, so the entry exists even if nobody ever answers the box.
 bool FailStart(const ErrorLog& log, Desktop& desktop, const std::string& message) {
@@ -62,6 +67,40 @@ std::int32_t ReadCodePage(const SettingsReader& reader, const ErrorLog& log) {
   return kDefaultCodePage;
 }
 
+JobSettings ReadJobSlot(const SettingsReader& reader, int n, const ErrorLog& log) {
+  JobSettings job;
+  job.JobNumber = n;
+  AssignName(job.Path, reader.ReadNameValue("Path", ""), "Path", log);
+  AssignName(job.Printer, reader.ReadNameValue("Printer", ""), "Printer", log);
+  job.CharSet = 255;
+  const auto inventory = static_cast<std::uint32_t>(reader.ReadIntegerValue("Inventory", 0));
+  job.Inventory = static_cast<std::uint8_t>(inventory & 0xFFu);
+  job.PaperWidth = reader.ReadFloatValue("Paper.Width", kDefaultPaperWidth);
+  job.PaperHeight = reader.ReadFloatValue("Paper.Height", kDefaultPaperHeight);
+  job.BorderTop = reader.ReadFloatValue("Border.Top", kDefaultBorderTop);
+  job.BorderLeft = reader.ReadFloatValue("Border.Left", kDefaultBorderLeft);
+  job.PositionMode = 1;
+  job.Media.Assign(reader.ReadTextValue("Media", ""));
+  if (const auto warning = DosDeviceNameWarning(job.Path.View())) log.LogError("", *warning, "", 0, 0);
+  job.Mode = ReadEmulation(reader, log);
+  job.CodePage = ReadCodePage(reader, log);
+  return job;
+}
+
+// The slot already watching `path`, or null. Two slots on one file would split its takes between two
+// printers at random, so the later one is left out. Paths are compared as written, after folding the
+// "./" and "a/../" steps that name the same file.
+const JobSettings* SlotWithSpoolFile(const std::vector<JobSettings>& slots, std::string_view path) {
+  const auto normal = [](std::string_view p) {
+    return std::filesystem::path(p).lexically_normal().generic_string();
+  };
+  const std::string wanted = normal(path);
+  for (const JobSettings& slot : slots) {
+    if (normal(slot.Path.View()) == wanted) return &slot;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 bool SettingsLoader(ProgramState& state, FileSystem& files, const ErrorLog& log, Desktop& desktop) {
@@ -77,25 +116,19 @@ bool SettingsLoader(ProgramState& state, FileSystem& files, const ErrorLog& log,
     for (int n = 1; n <= kJobSlotCount; ++n) {
       const std::string number = std::to_string(n);
       if (!reader.SelectSettingsGroup("Job_" + number)) {
-        log.LogError("", "Kein Job_" + number + " Eintrag in der Settings.ini gefunden!", "", 0, 0);
+        // Slot 1 is expected; the others are there only when a second printer is.
+        if (n == 1) log.LogError("", "Kein Job_" + number + " Eintrag in der Settings.ini gefunden!", "", 0, 0);
         continue;
       }
-      JobSettings& job = state.JobList.emplace_back();
-      job.JobNumber = n;
-      AssignName(job.Path, reader.ReadNameValue("Path", ""), "Path", log);
-      AssignName(job.Printer, reader.ReadNameValue("Printer", ""), "Printer", log);
-      job.CharSet = 255;
-      const auto inventory = static_cast<std::uint32_t>(reader.ReadIntegerValue("Inventory", 0));
-      job.Inventory = static_cast<std::uint8_t>(inventory & 0xFFu);
-      job.PaperWidth = reader.ReadFloatValue("Paper.Width", kDefaultPaperWidth);
-      job.PaperHeight = reader.ReadFloatValue("Paper.Height", kDefaultPaperHeight);
-      job.BorderTop = reader.ReadFloatValue("Border.Top", kDefaultBorderTop);
-      job.BorderLeft = reader.ReadFloatValue("Border.Left", kDefaultBorderLeft);
-      job.PositionMode = 1;
-      job.Media.Assign(reader.ReadTextValue("Media", ""));
-      if (const auto warning = DosDeviceNameWarning(job.Path.View())) log.LogError("", *warning, "", 0, 0);
-      job.Mode = ReadEmulation(reader, log);
-      job.CodePage = ReadCodePage(reader, log);
+      JobSettings job = ReadJobSlot(reader, n, log);
+      if (const JobSettings* first = SlotWithSpoolFile(state.JobList, job.Path.View())) {
+        log.LogError("",
+                     "Job_" + number + " nennt dieselbe Spooldatei '" + std::string(job.Path.View()) +
+                         "' wie Job_" + std::to_string(first->JobNumber) + " und wird nicht ueberwacht.",
+                     "", 0, 0);
+        continue;
+      }
+      state.JobList.push_back(std::move(job));
     }
   }
   reader.CloseSettingsFile();

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,7 @@ void PrintWorker(ProgramState& state, PrintSystem& printers, TakeStore& store, c
   };
   std::vector<PrintJob> unsettled;
   auto nextRetry = Steady::now();
+  std::optional<std::int32_t> lastSlot;  // the slot printed last; none at first
   for (;;) {
     if (!unsettled.empty() && Steady::now() >= nextRetry) {
       std::erase_if(unsettled, [&](PrintJob& job) { return KeepUnprintedJob(job, store, log); });
@@ -77,10 +79,12 @@ void PrintWorker(ProgramState& state, PrintSystem& printers, TakeStore& store, c
     }
     // A fresh record per job, so that no emulator state carries over from the previous document.
     PrintJob job;
-    const QueueWait found =
-        WaitForPrintJob(state, job, unsettled.empty() ? Steady::time_point::max() : nextRetry, ended);
+    const QueueWait found = WaitForPrintJob(state, job, lastSlot,
+                                            unsettled.empty() ? Steady::time_point::max() : nextRetry, ended);
     if (found == QueueWait::kEnded) return;
-    if (found == QueueWait::kJob && !PrintOneJob(job, printers, store, log)) {
+    if (found == QueueWait::kDeadline) continue;
+    lastSlot = job.Settings.JobNumber;
+    if (!PrintOneJob(job, printers, store, log)) {
       if (unsettled.empty()) nextRetry = Steady::now() + kUnsettledRetryInterval;
       unsettled.push_back(std::move(job));
     }

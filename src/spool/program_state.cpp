@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "spool/slot_order.h"
+
 namespace quillmark {
 
 void QueuePrintJob(ProgramState& state, const JobSettings& settings, std::int32_t length, SpoolData data,
@@ -18,22 +20,25 @@ void QueuePrintJob(ProgramState& state, const JobSettings& settings, std::int32_
 
 namespace {
 
-void TakeFirst(ProgramState& state, PrintJob& job) REQUIRES(state.QueueLock) {
-  job = std::move(state.PrintQueue.front());
-  state.PrintQueue.pop_front();
+void TakeNext(ProgramState& state, PrintJob& job, std::optional<std::int32_t> afterSlot)
+    REQUIRES(state.QueueLock) {
+  const auto next = NextInSlotOrder(state.PrintQueue, afterSlot);
+  job = std::move(*next);
+  state.PrintQueue.erase(next);
   state.PrintQueueSize.store(state.PrintQueue.size(), std::memory_order_release);
 }
 
 }  // namespace
 
-bool TakePrintJob(ProgramState& state, PrintJob& job) {
+bool TakePrintJob(ProgramState& state, PrintJob& job, std::optional<std::int32_t> afterSlot) {
   MutexLock lock(state.QueueLock);
   if (state.PrintQueue.empty()) return false;
-  TakeFirst(state, job);
+  TakeNext(state, job, afterSlot);
   return true;
 }
 
-QueueWait WaitForPrintJob(ProgramState& state, PrintJob& job, std::chrono::steady_clock::time_point deadline,
+QueueWait WaitForPrintJob(ProgramState& state, PrintJob& job, std::optional<std::int32_t> afterSlot,
+                          std::chrono::steady_clock::time_point deadline,
                           const std::function<bool()>& ended) {
   MutexLock lock(state.QueueLock);
   while (state.PrintQueue.empty()) {
@@ -44,7 +49,7 @@ QueueWait WaitForPrintJob(ProgramState& state, PrintJob& job, std::chrono::stead
       return QueueWait::kDeadline;
     }
   }
-  TakeFirst(state, job);
+  TakeNext(state, job, afterSlot);
   return QueueWait::kJob;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,17 +46,20 @@ struct ProgramState {
 void QueuePrintJob(ProgramState& state, const JobSettings& settings, std::int32_t length, SpoolData data,
                    std::string queueFile = {}, std::shared_ptr<TakeGate> gate = {}) REQUIRES(state.QueueLock);
 
-// Moves the first queued job into `job` under QueueLock. False when the queue is empty.
-bool TakePrintJob(ProgramState& state, PrintJob& job) EXCLUDES(state.QueueLock);
+// Moves the next job into `job` under QueueLock: the oldest of the slot after `afterSlot` in slot order
+// (see NextInSlotOrder), or without it the oldest. False when the queue is empty.
+bool TakePrintJob(ProgramState& state, PrintJob& job, std::optional<std::int32_t> afterSlot = {})
+    EXCLUDES(state.QueueLock);
 
 // What WaitForPrintJob found.
 enum class QueueWait { kJob, kDeadline, kEnded };
 
-// Blocks until a job is queued and moves it into `job` (kJob), until `deadline` passes (kDeadline), or
-// until the queue is empty and `ended()` holds (kEnded). `ended` is called under QueueLock; whoever makes it
-// true calls WakeQueueWaiters afterwards.
-QueueWait WaitForPrintJob(ProgramState& state, PrintJob& job, std::chrono::steady_clock::time_point deadline,
-                          const std::function<bool()>& ended) EXCLUDES(state.QueueLock);
+// Blocks until a job is queued and moves the next one, as TakePrintJob picks it, into `job` (kJob), until
+// `deadline` passes (kDeadline), or until the queue is empty and `ended()` holds (kEnded). `ended` is called
+// under QueueLock; whoever makes it true calls WakeQueueWaiters afterwards.
+QueueWait WaitForPrintJob(ProgramState& state, PrintJob& job, std::optional<std::int32_t> afterSlot,
+                          std::chrono::steady_clock::time_point deadline, const std::function<bool()>& ended)
+    EXCLUDES(state.QueueLock);
 
 // Wakes the worker to look at its end condition again.
 void WakeQueueWaiters(ProgramState& state) EXCLUDES(state.QueueLock);

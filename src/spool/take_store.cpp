@@ -65,6 +65,27 @@ std::vector<TakeStore::Leftover> TakeStore::Leftovers() {
   return found;
 }
 
+namespace {
+
+// A take of a slot that is no longer in Settings.ini has no printer: it is kept where a user finds it.
+void KeepOrphan(const TakeStore::Leftover& leftover, TakeStore& store, const ErrorLog& log) {
+  const std::string kept = store.KeepUnprinted(leftover.path, nullptr, 0);
+  const std::string slot = "Job_" + std::to_string(leftover.jobNumber);
+  if (kept.empty()) {
+    log.LogError("",
+                 "Druckauftrag '" + leftover.path + "' gehoert zu " + slot +
+                     ", das nicht mehr in der Settings.ini steht; er bleibt in der Warteschlange.",
+                 "", 0, 0);
+    return;
+  }
+  log.LogError("",
+               "Druckauftrag '" + leftover.path + "' gehoert zu " + slot +
+                   ", das nicht mehr in der Settings.ini steht; Druckdaten gespeichert unter '" + kept + "'.",
+               "", 0, 0);
+}
+
+}  // namespace
+
 void QueueLeftoverTakes(ProgramState& state, TakeStore& store, FileSystem& files, const ErrorLog& log) {
   if (state.JobList.empty()) return;
   for (const TakeStore::Leftover& leftover : store.Leftovers()) {
@@ -75,9 +96,13 @@ void QueueLeftoverTakes(ProgramState& state, TakeStore& store, FileSystem& files
                    "", 0, 0);
       continue;
     }
-    const JobSettings* settings = &state.JobList.front();
+    const JobSettings* settings = nullptr;
     for (const JobSettings& slot : state.JobList) {
       if (slot.JobNumber == leftover.jobNumber) settings = &slot;
+    }
+    if (settings == nullptr) {
+      KeepOrphan(leftover, store, log);
+      continue;
     }
     // Killed between keeping a take and emptying its spool file: the bytes are still there (a writer
     // only appends), and the next take prints them.

@@ -8,7 +8,6 @@
 namespace quillmark::pdf {
 namespace {
 
-constexpr char32_t kUnused = 0xFFFFFFFF;
 constexpr char kHex[] = "0123456789ABCDEF";
 
 // A title as PDF text: plain when ASCII, otherwise UTF-16 with its byte-order mark.
@@ -76,17 +75,9 @@ std::uint32_t DocumentWriter::Font(const std::shared_ptr<const FontProgram>& pro
   DocumentFont font;
   font.program = program;
   font.id = objects_.Reserve();
-  font.unicode.assign(static_cast<std::size_t>(program->GlyphCount()), kUnused);
+  font.unicode.assign(static_cast<std::size_t>(program->GlyphCount()), kUnusedGlyph);
   fonts_.push_back(std::move(font));
   return static_cast<std::uint32_t>(fonts_.size());
-}
-
-void DocumentWriter::UseGlyph(std::uint32_t font, std::uint32_t glyph, char32_t unicode) {
-  auto& map = fonts_[font - 1].unicode;
-  // What is no character at all reads back as the replacement character.
-  if (unicode > 0x10FFFF || (unicode >= 0xD800 && unicode <= 0xDFFF)) unicode = 0xFFFD;
-  // One glyph may stand for several characters; the first one seen is what a reader gets back.
-  if (glyph < map.size() && map[glyph] == kUnused) map[glyph] = unicode;
 }
 
 std::uint32_t DocumentWriter::Image(const BitImage& image) {
@@ -100,6 +91,8 @@ std::uint32_t DocumentWriter::Image(const BitImage& image) {
   }
   const ImageKey key{image.width, image.height, h1, h2};
   if (const auto found = images_.find(key); found != images_.end()) return found->second;
+  // The page before goes out first, so the file's objects keep the order in which they were made.
+  WritePendingPage();
   const std::uint32_t id = objects_.Reserve();
   scratch_ = "/Type/XObject/Subtype/Image/Width ";
   AppendInteger(scratch_, image.width);
@@ -116,21 +109,32 @@ std::uint32_t DocumentWriter::Image(const BitImage& image) {
 void DocumentWriter::AddPage(double width, double height, std::string_view content,
                              const std::vector<std::uint32_t>& fonts,
                              const std::vector<std::uint32_t>& images) {
-  const std::uint32_t contentId = objects_.Reserve();
-  objects_.WriteStream(contentId, "", content);
-  const std::uint32_t pageId = objects_.Reserve();
+  WritePendingPage();
+  pending_.contentId = objects_.Reserve();
+  pending_.pageId = objects_.Reserve();
+  pending_.width = width;
+  pending_.height = height;
+  pending_.fonts = fonts;
+  pending_.images = images;
+  deflater_.Start(std::string(content));
+  pages_.push_back(pending_.pageId);
+}
+
+void DocumentWriter::WritePendingPage() {
+  if (pending_.contentId == 0) return;
+  objects_.WriteDeflatedStream(pending_.contentId, "", deflater_.Take());
   scratch_ = "<</Type/Page/Parent ";
   AppendInteger(scratch_, pagesId_);
   scratch_ += " 0 R/MediaBox[0 0 ";
-  AppendNumber(scratch_, width);
+  AppendNumber(scratch_, pending_.width);
   scratch_ += ' ';
-  AppendNumber(scratch_, height);
+  AppendNumber(scratch_, pending_.height);
   scratch_ += "]/Contents ";
-  AppendInteger(scratch_, contentId);
+  AppendInteger(scratch_, pending_.contentId);
   scratch_ += " 0 R/Resources<<";
-  if (!fonts.empty()) {
+  if (!pending_.fonts.empty()) {
     scratch_ += "/Font<<";
-    for (const std::uint32_t font : fonts) {
+    for (const std::uint32_t font : pending_.fonts) {
       scratch_ += "/F";
       AppendInteger(scratch_, font);
       scratch_ += ' ';
@@ -139,9 +143,9 @@ void DocumentWriter::AddPage(double width, double height, std::string_view conte
     }
     scratch_ += ">>";
   }
-  if (!images.empty()) {
+  if (!pending_.images.empty()) {
     scratch_ += "/XObject<<";
-    for (const std::uint32_t image : images) {
+    for (const std::uint32_t image : pending_.images) {
       scratch_ += "/I";
       AppendInteger(scratch_, image);
       scratch_ += ' ';
@@ -151,15 +155,15 @@ void DocumentWriter::AddPage(double width, double height, std::string_view conte
     scratch_ += ">>";
   }
   scratch_ += ">>>>";
-  objects_.WriteObject(pageId, scratch_);
-  pages_.push_back(pageId);
+  objects_.WriteObject(pending_.pageId, scratch_);
+  pending_.contentId = 0;
 }
 
 void DocumentWriter::WriteFont(DocumentFont& font, std::uint32_t number) {
   const FontProgram& program = *font.program;
   std::vector<std::uint32_t> glyphs;
   for (std::uint32_t glyph = 0; glyph < font.unicode.size(); ++glyph) {
-    if (font.unicode[glyph] != kUnused) glyphs.push_back(glyph);
+    if (font.unicode[glyph] != kUnusedGlyph) glyphs.push_back(glyph);
   }
   // The subset tag: six capitals that differ between subsets of one face in one document.
   std::uint64_t tagHash = Mix(number * 0x9E3779B97F4A7C15ull + glyphs.size());
@@ -264,6 +268,7 @@ void DocumentWriter::WriteFont(DocumentFont& font, std::uint32_t number) {
 }
 
 bool DocumentWriter::Finish() {
+  WritePendingPage();
   for (std::size_t i = 0; i < fonts_.size(); ++i) WriteFont(fonts_[i], static_cast<std::uint32_t>(i + 1));
   scratch_ = "<</Type/Pages/Count ";
   AppendInteger(scratch_, static_cast<std::int64_t>(pages_.size()));

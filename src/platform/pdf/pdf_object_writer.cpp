@@ -42,13 +42,24 @@ void ObjectWriter::WriteObject(std::uint32_t id, std::string_view body) {
 
 void ObjectWriter::WriteStream(std::uint32_t id, std::string_view dictionary, std::string_view data,
                                bool compress) {
-  std::string packed;
-  if (compress) packed = Deflate(data);
-  const std::string_view payload = compress ? std::string_view(packed) : data;
+  if (compress) {
+    WriteDeflatedStream(id, dictionary, Deflate(data));
+    return;
+  }
+  WritePayload(id, dictionary, "", data);
+}
+
+void ObjectWriter::WriteDeflatedStream(std::uint32_t id, std::string_view dictionary,
+                                       std::string_view deflated) {
+  WritePayload(id, dictionary, "/Filter/FlateDecode", deflated);
+}
+
+void ObjectWriter::WritePayload(std::uint32_t id, std::string_view dictionary, std::string_view filter,
+                                std::string_view payload) {
   Start(id);
   scratch_.assign("<<");
   scratch_ += dictionary;
-  if (compress) scratch_ += "/Filter/FlateDecode";
+  scratch_ += filter;
   scratch_ += "/Length ";
   AppendInteger(scratch_, static_cast<std::int64_t>(payload.size()));
   scratch_ += ">>stream\n";

@@ -30,6 +30,8 @@ class ObjectWriter {
   // The data is compressed when `compress`.
   void WriteStream(std::uint32_t id, std::string_view dictionary, std::string_view data,
                    bool compress = true);
+  // The same for data compressed already (by Deflate).
+  void WriteDeflatedStream(std::uint32_t id, std::string_view dictionary, std::string_view deflated);
 
   // Writes the cross-reference table and trailer. False if any write failed or a reserved object was
   // never written.
@@ -40,6 +42,8 @@ class ObjectWriter {
  private:
   void Put(std::string_view bytes);
   void Start(std::uint32_t id);
+  void WritePayload(std::uint32_t id, std::string_view dictionary, std::string_view filter,
+                    std::string_view payload);
 
   ByteSink& sink_;
   bool ok_ = true;

@@ -204,9 +204,7 @@ void PdfPrintDevice::Draw(const Text& text, const TextRect& rect, Lookup lookup)
         batch_.baseline = baseline;
         batch_.number = document_->Font(font->SharedProgram());
       }
-      batch_.glyphs.push_back(character.glyph);
-      batch_.widths.push_back(character.width1000);
-      batch_.positions.push_back(x);
+      batch_.glyphs.push_back({character.glyph, x, character.width1000});
       document_->UseGlyph(batch_.number, character.glyph, character.unicode);
     }
     x = Add(x, character.advance);
@@ -234,33 +232,39 @@ void PdfPrintDevice::Flush() {
   // The glyphs as one array of strings, with a correction wherever a glyph is not where the widths of
   // the glyphs before it put the pen (gaps left by spaces, whole-dot advances of proportional text).
   run_.assign("[");
-  std::string codes;
+  codes_.clear();
   double pen = 0;  // in text space
-  const double origin = batch_.positions.front();
+  const double origin = batch_.glyphs.front().position;
   for (std::size_t i = 0; i < batch_.glyphs.size(); ++i) {
-    const double target = (batch_.positions[i] - origin) / scale;
+    const PlacedGlyph& placed = batch_.glyphs[i];
+    const double target = (placed.position - origin) / scale;
     const double off = (pen - target) * 1000.0 / em;
     // Corrections are written in hundredths of a thousandth of an em; a smaller one is no correction.
     const double correction = std::abs(off) < 0.005 ? 0.0 : std::round(off * 100.0) / 100.0;
     if (correction != 0 && i > 0) {
-      AppendLiteralString(run_, codes);
+      AppendLiteralString(run_, std::string_view(codes_.data(), codes_.size()));
       AppendNumber(run_, correction, 2);
-      codes.clear();
+      codes_.clear();
       pen -= correction * em / 1000.0;
     }
-    codes += static_cast<char>(batch_.glyphs[i] >> 8);
-    codes += static_cast<char>(batch_.glyphs[i] & 0xFF);
-    pen += batch_.widths[i] * em / 1000.0;
+    codes_.push_back(static_cast<char>(placed.glyph >> 8));
+    codes_.push_back(static_cast<char>(placed.glyph & 0xFF));
+    pen += placed.width * em / 1000.0;
   }
-  AppendLiteralString(run_, codes);
+  AppendLiteralString(run_, std::string_view(codes_.data(), codes_.size()));
   run_ += "]TJ\n";
+  if (scale != scaleOfText_ || scaleText_.empty()) {
+    scaleText_.clear();
+    AppendNumber(scaleText_, scale, 6);
+    scaleText_ += " 0 0 -1 ";
+    scaleOfText_ = scale;
+  }
   // A double strike is a second pass over the whole run, a little lower, as the paper moves a fraction
   // of a dot between a printer's two passes. As a whole second run, text extraction drops it as a copy.
   const std::int32_t strike = font.DoubleStrikeOffset();
   for (const std::int32_t pass : {0, strike}) {
-    AppendNumber(content_, scale, 6);
-    content_ += " 0 0 -1 ";
-    AppendInteger(content_, Add(geometry_.offsetX, batch_.positions.front()));
+    content_ += scaleText_;
+    AppendInteger(content_, Add(geometry_.offsetX, batch_.glyphs.front().position));
     content_ += ' ';
     AppendInteger(content_, Add(Add(geometry_.offsetY, batch_.baseline), pass));
     content_ += " Tm";
@@ -268,8 +272,6 @@ void PdfPrintDevice::Flush() {
     if (strike == 0) break;
   }
   batch_.glyphs.clear();
-  batch_.widths.clear();
-  batch_.positions.clear();
   batch_.font.reset();
 }
 

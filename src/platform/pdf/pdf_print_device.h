@@ -65,13 +65,16 @@ class PdfPrintDevice final : public PrintDevice {
 
  private:
   // Glyphs waiting to be written: one font, one baseline, one colour.
+  struct PlacedGlyph {
+    std::uint32_t glyph = 0;
+    std::int32_t position = 0;  // dots from the printable area's left edge
+    double width = 0;           // FontProgram::Width1000
+  };
   struct GlyphBatch {
     std::shared_ptr<const PrinterFont> font;
     std::uint32_t number = 0;  // the font's number in the document
     std::int32_t baseline = 0;
-    std::vector<std::uint32_t> glyphs;
-    std::vector<double> widths;           // FontProgram::Width1000
-    std::vector<std::int32_t> positions;  // dots from the printable area's left edge
+    std::vector<PlacedGlyph> glyphs;
   };
 
   const PrinterFont* CurrentFont();
@@ -98,7 +101,10 @@ class PdfPrintDevice final : public PrintDevice {
 
   // The page being written and the state its content has reached.
   std::string content_;
-  std::string run_;  // the text-showing array of the run being written
+  std::string run_;          // the text-showing array of the run being written
+  std::vector<char> codes_;  // the glyph codes of one string of that array
+  double scaleOfText_ = 0;   // the horizontal scale last written, and as written
+  std::string scaleText_;
   std::vector<std::uint32_t> pageFonts_;
   std::vector<std::uint32_t> pageImages_;
   bool inText_ = false;

@@ -16,6 +16,37 @@ bool Delimiter(unsigned char c) {
          c == '/' || c == '%' || c == '#';
 }
 
+// A page holds hundreds of numbers, and formatting a double costs more than the text it positions. Where
+// `value` scaled by 10^decimals is far from halfway between two integers, rounding the scaled double gives
+// the digits of the exactly rounded value, so they are made from integers; else false.
+bool AppendNumberQuickly(std::string& out, double value, int decimals) {
+  static constexpr double kScale[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6};
+  static constexpr std::uint64_t kUnits[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+  // Below 1e9 the product is off by less than 2e-7, well inside the margin kept from halfway.
+  if (decimals < 0 || decimals > 6 || !(std::abs(value) * kScale[decimals] < 1e9)) return false;
+  const double scaled = std::abs(value) * kScale[decimals];
+  const double whole = std::floor(scaled);
+  const double fraction = scaled - whole;
+  if (std::abs(fraction - 0.5) < 1e-6) return false;
+  const auto units = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+  if (units == 0) {
+    out += '0';
+    return true;
+  }
+  if (value < 0) out += '-';
+  const std::uint64_t unit = kUnits[decimals];
+  AppendInteger(out, static_cast<std::int64_t>(units / unit));
+  std::uint64_t rest = units % unit;
+  if (rest == 0) return true;
+  char digits[8];
+  int count = decimals;
+  for (int i = decimals - 1; i >= 0; --i, rest /= 10) digits[i] = static_cast<char>('0' + rest % 10);
+  while (digits[count - 1] == '0') --count;
+  out += '.';
+  out.append(digits, static_cast<std::size_t>(count));
+  return true;
+}
+
 }  // namespace
 
 void AppendInteger(std::string& out, std::int64_t value) {
@@ -26,6 +57,7 @@ void AppendInteger(std::string& out, std::int64_t value) {
 
 void AppendNumber(std::string& out, double value, int decimals) {
   if (!std::isfinite(value)) value = 0;
+  if (AppendNumberQuickly(out, value, decimals)) return;
   // Readers take about five significant decimals beyond the point; more only costs bytes.
   char buffer[48];
   auto [end, error] =
@@ -47,26 +79,33 @@ void AppendNumber(std::string& out, double value, int decimals) {
 }
 
 void AppendLiteralString(std::string& out, std::string_view bytes) {
-  out += '(';
+  // Written through a pointer: a std::string append per byte is a library call, and text is most of a page.
+  const std::size_t start = out.size();
+  out.resize(start + 2 * bytes.size() + 2);
+  char* p = out.data() + start;
+  *p++ = '(';
   for (const char c : bytes) {
     switch (c) {
       case '(':
       case ')':
       case '\\':
-        out += '\\';
-        out += c;
+        *p++ = '\\';
+        *p++ = c;
         break;
       case '\r':
-        out += "\\r";
+        *p++ = '\\';
+        *p++ = 'r';
         break;
       case '\n':
-        out += "\\n";
+        *p++ = '\\';
+        *p++ = 'n';
         break;
       default:
-        out += c;
+        *p++ = c;
     }
   }
-  out += ')';
+  *p++ = ')';
+  out.resize(static_cast<std::size_t>(p - out.data()));
 }
 
 void AppendName(std::string& out, std::string_view name) {

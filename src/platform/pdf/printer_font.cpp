@@ -89,12 +89,14 @@ PrinterFont::Character PrinterFont::ForUnicode(char32_t c) const {
   // Asking the face for every character of a long job costs more than all the rest of its printing.
   const std::size_t block = c >> 8;
   if (block >= kCachedBlocks) return LookUp(c);
+  if (const Block* made = madeBlocks_[block].load(std::memory_order_acquire)) return (*made)[c & 0xFF];
   std::call_once(blockOnce_[block], [&] {
     auto characters = std::make_unique<Block>();
     for (std::size_t i = 0; i < characters->size(); ++i) {
       (*characters)[i] = LookUp(static_cast<char32_t>((block << 8) | i));
     }
     blocks_[block] = std::move(characters);
+    madeBlocks_[block].store(blocks_[block].get(), std::memory_order_release);
   });
   return (*blocks_[block])[c & 0xFF];
 }

@@ -4,6 +4,7 @@
 // font engine this replaces, so pages keep every character where they had it. Immutable once made.
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -60,7 +61,9 @@ class PrinterFont {
   std::int32_t lineHeight_ = 0;
   std::array<Character, 256> bytes_{};
   mutable std::array<std::once_flag, kCachedBlocks> blockOnce_;
-  mutable std::array<std::unique_ptr<const Block>, kCachedBlocks> blocks_;
+  mutable std::array<std::unique_ptr<const Block>, kCachedBlocks> blocks_;  // made under blockOnce_
+  // blocks_ once made: read without the once flag, whose check is a library call per character.
+  mutable std::array<std::atomic<const Block*>, kCachedBlocks> madeBlocks_{};
 };
 
 // The Unicode character for `byte` in character set `charSet`: 255 (OEM) is the DOS code page 437,
