@@ -7,7 +7,7 @@ TEST_JOBS ?= 4
 CMAKE   := cmake -G Ninja -Wno-dev
 DEMO    := demo
 
-.PHONY: all deps build debug run test test-asan test-tsan fuzz bench install deb test-deb clean
+.PHONY: all deps build debug run test test-asan test-tsan thread-safety fuzz bench install deb test-deb clean
 
 all: build
 
@@ -44,6 +44,11 @@ test-tsan: deps
 	cmake --build $(BUILD)/tsan -j $(JOBS)
 	cd $(BUILD)/tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 	  ctest --output-on-failure --timeout 600 -R 'Threads\.'
+
+# The core compiled by clang, which checks the lock annotations (-Wthread-safety); compile only, no tests.
+thread-safety: deps
+	CXX=clang++ $(CMAKE) -S . -B $(BUILD)/clang -DCMAKE_BUILD_TYPE=Debug
+	cmake --build $(BUILD)/clang -j $(JOBS) -t quillmark_core
 
 # libFuzzer targets under ASan/UBSan for a bounded time each.
 FUZZ_SECONDS ?= 60

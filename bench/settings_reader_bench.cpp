@@ -20,7 +20,6 @@ class StringFileSystem final : public FileSystem {
     contents = text_;
     return true;
   }
-  bool AppendLocked(const std::string&, std::string_view, std::string_view) override { return false; }
   std::string SaveNewFile(const std::string&, const std::uint8_t*, std::size_t) override { return ""; }
 
  private:

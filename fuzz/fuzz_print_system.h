@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "log/log_sink.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/print_device.h"
@@ -126,17 +127,17 @@ inline void FuzzDevice::SelectFont(FontHandle font) {
 }
 
 // Saving the data of an undelivered document succeeds or fails as told; log entries are counted.
-class FuzzFileSystem final : public FileSystem {
+class FuzzFileSystem final : public FileSystem, public LogSink {
  public:
   explicit FuzzFileSystem(bool failSaves) : failSaves_(failSaves) {}
   bool ReadWholeFile(const std::string&, std::string& contents) override {
     contents.clear();
     return false;
   }
-  bool AppendLocked(const std::string&, std::string_view, std::string_view text) override {
+  std::string Append(std::string_view, std::string_view text) override {
     if (text.find("Druckdaten") != std::string_view::npos) ++keptReports;
     ++entries;
-    return true;
+    return "";
   }
   std::string SaveNewFile(const std::string& folder, const std::uint8_t*, std::size_t) override {
     return failSaves_ ? "" : folder + "/1.prn";

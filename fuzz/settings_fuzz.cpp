@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "log/error_log.h"
+#include "log/log_sink.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/file_system.h"
@@ -20,7 +21,7 @@ namespace {
 
 using namespace quillmark;
 
-class OneFileSystem final : public FileSystem {
+class OneFileSystem final : public FileSystem, public LogSink {
  public:
   explicit OneFileSystem(std::string_view settings) : settings_(settings) {}
   bool ReadWholeFile(const std::string& path, std::string& contents) override {
@@ -29,10 +30,10 @@ class OneFileSystem final : public FileSystem {
     contents = std::string(settings_);
     return true;
   }
-  bool AppendLocked(const std::string&, std::string_view header, std::string_view text) override {
+  std::string Append(std::string_view header, std::string_view text) override {
     if (log.empty()) log.append(header);
     log.append(text);
-    return true;
+    return "";
   }
   std::string SaveNewFile(const std::string&, const std::uint8_t*, std::size_t) override { return ""; }
   std::string log;

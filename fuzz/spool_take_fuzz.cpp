@@ -96,18 +96,18 @@ class FaultySpoolFiles final : public SpoolFiles {
 };
 
 // The error log, and the take store's files in memory.
-class LogAndStore final : public FileSystem {
+class LogAndStore final : public FileSystem, public LogSink {
  public:
   bool ReadWholeFile(const std::string&, std::string& contents) override {
     contents.clear();
     return false;
   }
-  bool AppendLocked(const std::string&, std::string_view, std::string_view text) override {
+  std::string Append(std::string_view, std::string_view text) override {
     // Same clock, so a repeated problem gives the same line. A take that could not be kept is reported
     // again only after one was kept since.
     const bool keep = text.find("gesichert werden") != std::string_view::npos;
     Check(++lines[std::string(text) + (keep ? std::to_string(flushes) : "")] == 1);
-    return true;
+    return "";
   }
   std::string SaveNewFile(const std::string&, const std::uint8_t*, std::size_t) override { return ""; }
   bool WriteNewFile(const std::string& path, const std::uint8_t* data, std::size_t size) override {

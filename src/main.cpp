@@ -9,6 +9,7 @@
 #include "platform/posix/close_signals.h"
 #include "platform/posix/posix_clock.h"
 #include "platform/posix/posix_file_system.h"
+#include "platform/posix/posix_log_sink.h"
 #include "platform/posix/posix_spool_files.h"
 #include "platform/printing/linux_print_system.h"
 #include "platform/qt/qt_application.h"
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
   PosixSpoolFiles spoolFiles;
   LinuxPrintSystem printers;
   PosixClock clock;
-  Platform platform{files, spoolFiles, printers, clock, desktop};
+  PosixLogSink logSink;
+  Platform platform{files, spoolFiles, printers, clock, desktop, logSink};
   Startup(platform);
 }

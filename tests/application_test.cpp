@@ -32,7 +32,7 @@ class ApplicationTest : public ::testing::Test {
   NoSpoolFiles spoolFiles;
   NoPrinters printers;
   testing::RecordingDesktop desktop;
-  Platform platform{files, spoolFiles, printers, clock, desktop};
+  Platform platform{files, spoolFiles, printers, clock, desktop, files};
   Application app{platform};
 };
 
@@ -72,7 +72,7 @@ TEST_F(ApplicationTest, PressesOpenTheMenuAndOnlyItemOneFlushes) {
 TEST_F(ApplicationTest, BeendenAndCloseRequestEndTheProcessWithCodeZero) {
   for (const Event& quit : {Menu(2), kClose}) {
     testing::RecordingDesktop fresh;
-    Platform p{files, spoolFiles, printers, clock, fresh};
+    Platform p{files, spoolFiles, printers, clock, fresh, files};
     Application quitting(p);
     quitting.state().PendingList.emplace_back();
     EXPECT_THROW(quitting.HandleEvent(quit), Exited);

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <limits>
 #include <sstream>
@@ -12,13 +13,15 @@
 #include <thread>
 #include <vector>
 
-#include "platform/posix/posix_file_system.h"
+#include "platform/posix/posix_log_sink.h"
 #include "support/fixed_clock.h"
 #include "support/memory_file_system.h"
 #include "support/program_runner.h"
 
 namespace quillmark {
 namespace {
+
+using namespace std::chrono_literals;
 
 const std::string kHeader = std::string(14, '#') + "\r\n# Executable #\r\n" + std::string(14, '#') +
                             "\r\n\r\n" + std::string(160, '#') + "\r\n";
@@ -45,18 +48,95 @@ TEST(ErrorLog, EntriesHaveFixedWidthFieldsAndTheHeaderGoesOnlyIntoAnEmptyFile) {
                 "| 0 | m\r\n");
 }
 
-TEST(ErrorLog, ReadOnlyFileOrDirectoryLosesTheEntryAndChangesNothing) {
-  testing::TempDir dir;
+// A sink whose file fails with the given reasons, one per entry, and that keeps what it shows.
+class FailingSink final : public LogSink {
+ public:
+  explicit FailingSink(std::vector<std::string> reasons) : reasons_(std::move(reasons)) {}
+  std::string Append(std::string_view, std::string_view) override { return reasons_.at(next_++); }
+  void Show(std::string_view text) override { shown.append(text).append("\n"); }
+  std::string shown;
+
+ private:
+  std::vector<std::string> reasons_;
+  std::size_t next_ = 0;
+};
+
+TEST(ErrorLog, ALogFileThatFailsIsNamedOncePerReasonAndAgainAfterItWorked) {
+  const std::string full = "Error.log kann nicht geschrieben werden: No space left on device\n";
+  FailingSink sink({"No space left on device", "No space left on device", "", "No space left on device",
+                    "Permission denied"});
   testing::FixedClock clock;
-  PosixFileSystem files;
-  testing::WriteFileBytes(dir.File("Error.log"), "old\r\n");
-  ASSERT_EQ(::chmod(dir.File("Error.log").c_str(), 0444), 0);
-  ASSERT_EQ(::mkdir(dir.File("folder.log").c_str(), 0755), 0);
-  ErrorLog(files, clock, dir.File("Error.log")).LogError("", "m", "", 0, 0);
-  ErrorLog(files, clock, dir.File("folder.log")).LogError("", "m", "", 0, 0);
-  EXPECT_EQ(testing::ReadFileBytes(dir.File("Error.log")), "old\r\n");
-  struct stat info {};
-  EXPECT_TRUE(::stat(dir.File("folder.log").c_str(), &info) == 0 && S_ISDIR(info.st_mode));
+  ErrorLog log(sink, clock);
+  for (const char* message : {"a", "b", "c", "d", "e"}) log.Error(message);
+  EXPECT_EQ(sink.shown,
+            full + "a\nb\nc\n" + full + "d\nError.log kann nicht geschrieben werden: Permission denied\ne\n");
+}
+
+// The real program, started without Settings.ini so that it logs one entry and ends. A log file it may
+// not write loses the entry, changes nothing and is named once on standard error with the reason; the
+// entry itself still reaches standard error. A link planted by another user in a folder everyone may write
+// is never followed; one of the program's own user is.
+TEST(ErrorLog, TheProgramNamesALogFileItMustNotWriteAndFollowsOnlyItsOwnLinks) {
+  const struct {
+    const char* name;
+    const char* plant;  // shell command run in the working folder
+    bool asNobody;
+    const char* reason;  // "" when the entry reaches the file
+  } cases[] = {
+      {.name = "read-only",
+       .plant = "printf 'old\\r\\n' > Error.log; chmod 444 Error.log",
+       .asNobody = false,
+       .reason = "Permission denied"},
+      {.name = "folder", .plant = "mkdir Error.log", .asNobody = false, .reason = "Is a directory"},
+      {.name = "link of another user",
+       .plant = "ln -s ../target Error.log",
+       .asNobody = true,
+       .reason = "Verknuepfung eines anderen Benutzers"},
+      {.name = "dangling link of another user",
+       .plant = "ln -s ../missing Error.log",
+       .asNobody = true,
+       .reason = "Verknuepfung eines anderen Benutzers"},
+      {.name = "hard link",
+       .plant = "ln ../target Error.log",
+       .asNobody = false,
+       .reason = "Datei mit mehreren harten Links"},
+      {.name = "own link", .plant = "ln -s ../target Error.log", .asNobody = false, .reason = ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::TempDir dir;
+    const std::string work = dir.File("work");
+    ASSERT_EQ(::mkdir(work.c_str(), 0777), 0);
+    ASSERT_EQ(::chmod(work.c_str(), 0777), 0);
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    testing::WriteFileBytes(dir.File("target"), "secret\n");
+    const std::vector<std::string> plant = {
+        "/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "/bin/sh", "-c", c.plant};
+    const auto planted = testing::RunProgram(
+        c.asNobody ? plant : std::vector<std::string>(plant.begin() + 4, plant.end()), work, 10s);
+    ASSERT_EQ(planted.exitCode, 0) << planted.err;
+
+    const auto run = testing::RunProgram({testing::BuiltProgram("quillmark")}, work, 60s);
+    const std::string complaint = "Error.log kann nicht geschrieben werden: ";
+    const std::size_t said = run.err.find(complaint);
+    const std::size_t entry = run.err.find("Keine Settings.ini gefunden!");
+    EXPECT_NE(entry, std::string::npos) << run.err;
+    const std::string target = testing::ReadFileBytes(dir.File("target"));
+    if (*c.reason == 0) {
+      EXPECT_EQ(said, std::string::npos) << run.err;
+      EXPECT_NE(target.find("Keine Settings.ini gefunden!"), std::string::npos) << target;
+      continue;
+    }
+    ASSERT_NE(said, std::string::npos) << run.err;
+    EXPECT_EQ(run.err.substr(said, run.err.find('\n', said) - said), complaint + c.reason) << run.err;
+    EXPECT_LT(said, entry) << "named before the entry";
+    EXPECT_EQ(run.err.find(complaint, said + 1), std::string::npos) << "once";
+    EXPECT_EQ(target, "secret\n");
+    EXPECT_FALSE(testing::FileExists(dir.File("missing")));
+    if (std::string_view(c.name) == "read-only") {
+      EXPECT_EQ(testing::ReadFileBytes(work + "/Error.log"), "old\r\n");
+    }
+  }
 }
 
 // Threads here and a child process append at once; every entry must arrive whole, once, in order per
@@ -72,8 +152,8 @@ TEST(ErrorLogThreads, ConcurrentWritersNeverInterleave) {
   };
   const auto write = [&](int writer) {
     testing::FixedClock clock;
-    PosixFileSystem files;
-    ErrorLog log(files, clock, path);
+    PosixLogSink sink(path);
+    ErrorLog log(sink, clock);
     for (int entry = 0; entry < kEntries; ++entry) log.LogError("", message(writer, entry), "", writer, 0);
   };
   const pid_t child = ::fork();  // before any thread starts, so the child holds no copied lock

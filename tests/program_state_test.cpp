@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <map>
 #include <optional>
 #include <thread>
@@ -24,15 +26,12 @@ TEST(PrintQueueThreads, ConcurrentAppendsAndTakesLoseNothingAndKeepOrder) {
     pending.DataLength = i;
   }
   std::vector<std::pair<std::int32_t, std::int32_t>> taken;  // producer, sequence
+  std::atomic<bool> producersDone{false};
   std::thread consumer([&] {
+    // Sleeps while the queue is empty, the way the print worker does, and ends once it is drained.
     PrintJob job;
-    while (taken.size() < static_cast<std::size_t>(kProducers * kJobs + kPending)) {
-      if (state.PrintQueueSize.load() == 0) {
-        std::this_thread::yield();
-        continue;
-      }
-      // Only this thread takes jobs, so a size seen non-zero must still be non-zero under the lock.
-      ASSERT_TRUE(TakePrintJob(state, job));
+    while (WaitForPrintJob(state, job, {}, std::chrono::steady_clock::time_point::max(),
+                           [&] { return producersDone.load(); }) == QueueWait::kJob) {
       taken.emplace_back(job.Settings.JobNumber, job.DataLength);
     }
   });
@@ -42,13 +41,15 @@ TEST(PrintQueueThreads, ConcurrentAppendsAndTakesLoseNothingAndKeepOrder) {
       for (std::int32_t i = 0; i < kJobs; ++i) {
         JobSettings settings;
         settings.JobNumber = p;
-        std::lock_guard lock(state.QueueLock);
+        MutexLock lock(state.QueueLock);
         QueuePrintJob(state, settings, i, SpoolData());
       }
     });
   }
   FlushPendingJobs(state);
   for (std::thread& producer : producers) producer.join();
+  producersDone = true;
+  WakeQueueWaiters(state);
   consumer.join();
 
   std::vector<std::int32_t> next(kProducers + 1, 0);

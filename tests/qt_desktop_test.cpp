@@ -189,7 +189,7 @@ TEST_F(ProgramDesktop, MissingSettingsShowsTheBoxUntilReturn) {
   const auto headless = Start()->Wait(20s);
   EXPECT_EQ(headless.exitCode, 0);
   EXPECT_EQ(headless.err,
-            "Keine Settings.ini gefunden!\nExecutable: Keine Settings.ini gefunden!\n\nDas Programm wird nun "
+            "Keine Settings.ini gefunden!\nKeine Settings.ini gefunden!\n\nDas Programm wird nun "
             "beendet.\n");
   ASSERT_EQ(StartDisplay(false), "");
   auto program = Start();

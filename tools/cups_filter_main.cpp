@@ -52,27 +52,18 @@ bool ReadJob(const char* path, std::string& bytes) {
 }
 
 // The emulation's error-log entries become CUPS error lines.
-class CupsLogFiles final : public FileSystem {
+class CupsLogSink final : public StandardErrorSink {
  public:
-  bool ReadWholeFile(const std::string&, std::string& contents) override {
-    contents.clear();
-    return false;
-  }
-  bool AppendLocked(const std::string&, std::string_view, std::string_view text) override {
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
-    Report("ERROR", std::string(text));
-    return true;
-  }
-  std::string SaveNewFile(const std::string&, const std::uint8_t*, std::size_t) override { return {}; }
+  void Show(std::string_view text) override { Report("ERROR", std::string(text)); }
 };
 
 // The one place where a job becomes a PDF file.
 bool RenderPdf(const PrintJob& job, const std::string& path) {
   LinuxPrintSystem pdfPrinters;
   FilePrintSystem printers(pdfPrinters, path, kDotsPerInch);
-  CupsLogFiles logFiles;
+  CupsLogSink logSink;
   PosixClock clock;
-  const ErrorLog log(logFiles, clock);
+  const ErrorLog log(logSink, clock);
   Printout printout(job);
   const bool written = PrintDocument(printout, printers, log);
   ReleaseDevice(printout, printers);

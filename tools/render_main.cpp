@@ -241,17 +241,6 @@ bool ReadInput(const std::string& path, SpoolData& data, std::size_t& size) {
   return !failed;
 }
 
-// A render has no Error.log of its own: the log's entries reach standard error as plain lines already.
-class StandardErrorLogFiles final : public FileSystem {
- public:
-  bool ReadWholeFile(const std::string&, std::string& contents) override {
-    contents.clear();
-    return false;
-  }
-  bool AppendLocked(const std::string&, std::string_view, std::string_view) override { return true; }
-  std::string SaveNewFile(const std::string&, const std::uint8_t*, std::size_t) override { return {}; }
-};
-
 // Why the document could not go where it should, found before rendering; nothing when it can.
 std::optional<std::string> CheckDestination(const Options& options) {
   if (!options.printer.empty()) {
@@ -277,9 +266,10 @@ int Render(const Options& options, SpoolData data, std::size_t size) {
   LinuxPrintSystem linuxPrinters;
   FilePrintSystem filePrinters(linuxPrinters, options.output, options.dotsPerInch);
   PrintSystem& printers = options.printer.empty() ? static_cast<PrintSystem&>(filePrinters) : linuxPrinters;
-  StandardErrorLogFiles logFiles;
+  // A render has no Error.log of its own: the log's entries reach standard error as plain lines.
+  StandardErrorSink logSink;
   PosixClock clock;
-  const ErrorLog log(logFiles, clock);
+  const ErrorLog log(logSink, clock);
 
   PrintJob job;
   job.Settings.JobNumber = 1;

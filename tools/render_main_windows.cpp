@@ -104,17 +104,9 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
 }
 
 // Error-log entries of the emulation go to standard error: a render has no Error.log of its own.
-class StandardErrorLogFiles final : public FileSystem {
+class RenderLogSink final : public StandardErrorSink {
  public:
-  bool ReadWholeFile(const std::string&, std::string& contents) override {
-    contents.clear();
-    return false;
-  }
-  bool AppendLocked(const std::string&, std::string_view, std::string_view text) override {
-    std::cerr << "quillmark-render: " << text;
-    return true;
-  }
-  std::string SaveNewFile(const std::string&, const std::uint8_t*, std::size_t) override { return {}; }
+  void Show(std::string_view text) override { std::cerr << "quillmark-render: " << text << '\n'; }
 };
 
 // Every device this opens is the one printer, writing to the one output file (if any).
@@ -135,9 +127,9 @@ class OnePrinter final : public PrintSystem {
 int Render(const Options& options, std::vector<char>& bytes) {
   Win32PrintSystem printers;
   OnePrinter printer(printers, options);
-  StandardErrorLogFiles logFiles;
+  RenderLogSink logSink;
   Win32Clock clock;
-  const ErrorLog log(logFiles, clock);
+  const ErrorLog log(logSink, clock);
 
   PrintJob job;
   job.Settings.JobNumber = 1;

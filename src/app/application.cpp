@@ -11,15 +11,14 @@
 #include "spool/spool_watcher.h"
 
 namespace quillmark {
-
 Application::Application(Platform& platform)
-    : platform_(platform), log_(platform.files, platform.clock), store_(platform.files) {
+    : platform_(platform), log_(platform.logSink, platform.clock), store_(platform.files) {
   platform_.desktop.SetEvents(this);
 }
 
 Application::~Application() {
   // Only reached in tests: the program itself ends in EndProgram.
-  state_.QuitFlag.store(true);
+  SetQuitFlag(state_);
   if (watcher_.joinable()) watcher_.join();
   if (worker_.joinable()) worker_.join();
 }
@@ -51,6 +50,7 @@ void Application::StartThreads() {
     watcher_ = std::thread([this] {
       SpoolWatcher(state_, platform_.spoolFiles, store_, log_);
       watcherEnded_.store(true);
+      WakeQueueWaiters(state_);  // the worker may be waiting for this end
     });
   } catch (const std::system_error&) {
     watcherEnded_.store(true);
@@ -106,10 +106,13 @@ int Application::HandleEvent(const Event& event) {
 
 int Application::Shutdown() {
   FlushPendingJobs(state_);
-  state_.QuitFlag.store(true);
-  while (WatcherRunning()) Delay(10);
-  while (WorkerRunning()) Delay(10);
-  Delay(200);
+  SetQuitFlag(state_);
+  // Blocking waits, first for the watcher, then for the worker; threads that never started or were waited
+  // for already (a second Shutdown) are not joinable.
+  for (std::thread* thread : {&watcher_, &worker_}) {
+    if (thread->joinable()) thread->join();
+  }
+  Delay(kShutdownSettle);
   return 0;
 }
 

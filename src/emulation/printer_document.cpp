@@ -39,7 +39,7 @@ void OpenPrinterDevice(Printout& job, PrintSystem& printers, const ErrorLog& log
   if (!job.DeviceContext) {
     const std::string message =
         "Drucker '" + std::string(job.Settings.Printer.View()) + "' konnte nicht initialisiert werden.";
-    log.LogError("", message, "", 0, 0);
+    log.Error(message);
     job.DpiX = 0;
     job.DpiY = 0;
     return;

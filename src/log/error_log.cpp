@@ -1,9 +1,7 @@
 #include "log/error_log.h"
 
 #include <cstddef>
-#include <cstdio>
 #include <string>
-#include <utility>
 
 namespace quillmark {
 namespace {
@@ -66,9 +64,6 @@ std::string Header() {
 
 }  // namespace
 
-ErrorLog::ErrorLog(FileSystem& files, const Clock& clock, std::string path)
-    : files_(files), clock_(clock), path_(std::move(path)) {}
-
 void ErrorLog::LogError(std::string_view context, std::string_view message, std::string_view sourceFile,
                         std::int32_t code, std::int32_t severity) const {
   std::string line;
@@ -87,21 +82,20 @@ void ErrorLog::LogError(std::string_view context, std::string_view message, std:
   line.append(kLineEnd);
 
   static const std::string header = Header();
-  // A failed append loses the entry by design: the log has nobody to report to.
-  files_.AppendLocked(path_, header, line);
-  EchoToStandardError(context, message);
-}
-
-void ErrorLog::EchoToStandardError(std::string_view context, std::string_view message) {
-  // One plain line, written at once, so that a terminal or the journal of a service shows every entry and
-  // lines of concurrent callers stay whole.
+  NoteAppend(sink_.Append(header, line));
   std::string plain;
-  plain.reserve(context.size() + message.size() + 3);
+  plain.reserve(context.size() + message.size() + 2);
   if (!context.empty()) plain.append(context).append(": ");
   plain.append(message);
-  plain.push_back('\n');
-  std::fwrite(plain.data(), 1, plain.size(), stderr);
-  std::fflush(stderr);
+  sink_.Show(plain);
+}
+
+void ErrorLog::NoteAppend(const std::string& reason) const {
+  // The entry itself is lost; its plain line still follows. Said once, not with every entry.
+  MutexLock lock(reasonLock_);
+  if (reason == shownReason_) return;
+  shownReason_ = reason;
+  if (!reason.empty()) sink_.Show("Error.log kann nicht geschrieben werden: " + reason);
 }
 
 }  // namespace quillmark

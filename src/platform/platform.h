@@ -1,6 +1,7 @@
 #pragma once
 // Every platform service the core uses, built by main() and passed in.
 
+#include "log/log_sink.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/file_system.h"
@@ -15,6 +16,7 @@ struct Platform {
   PrintSystem& printers;
   const Clock& clock;
   Desktop& desktop;
+  LogSink& logSink;  // the error log's Error.log and standard error
 };
 
 }  // namespace quillmark

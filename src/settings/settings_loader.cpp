@@ -113,7 +113,7 @@ bool SettingsLoader(ProgramState& state, FileSystem& files, const ErrorLog& log,
     return FailStart(log, desktop, "Keinen Main Eintrag in der Settings.ini gefunden!");
   }
   {
-    std::lock_guard lock(state.SettingsLock);
+    // No lock: the threads that read the job list start after it is complete, and nothing changes it then.
     for (int n = 1; n <= kJobSlotCount; ++n) {
       const std::string number = std::to_string(n);
       if (!reader.SelectSettingsGroup("Job_" + number)) {

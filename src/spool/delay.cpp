@@ -1,10 +1,9 @@
 #include "spool/delay.h"
 
-#include <chrono>
 #include <thread>
 
 namespace quillmark {
 
-void Delay(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+void Delay(std::chrono::milliseconds time) { std::this_thread::sleep_for(time); }
 
 }  // namespace quillmark

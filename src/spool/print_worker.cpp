@@ -12,9 +12,6 @@
 namespace quillmark {
 namespace {
 
-constexpr int kIdlePollMs = 500;
-constexpr std::chrono::seconds kRetryInterval{3};
-
 std::size_t DataSize(const PrintJob& job) {
   return job.DataLength > 0 ? static_cast<std::size_t>(job.DataLength) : 0;
 }
@@ -31,7 +28,7 @@ void Settle(PrintJob& job) {
 bool KeepUnprintedJob(PrintJob& job, TakeStore& store, const ErrorLog& log) {
   const std::string saved = store.KeepUnprinted(job.QueueFile, job.Data.get(), DataSize(job));
   if (saved.empty()) return false;
-  log.LogError("", "Druckdaten gespeichert unter '" + saved + "'.", "", 0, 0);
+  log.Error("Druckdaten gespeichert unter '" + saved + "'.");
   Settle(job);
   return true;
 }
@@ -50,9 +47,8 @@ bool PrintOneJob(PrintJob& job, PrintSystem& printers, TakeStore& store, const E
   if (job.Gate != nullptr) job.QueueFile = job.Gate->Path();
   job.Gate.reset();
   if (!delivered && printout.DeviceContext != nullptr) {
-    log.LogError(
-        "", "Drucker '" + std::string(job.Settings.Printer.View()) + "' konnte das Dokument nicht ausgeben.",
-        "", 0, 0);
+    log.Error("Drucker '" + std::string(job.Settings.Printer.View()) +
+              "' konnte das Dokument nicht ausgeben.");
   }
   ReleaseDevice(printout, printers);
   if (delivered) {
@@ -61,40 +57,35 @@ bool PrintOneJob(PrintJob& job, PrintSystem& printers, TakeStore& store, const E
     return true;
   }
   if (KeepUnprintedJob(job, store, log)) return true;
-  log.LogError("",
-               "Druckdaten (" + std::to_string(DataSize(job)) + " Bytes) konnten nicht unter '" +
-                   kUnprintedFolder + "' gespeichert werden; der Auftrag bleibt in der Warteschlange.",
-               "", 0, 0);
+  log.Error("Druckdaten (" + std::to_string(DataSize(job)) + " Bytes) konnten nicht unter '" +
+            kUnprintedFolder + "' gespeichert werden; der Auftrag bleibt in der Warteschlange.");
   return false;
 }
 
 void PrintWorker(ProgramState& state, PrintSystem& printers, TakeStore& store, const ErrorLog& log,
                  const std::atomic<bool>& watcherEnded) {
-  std::vector<PrintJob> unsettled;
-  auto nextRetry = std::chrono::steady_clock::now();
-  std::optional<std::int32_t> lastSlot;  // the slot printed last; none at first
-  const auto retry = [&] {
-    if (unsettled.empty() || std::chrono::steady_clock::now() < nextRetry) return;
-    std::erase_if(unsettled, [&](PrintJob& job) { return KeepUnprintedJob(job, store, log); });
-    nextRetry = std::chrono::steady_clock::now() + kRetryInterval;
+  using Steady = std::chrono::steady_clock;
+  // The watcher's last pass may still be taking data after the quit flag is set, so the worker ends only
+  // once the watcher has (and the queue is empty).
+  const auto ended = [&] {
+    return state.QuitFlag.load(std::memory_order_acquire) && watcherEnded.load(std::memory_order_acquire);
   };
+  std::vector<PrintJob> unsettled;
+  auto nextRetry = Steady::now();
+  std::optional<std::int32_t> lastSlot;  // the slot printed last; none at first
   for (;;) {
-    retry();
-    while (state.PrintQueueSize.load(std::memory_order_acquire) == 0) {
-      // The watcher's last pass may still be taking data after the quit flag is set, so the worker ends
-      // only once the watcher has. Its appends happen before its end, hence the second look at the queue.
-      if (state.QuitFlag.load(std::memory_order_acquire) && watcherEnded.load(std::memory_order_acquire)) {
-        if (state.PrintQueueSize.load(std::memory_order_acquire) == 0) return;
-        break;
-      }
-      Delay(kIdlePollMs);
-      retry();
+    if (!unsettled.empty() && Steady::now() >= nextRetry) {
+      std::erase_if(unsettled, [&](PrintJob& job) { return KeepUnprintedJob(job, store, log); });
+      nextRetry = Steady::now() + kUnsettledRetryInterval;
     }
     PrintJob job;
-    if (!TakePrintJob(state, job, lastSlot)) continue;
+    const QueueWait found = WaitForPrintJob(state, job, lastSlot,
+                                            unsettled.empty() ? Steady::time_point::max() : nextRetry, ended);
+    if (found == QueueWait::kEnded) return;
+    if (found == QueueWait::kDeadline) continue;
     lastSlot = job.Settings.JobNumber;
     if (!PrintOneJob(job, printers, store, log)) {
-      if (unsettled.empty()) nextRetry = std::chrono::steady_clock::now() + kRetryInterval;
+      if (unsettled.empty()) nextRetry = Steady::now() + kUnsettledRetryInterval;
       unsettled.push_back(std::move(job));
     }
   }

@@ -19,9 +19,9 @@ bool PrintOneJob(PrintJob& job, PrintSystem& printers, TakeStore& store, const E
 // Tries again to keep the bytes of a job PrintOneJob could not settle; logs only a success.
 bool KeepUnprintedJob(PrintJob& job, TakeStore& store, const ErrorLog& log);
 
-// Thread procedure: polls the queue every 500 ms while it is empty; ends once the quit flag is set, the
-// queue is empty and `watcherEnded` is true. Jobs that could not be settled are tried again every few
-// seconds meanwhile; at the end they stay in the store for the next run.
+// Thread procedure: sleeps until a job is queued; ends once the quit flag is set, the queue is empty and
+// `watcherEnded` is true (whoever sets either wakes it through the state). Jobs that could not be settled
+// are tried again every few seconds meanwhile; at the end they stay in the store for the next run.
 void PrintWorker(ProgramState& state, PrintSystem& printers, TakeStore& store, const ErrorLog& log,
                  const std::atomic<bool>& watcherEnded);
 

@@ -13,16 +13,12 @@
 namespace quillmark {
 namespace {
 
-constexpr int kPassIntervalMs = 200;
-// A reader or writer that keeps the file open this long holds up printing; the log says so once.
-constexpr std::chrono::seconds kLongInUse{60};
-
 void ReportOnce(SpoolWatcherMemory& memory, const ErrorLog& log, std::string_view kind, std::string_view path,
                 const std::string& message) {
   std::string key(kind);
   key.append(":").append(path);
   if (!memory.Reported.insert(std::move(key)).second) return;
-  log.LogError("", message, "", 0, 0);
+  log.Error(message);
 }
 
 void NoteOpen(SpoolWatcherMemory& memory, const ErrorLog& log, const std::string& path, SpoolNotice notice) {
@@ -39,17 +35,16 @@ void NoteOpen(SpoolWatcherMemory& memory, const ErrorLog& log, const std::string
   const auto now = std::chrono::steady_clock::now();
   if (notice == SpoolNotice::kInUse) {
     const auto since = memory.InUseSince.try_emplace(path, now).first->second;
-    if (now - since > kLongInUse) {
+    if (now - since > kSpoolHeldTooLong) {
       ReportOnce(memory, log, "busy", path,
-                 quoted +
-                     " ist seit ueber 60 Sekunden von einem anderen Programm geoeffnet; sie wird "
+                 quoted + " ist seit ueber " + std::to_string(kSpoolHeldTooLong.count()) +
+                     " Sekunden von einem anderen Programm geoeffnet; sie wird "
                      "gedruckt, sobald es sie schliesst.");
     }
     return;
   }
   memory.InUseSince.erase(path);
-  if (memory.Reported.erase("busy:" + path) != 0)
-    log.LogError("", quoted + " wird wieder gelesen.", "", 0, 0);
+  if (memory.Reported.erase("busy:" + path) != 0) log.Error(quoted + " wird wieder gelesen.");
 }
 
 void ReportNotKept(SpoolWatcherMemory& memory, const ErrorLog& log, const std::string& path) {
@@ -120,7 +115,6 @@ void FinishTake(const JobSettings& settings, SpoolFile& file, TakeStore& store, 
 
 void RunSpoolPass(ProgramState& state, SpoolFiles& files, TakeStore& store, const ErrorLog& log,
                   SpoolWatcherMemory& memory) {
-  std::lock_guard settingsLock(state.SettingsLock);
   for (const JobSettings& settings : state.JobList) {
     std::int32_t length = 0;
     SpoolData data;
@@ -131,7 +125,7 @@ void RunSpoolPass(ProgramState& state, SpoolFiles& files, TakeStore& store, cons
     const auto gate = std::make_shared<TakeGate>();
     const std::uint8_t* bytes = data.get();
     {
-      std::lock_guard queueLock(state.QueueLock);
+      MutexLock queueLock(state.QueueLock);
       QueuePrintJob(state, settings, length, std::move(data), {}, gate);
     }
     FinishTake(settings, *file, store, log, memory, bytes, length, *gate);
@@ -142,7 +136,7 @@ void SpoolWatcher(ProgramState& state, SpoolFiles& files, TakeStore& store, cons
   SpoolWatcherMemory memory;
   for (;;) {
     RunSpoolPass(state, files, store, log, memory);
-    Delay(kPassIntervalMs);
+    Delay(kSpoolPassInterval);
     if (state.QuitFlag.load(std::memory_order_acquire)) return;
   }
 }

@@ -21,7 +21,7 @@ struct SpoolWatcherMemory {
   std::map<std::string, std::chrono::steady_clock::time_point> InUseSince;
 };
 
-// One pass over the job list under SettingsLock: every non-empty spool file becomes one queued job, kept
+// One pass over the job list: every non-empty spool file becomes one queued job, kept
 // on disk by `store` before the file is emptied. A file that cannot be taken whole (too large, no memory,
 // read error, no room in the store) is left exactly as it is.
 void RunSpoolPass(ProgramState& state, SpoolFiles& files, TakeStore& store, const ErrorLog& log,

@@ -87,7 +87,6 @@ void KeepOrphan(const TakeStore::Leftover& leftover, TakeStore& store, const Err
 }  // namespace
 
 void QueueLeftoverTakes(ProgramState& state, TakeStore& store, FileSystem& files, const ErrorLog& log) {
-  std::lock_guard settingsLock(state.SettingsLock);
   if (state.JobList.empty()) return;
   for (const TakeStore::Leftover& leftover : store.Leftovers()) {
     std::string bytes;
@@ -120,7 +119,7 @@ void QueueLeftoverTakes(ProgramState& state, TakeStore& store, FileSystem& files
     if (data == nullptr) continue;  // stays on disk for the next run
     std::copy(bytes.begin(), bytes.end(), data.get());
     log.LogError("", "Druckauftrag '" + leftover.path + "' eines frueheren Laufs wird gedruckt.", "", 0, 0);
-    std::lock_guard queueLock(state.QueueLock);
+    MutexLock queueLock(state.QueueLock);
     const std::string path = leftover.committed ? leftover.path : store.Commit(leftover.path);
     QueuePrintJob(state, *settings, static_cast<std::int32_t>(bytes.size()), std::move(data), path);
   }

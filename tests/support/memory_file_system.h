@@ -1,5 +1,6 @@
 #pragma once
-// An in-memory FileSystem for unit tests. Thread-safe, so a log written by a worker can be read by the test.
+// An in-memory FileSystem for unit tests, which also takes the error log's entries as the file "Error.log".
+// Thread-safe, so a log written by a worker can be read by the test.
 
 #include <cstddef>
 #include <cstdint>
@@ -10,11 +11,12 @@
 #include <string_view>
 #include <vector>
 
+#include "log/log_sink.h"
 #include "platform/file_system.h"
 
 namespace quillmark::testing {
 
-class MemoryFileSystem final : public FileSystem {
+class MemoryFileSystem final : public FileSystem, public LogSink {
  public:
   bool ReadWholeFile(const std::string& path, std::string& contents) override {
     std::lock_guard lock(mutex_);
@@ -23,13 +25,13 @@ class MemoryFileSystem final : public FileSystem {
     contents = ok ? found->second : std::string();
     return ok;
   }
-  bool AppendLocked(const std::string& path, std::string_view headerIfEmpty, std::string_view text) override {
+  std::string Append(std::string_view headerIfEmpty, std::string_view text) override {
     std::lock_guard lock(mutex_);
-    if (folders_.count(path) != 0) return false;
-    std::string& file = files_[path];
+    if (folders_.count("Error.log") != 0) return "Is a directory";
+    std::string& file = files_["Error.log"];
     if (file.empty()) file.append(headerIfEmpty);
     file.append(text);
-    return true;
+    return "";
   }
   // Names the files "<folder>/saved-<n>.prn" in the order they were saved.
   std::string SaveNewFile(const std::string& folder, const std::uint8_t* data, std::size_t size) override {

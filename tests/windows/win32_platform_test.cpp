@@ -11,6 +11,7 @@
 
 #include "platform/win32/win32_desktop.h"
 #include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_log_sink.h"
 #include "platform/win32/win32_print_device.h"
 #include "platform/win32/win32_print_system.h"
 #include "platform/win32/win32_spool_files.h"
@@ -89,8 +90,9 @@ TEST_F(Win32Platform, FilesAreReadWhileOthersWriteAndSavedWithoutOverwriting) {
   const testing::FixedClock clock;
   Win32FileSystem files(clock);
   const std::string log = Path("Error.log");
-  EXPECT_TRUE(files.AppendLocked(log, "header\r\n", "one\r\n"));
-  EXPECT_TRUE(files.AppendLocked(log, "header\r\n", "two\r\n"));
+  Win32LogSink sink(log);
+  EXPECT_EQ(sink.Append("header\r\n", "one\r\n"), "");
+  EXPECT_EQ(sink.Append("header\r\n", "two\r\n"), "");
   // An editor holding the file open for writing does not keep it from being read.
   const HANDLE editor = OpenOther(log, GENERIC_WRITE, FILE_SHARE_READ);
   std::string contents;

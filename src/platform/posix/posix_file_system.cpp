@@ -4,7 +4,6 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -118,24 +117,6 @@ bool PosixFileSystem::ReadWholeFile(const std::string& path, std::string& conten
     }
     contents.append(buffer, static_cast<std::size_t>(got));
   }
-}
-
-bool PosixFileSystem::AppendLocked(const std::string& path, std::string_view headerIfEmpty,
-                                   std::string_view text) {
-  FileDescriptor file(OpenRegular(path, O_WRONLY | O_CREAT | O_APPEND, 0644));
-  if (!file.valid()) return false;
-  struct stat info {};
-  if (::fstat(file.get(), &info) != 0 || (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
-  while (::flock(file.get(), LOCK_EX) != 0) {
-    if (errno != EINTR) return false;
-  }
-  // The size is looked at under the lock, so exactly one writer sees the empty file and writes the header.
-  if (::fstat(file.get(), &info) != 0) return false;
-  std::string entry;
-  if (info.st_size == 0) entry.append(headerIfEmpty);
-  entry.append(text);
-  WriteAll(file.get(), entry.data(), entry.size());
-  return true;  // closing releases the lock
 }
 
 std::string PosixFileSystem::SaveNewFile(const std::string& folder, const std::uint8_t* data,

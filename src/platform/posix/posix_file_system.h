@@ -5,9 +5,7 @@
 
 namespace quillmark {
 
-// Files through POSIX calls. AppendLocked takes flock(LOCK_EX), so processes that append the same way
-// never interleave. A file without any write permission bit counts as read-only even for root, the way a
-// read-only attribute binds every user. SaveNewFile names files "YYYYMMDD-HHMMSS-<n>.prn" from `clock`
+// Files through POSIX calls. SaveNewFile names files "YYYYMMDD-HHMMSS-<n>.prn" from `clock`
 // so that they sort by time, taking the next n when a name is taken; MoveToNewFile names alike.
 class PosixFileSystem final : public FileSystem {
  public:
@@ -15,7 +13,6 @@ class PosixFileSystem final : public FileSystem {
   explicit PosixFileSystem(const Clock& clock) : clock_(&clock) {}
 
   bool ReadWholeFile(const std::string& path, std::string& contents) override;
-  bool AppendLocked(const std::string& path, std::string_view headerIfEmpty, std::string_view text) override;
   std::string SaveNewFile(const std::string& folder, const std::uint8_t* data, std::size_t size) override;
   bool WriteNewFile(const std::string& path, const std::uint8_t* data, std::size_t size) override;
   bool FlushToDisk(const std::string& path) override;

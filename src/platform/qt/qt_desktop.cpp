@@ -94,8 +94,9 @@ void QtDesktop::ShowMessageBox(std::string_view title, std::string_view text) {
     if (c == '\r') c = '\n';
   }
   if (IsHeadless()) {
-    // An offscreen box would wait forever for a click nobody can make.
-    const QByteArray out = (FromAnsi(title) + QStringLiteral(": ") + FromAnsi(lines)).toUtf8();
+    // An offscreen box would wait forever for a click nobody can make. Its title is the window's and no
+    // part of the message.
+    const QByteArray out = FromAnsi(lines).toUtf8();
     std::fwrite(out.constData(), 1, static_cast<std::size_t>(out.size()), stderr);
     std::fputc('\n', stderr);
     std::fflush(stderr);

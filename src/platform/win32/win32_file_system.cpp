@@ -91,24 +91,6 @@ bool Win32FileSystem::ReadWholeFile(const std::string& path, std::string& conten
   }
 }
 
-bool Win32FileSystem::AppendLocked(const std::string& path, std::string_view headerIfEmpty,
-                                   std::string_view text) {
-  FileHandle file(::CreateFileW(WideFromSettings(path).c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid() || !IsDiskFile(file.get())) return false;
-  OVERLAPPED whole{};
-  if (!::LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) return false;
-  // The size is looked at under the lock, so exactly one writer sees the empty file and writes the header.
-  LARGE_INTEGER size{};
-  std::string entry;
-  if (::GetFileSizeEx(file.get(), &size) && size.QuadPart == 0) entry.append(headerIfEmpty);
-  entry.append(text);
-  WriteFully(file.get(), entry.data(), entry.size());
-  ::UnlockFileEx(file.get(), 0, MAXDWORD, MAXDWORD, &whole);
-  return true;
-}
-
 std::string Win32FileSystem::SaveNewFile(const std::string& folder, const std::uint8_t* data,
                                          std::size_t size) {
   const std::wstring wideFolder = WideFromSettings(folder);

@@ -6,8 +6,7 @@
 namespace quillmark {
 
 // Files through the Win32 file calls; names are converted by WideFromSettings. ReadWholeFile shares the
-// file with every other opener, so a file that an editor holds open is still read. AppendLocked locks the
-// whole file (LockFileEx) so that two instances never interleave entries. SaveNewFile names files
+// file with every other opener, so a file that an editor holds open is still read. SaveNewFile names files
 // "YYYYMMDD-HHMMSS-<n>.prn" from `clock`, taking the next n when a name is taken; MoveToNewFile names
 // alike. Folders cannot be flushed on their own here: renames and removals are written through instead.
 class Win32FileSystem final : public FileSystem {
@@ -16,7 +15,6 @@ class Win32FileSystem final : public FileSystem {
   explicit Win32FileSystem(const Clock& clock) : clock_(&clock) {}
 
   bool ReadWholeFile(const std::string& path, std::string& contents) override;
-  bool AppendLocked(const std::string& path, std::string_view headerIfEmpty, std::string_view text) override;
   std::string SaveNewFile(const std::string& folder, const std::uint8_t* data, std::size_t size) override;
   bool WriteNewFile(const std::string& path, const std::uint8_t* data, std::size_t size) override;
   bool FlushToDisk(const std::string& path) override;
