@@ -67,7 +67,7 @@ TEST(SpoolWatcherTest, FileThatCannotBeTakenWholeIsLeftAlone) {
        "Spooldatei 'SPOOL.PRN' ist zu gross (2147483648 Bytes) und wird nicht gelesen.", false},
       {0, false, false, true, SpoolNotice::kNone,
        "Spooldatei 'SPOOL.PRN' bleibt unveraendert: ihre Daten konnten nicht in 'Warteschlange' gesichert "
-       "werden. (Warteschlange/000000000003-0.new: No space left on device)\r\n",
+       "werden. (Warteschlange/000000000003-0.tmp: No space left on device)\r\n",
        false},
       {0, false, false, false, SpoolNotice::kNotRegular,
        "Spooldatei 'SPOOL.PRN' ist keine gewoehnliche Datei (FIFO, Geraet oder Ordner) und wird nicht "

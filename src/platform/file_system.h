@@ -64,6 +64,13 @@ class FileSystem {
   // Removes the file `path` and flushes its folder. Done when it is gone (also when it was never there).
   virtual FileStatus RemoveDurably(const std::string& path) { return FileStatus::NotSupported(path); }
 
+  // A text that changes whenever the file `path` is written, cut or replaced (its identity, size and change
+  // time), the same text SpoolFile::ChangeStamp gives for it. Not supported where the system cannot say.
+  virtual FileStatus ChangeStamp(const std::string& path, std::string& stamp) {
+    stamp.clear();
+    return FileStatus::NotSupported(path);
+  }
+
   // The names (not paths) of the regular files in `folder`, sorted by byte value, into `names`. A missing
   // folder is done and empty.
   virtual FileStatus ListFiles(const std::string& folder, std::vector<std::string>& names) {

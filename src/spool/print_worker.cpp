@@ -39,6 +39,8 @@ bool PrintOneJob(PrintJob& job, PrintSystem& printers, TakeStore& store, const E
   // Printing starts while the watcher still flushes the take; delivery waits until it is out of its spool
   // file for good. A take that stayed in its spool file is printed from a later take instead.
   const auto taken = [&job] { return job.Gate == nullptr || job.Gate->Wait(); };
+  // A take from an earlier run may be the one that ended it; count the starts that try it.
+  if (job.Gate == nullptr && !job.QueueFile.empty()) store.NotePrinting(job.QueueFile);
   const bool delivered = PrintDocument(job, printers, log, taken);
   if (!taken()) {
     ReleaseDevice(job, printers);
@@ -48,9 +50,12 @@ bool PrintOneJob(PrintJob& job, PrintSystem& printers, TakeStore& store, const E
   if (job.Gate != nullptr) job.QueueFile = job.Gate->Path();
   job.Gate.reset();
   if (!delivered && job.DeviceContext != nullptr) {
-    log.LogError(
-        "", "Drucker '" + std::string(job.Settings.Printer.View()) + "' konnte das Dokument nicht ausgeben.",
-        "", 0, 0);
+    std::string message =
+        "Drucker '" + std::string(job.Settings.Printer.View()) + "' konnte das Dokument nicht ausgeben.";
+    if (const std::string reason = job.DeviceContext->FailureReason(); !reason.empty()) {
+      message += " (" + reason + ")";
+    }
+    log.LogError("", message, "", 0, 0);
   }
   ReleaseDevice(job, printers);
   if (delivered) {
@@ -60,11 +65,12 @@ bool PrintOneJob(PrintJob& job, PrintSystem& printers, TakeStore& store, const E
   }
   const FileStatus kept = KeepUnprintedJob(job, store, log);
   if (kept.ok()) return true;
-  log.LogError("",
-               WithReason("Druckdaten (" + std::to_string(DataSize(job)) + " Bytes) konnten nicht unter '" +
-                              kUnprintedFolder + "' gespeichert werden; der Auftrag bleibt in der Warteschlange.",
-                          kept),
-               "", 0, 0);
+  log.LogError(
+      "",
+      WithReason("Druckdaten (" + std::to_string(DataSize(job)) + " Bytes) konnten nicht unter '" +
+                     kUnprintedFolder + "' gespeichert werden; der Auftrag bleibt in der Warteschlange.",
+                 kept),
+      "", 0, 0);
   return false;
 }
 

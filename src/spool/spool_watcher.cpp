@@ -30,6 +30,9 @@ void NoteOpen(SpoolWatcherMemory& memory, const ErrorLog& log, const std::string
   if (notice == SpoolNotice::kNotRegular) {
     ReportOnce(memory, log, "kind", path,
                quoted + " ist keine gewoehnliche Datei (FIFO, Geraet oder Ordner) und wird nicht geoeffnet.");
+  } else if (notice == SpoolNotice::kLinked) {
+    ReportOnce(memory, log, "kind", path,
+               quoted + " ist ein Link (symbolisch oder mit mehreren Namen) und wird nicht geleert.");
   } else if (notice == SpoolNotice::kGuardedWithoutLease) {
     ReportOnce(memory, log, "lease", path,
                quoted +
@@ -112,11 +115,13 @@ void FinishTake(const JobSettings& settings, SpoolFile& file, TakeStore& store, 
   const bool flushed = flush.ok();
   if (flushed) memory.Reported.erase("keep:" + path);
   if (!flushed) ReportNotKept(memory, log, path, flush);
-  if (flushed && file.Empty(length).ok()) {
-    gate.Settle(true, store.Commit(kept));
+  // The record that decides after a kill whether the file was emptied: written before the emptying.
+  const FileStatus marked = flushed ? store.MarkEmptying(kept, file.ChangeStamp()) : flush;
+  if (marked.ok() && file.Empty(length).ok()) {
+    gate.Settle(true, store.Commit(marked.path()));
     return;
   }
-  if (!kept.empty()) store.Forget(kept);
+  if (!kept.empty()) store.Forget(marked.ok() ? marked.path() : kept);
   gate.Settle(false, {});
 }
 

@@ -12,7 +12,9 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/posix/change_stamp.h"
 #include "platform/posix/posix_error.h"
+#include "platform/posix/trusted_path.h"
 
 namespace quillmark {
 namespace {
@@ -95,7 +97,8 @@ FileStatus SyncFolder(const std::string& folder) {
 
 // Writes `size` bytes through `fd`, made with O_EXCL, flushes it when `flush`, and closes it; removes the
 // file again when any step fails.
-FileStatus FillNewFile(int fd, const std::string& path, const std::uint8_t* data, std::size_t size, bool flush) {
+FileStatus FillNewFile(int fd, const std::string& path, const std::uint8_t* data, std::size_t size,
+                       bool flush) {
   FileStatus status = FileStatus::Done(path);
   if (!WriteAll(fd, reinterpret_cast<const char*>(data), size) || (flush && ::fsync(fd) != 0)) {
     status = ErrnoStatus(path);
@@ -120,6 +123,7 @@ std::string TimeName(const LocalTime& t, unsigned number) {
 
 FileStatus PosixFileSystem::ReadWholeFile(const std::string& path, std::string& contents) {
   contents.clear();
+  if (FileStatus links = CheckLinks(path); !links.ok()) return links;
   FileDescriptor file(OpenRegular(path, O_RDONLY));
   if (!file.valid()) return ErrnoStatus(path);
   // Read to the end rather than trusting the size: the file may grow or shrink while it is read.
@@ -156,12 +160,13 @@ bool PosixFileSystem::AppendLocked(const std::string& path, std::string_view hea
 
 FileStatus PosixFileSystem::SaveNewFile(const std::string& folder, const std::uint8_t* data,
                                         std::size_t size) {
+  if (FileStatus own = CheckOwnFolder(folder); !own.ok()) return own;
   if (FileStatus made = MakeFolders(folder); !made.ok()) return made;
   const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
   const LocalTime now = clock_->Now();
   for (unsigned number = 1; number < 1000000; ++number) {
     const std::string path = prefix + TimeName(now, number);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kKeptMode);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kKeptMode);
     if (fd < 0) {
       if (errno == EEXIST) continue;
       return ErrnoStatus(path);
@@ -173,19 +178,23 @@ FileStatus PosixFileSystem::SaveNewFile(const std::string& folder, const std::ui
 
 FileStatus PosixFileSystem::WriteNewFile(const std::string& path, const std::uint8_t* data,
                                          std::size_t size) {
+  if (FileStatus own = CheckOwnFolder(FolderOf(path)); !own.ok()) return own;
   if (FileStatus made = MakeFolders(FolderOf(path)); !made.ok()) return made;
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kKeptMode);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kKeptMode);
   if (fd < 0) return ErrnoStatus(path);
   return FillNewFile(fd, path, data, size, false);
 }
 
 FileStatus PosixFileSystem::FlushToDisk(const std::string& path) {
-  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (FileStatus links = CheckLinks(FolderOf(path)); !links.ok()) return links;
+  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
   if (!file.valid() || ::fsync(file.get()) != 0) return ErrnoStatus(path);
   return SyncFolder(FolderOf(path));
 }
 
 FileStatus PosixFileSystem::MoveToNewFile(const std::string& path, const std::string& folder) {
+  if (FileStatus links = CheckLinks(FolderOf(path)); !links.ok()) return links;
+  if (FileStatus own = CheckOwnFolder(folder); !own.ok()) return own;
   if (FileStatus made = MakeFolders(folder); !made.ok()) return made;
   const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
   const LocalTime now = clock_->Now();
@@ -205,6 +214,7 @@ FileStatus PosixFileSystem::MoveToNewFile(const std::string& path, const std::st
 }
 
 FileStatus PosixFileSystem::Rename(const std::string& path, const std::string& target) {
+  if (FileStatus links = CheckLinks(FolderOf(path)); !links.ok()) return links;
   if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
     return ErrnoStatus(path);
   }
@@ -212,12 +222,22 @@ FileStatus PosixFileSystem::Rename(const std::string& path, const std::string& t
 }
 
 FileStatus PosixFileSystem::RemoveDurably(const std::string& path) {
+  if (FileStatus links = CheckLinks(FolderOf(path)); !links.ok()) return links;
   if (::unlink(path.c_str()) != 0 && errno != ENOENT) return ErrnoStatus(path);
   return SyncFolder(FolderOf(path));
 }
 
+FileStatus PosixFileSystem::ChangeStamp(const std::string& path, std::string& stamp) {
+  stamp.clear();
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0) return ErrnoStatus(path);
+  stamp = ChangeStampOf(info);
+  return FileStatus::Done();
+}
+
 FileStatus PosixFileSystem::ListFiles(const std::string& folder, std::vector<std::string>& names) {
   names.clear();
+  if (FileStatus own = CheckOwnFolder(folder); !own.ok()) return own;
   DIR* dir = ::opendir(folder.c_str());
   if (dir == nullptr) return errno == ENOENT ? FileStatus::Done() : ErrnoStatus(folder);
   while (const dirent* entry = ::readdir(dir)) {

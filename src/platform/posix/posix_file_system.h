@@ -9,7 +9,9 @@ namespace quillmark {
 // never interleave. A file without any write permission bit counts as read-only even for root, the way a
 // read-only attribute binds every user. SaveNewFile names files "YYYYMMDD-HHMMSS-<n>.prn" from `clock`
 // so that they sort by time, taking the next n when a name is taken; MoveToNewFile names alike. Files it
-// makes for job data are readable by their owner only (0600). Failures carry strerror's text.
+// makes for job data are created exclusively and readable by their owner only (0600). Links on the way are
+// followed only when they belong to this user or root, and the folders it keeps job data in must belong to
+// them too (platform/posix/trusted_path.h). Failures carry strerror's text.
 class PosixFileSystem final : public FileSystem {
  public:
   PosixFileSystem() : clock_(&ownClock_) {}
@@ -23,6 +25,7 @@ class PosixFileSystem final : public FileSystem {
   FileStatus MoveToNewFile(const std::string& path, const std::string& folder) override;
   FileStatus Rename(const std::string& path, const std::string& target) override;
   FileStatus RemoveDurably(const std::string& path) override;
+  FileStatus ChangeStamp(const std::string& path, std::string& stamp) override;
   FileStatus ListFiles(const std::string& folder, std::vector<std::string>& names) override;
 
  private:

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "platform/posix/change_stamp.h"
 #include "platform/posix/posix_error.h"
 
 namespace quillmark {
@@ -22,6 +23,7 @@ namespace {
 constexpr const char* kChanged = "changed since it was read";
 constexpr const char* kLeaseLost = "lease broken by a waiting writer";
 constexpr const char* kOpenedElsewhere = "opened by another program";
+constexpr const char* kLinkedNow = "has more than one name";
 
 using Stamp = PosixSpoolFiles::Stamp;
 using Guard = PosixSpoolFiles::Guard;
@@ -120,10 +122,19 @@ class PosixSpoolFile final : public SpoolFile {
     return done;
   }
 
+  std::string ChangeStamp() override {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) return {};
+    WaitPastChangeTime(st);
+    return ChangeStampOf(st);
+  }
+
   FileStatus Empty(std::int64_t readSize) override {
     struct stat st {};
     if (::fstat(fd_, &st) != 0) return ErrnoStatus({});
     if (st.st_size != readSize) return FileStatus::Failed({}, kChanged);
+    // A second name made since Open() may belong to a file another user wants emptied.
+    if (st.st_nlink > 1) return FileStatus::Failed({}, kLinkedNow);
     if (guard_ == nullptr) {
       const bool lost = owner_.loseLeaseBeforeEmpty;
       if (lost) ::fcntl(fd_, F_SETLEASE, F_UNLCK);
@@ -200,8 +211,8 @@ void PosixSpoolFiles::CountOpeners() {
 std::unique_ptr<SpoolFile> PosixSpoolFiles::Open(const std::string& path, SpoolNotice& notice) {
   notice = SpoolNotice::kNone;
   struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-    notice = SpoolNotice::kNotRegular;
+  if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    notice = S_ISLNK(st.st_mode) ? SpoolNotice::kLinked : SpoolNotice::kNotRegular;
     return nullptr;
   }
   Guard* guard = nullptr;
@@ -219,11 +230,16 @@ std::unique_ptr<SpoolFile> PosixSpoolFiles::Open(const std::string& path, SpoolN
   // The guard's own descriptor is copied, which the watch does not see.
   const bool held = guard != nullptr && guard->fd >= 0 && st.st_ino == guard->lastSeen.inode &&
                     st.st_dev == guard->lastSeen.device;
-  const int fd = held ? ::fcntl(guard->fd, F_DUPFD_CLOEXEC, 0)
-                      : ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
-  if (fd < 0) return nullptr;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    notice = SpoolNotice::kNotRegular;
+  const int fd =
+      held ? ::fcntl(guard->fd, F_DUPFD_CLOEXEC, 0)
+           : ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW, 0666);
+  if (fd < 0) {
+    // A link put there since the look above; followed it would let another user choose the file.
+    if (errno == ELOOP) notice = SpoolNotice::kLinked;
+    return nullptr;
+  }
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink > 1) {
+    notice = st.st_nlink > 1 ? SpoolNotice::kLinked : SpoolNotice::kNotRegular;
     ::close(fd);
     return nullptr;
   }

@@ -43,8 +43,8 @@ std::string SystemReason(DWORD error) {
       error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
   std::string reason = length > 0 && text != nullptr ? std::string(text, length) : std::string();
   if (text != nullptr) ::LocalFree(text);
-  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ' ||
-                             reason.back() == '.')) {
+  while (!reason.empty() &&
+         (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ' || reason.back() == '.')) {
     reason.pop_back();
   }
   return reason.empty() ? "error " + std::to_string(error) : reason;
@@ -199,7 +199,7 @@ FileStatus Win32FileSystem::MoveToNewFile(const std::string& path, const std::st
 
 FileStatus Win32FileSystem::Rename(const std::string& path, const std::string& target) {
   return MoveNoReplace(WideFromSettings(path), WideFromSettings(target)) ? FileStatus::Done()
-                                                                        : LastErrorStatus(path);
+                                                                         : LastErrorStatus(path);
 }
 
 FileStatus Win32FileSystem::RemoveDurably(const std::string& path) {
