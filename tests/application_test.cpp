@@ -55,7 +55,10 @@ TEST_F(ApplicationTest, WaitEventReturnsQueuedEventsOldestFirstWithoutRepeats) {
   }
 }
 
+// "Spool ausdrucken" also puts what could not be delivered back into the queue: the printer may be back.
 TEST_F(ApplicationTest, PressesOpenTheMenuAndOnlyItemOneFlushes) {
+  app.state().JobList.emplace_back().JobNumber = 1;
+  files.Put("Ungedruckt/20070315-094105-001.prn", "kept");
   PendingJob pending;
   pending.DataLength = 2;
   pending.Data = SpoolData(new std::uint8_t[2]());
@@ -67,8 +70,14 @@ TEST_F(ApplicationTest, PressesOpenTheMenuAndOnlyItemOneFlushes) {
   }
   EXPECT_EQ(desktop.Transcript(), "SetEvents\nShowTrayMenu\nShowTrayMenu\n");
   EXPECT_EQ(app.state().PendingList.size(), 1u);
+  EXPECT_TRUE(files.Exists("Ungedruckt/20070315-094105-001.prn"));
   app.HandleEvent(Menu(1));
-  EXPECT_EQ(app.state().PrintQueueSize.load(), 1u);
+  EXPECT_EQ(app.state().PrintQueueSize.load(), 2u);
+  EXPECT_EQ(files.List("Ungedruckt"), std::vector<std::string>{});
+  EXPECT_EQ(files.List("Warteschlange"), std::vector<std::string>{"000000000001-1.prn"});
+  EXPECT_NE(files.Get("Error.log")
+                .find("| 0 | Druckauftrag 'Ungedruckt/20070315-094105-001.prn' wird erneut gedruckt."),
+            std::string::npos);
   EXPECT_FALSE(app.state().QuitFlag.load());
 }
 

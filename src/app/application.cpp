@@ -99,6 +99,8 @@ int Application::HandleEvent(const Event& event) {
     case EventKind::MenuChoice:
       if (event.item == 1) {
         FlushPendingJobs(state_);
+        // The printer may be back: what could not be delivered is tried again.
+        RequeueUnprintedTakes(state_, store_, platform_.files, log_);
       } else if (event.item == 2) {
         Shutdown();
         EndProgram();

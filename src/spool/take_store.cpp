@@ -154,6 +154,12 @@ FileStatus TakeStore::KeepUnprinted(const std::string& path, const std::uint8_t*
   return files_.SaveNewFile(kUnprintedFolder, data, size);
 }
 
+FileStatus TakeStore::Requeue(const std::string& unprintedName, std::int32_t jobNumber) {
+  const std::string target = kQueueFolder + ("/" + NextName(jobNumber)) + std::string(kTaken);
+  const FileStatus moved = files_.Rename(kUnprintedFolder + ("/" + unprintedName), target);
+  return moved.ok() ? FileStatus::Done(target) : moved;
+}
+
 std::vector<TakeStore::Leftover> TakeStore::Leftovers(FileStatus& listed) {
   std::vector<Leftover> found;
   std::vector<std::string> names;
@@ -251,6 +257,37 @@ void QueueLeftoverTakes(ProgramState& state, TakeStore& store, FileSystem& files
     log.LogError("", "Druckauftrag '" + path + "' eines frueheren Laufs wird gedruckt.", "", 0, 0);
     std::lock_guard queueLock(state.QueueLock);
     QueuePrintJob(state, settings, static_cast<std::int32_t>(bytes.size()), std::move(data), path);
+  }
+}
+
+void RequeueUnprintedTakes(ProgramState& state, TakeStore& store, FileSystem& files, const ErrorLog& log) {
+  std::vector<std::string> names;
+  if (const FileStatus listed = files.ListFiles(kUnprintedFolder, names); !listed.ok()) {
+    if (!listed.notSupported()) {
+      log.LogError(
+          "", WithReason(std::string("Ordner '") + kUnprintedFolder + "' kann nicht gelesen werden.", listed),
+          "", 0, 0);
+    }
+    return;
+  }
+  std::lock_guard settingsLock(state.SettingsLock);
+  if (state.JobList.empty()) return;
+  const JobSettings& settings = state.JobList.front();
+  for (const std::string& name : names) {
+    const std::string from = kUnprintedFolder + ("/" + name);
+    const FileStatus moved = store.Requeue(name, settings.JobNumber);
+    if (!moved.ok()) {
+      log.LogError("",
+                   WithReason("Druckauftrag '" + from + "' konnte nicht erneut eingereiht werden.", moved),
+                   "", 0, 0);
+      continue;
+    }
+    std::string bytes;
+    SpoolData data;
+    if (!ReadTake(files, log, moved.path(), bytes, data)) continue;  // a later start prints it
+    log.LogError("", "Druckauftrag '" + from + "' wird erneut gedruckt.", "", 0, 0);
+    std::lock_guard queueLock(state.QueueLock);
+    QueuePrintJob(state, settings, static_cast<std::int32_t>(bytes.size()), std::move(data), moved.path());
   }
 }
 

@@ -68,6 +68,9 @@ class TakeStore {
   // Takes an earlier run left behind, oldest first. Later takes are numbered after them. `listed` says
   // whether the folder could be read.
   std::vector<Leftover> Leftovers(FileStatus& listed);
+  // "Spool ausdrucken": moves one file of "Ungedruckt/" back into the queue as a taken take of `jobNumber`.
+  // Done with its new path.
+  FileStatus Requeue(const std::string& unprintedName, std::int32_t jobNumber);
 
  private:
   std::string NextName(std::int32_t jobNumber);
@@ -116,5 +119,8 @@ class TakeGate {
 // to print and never finished moves to "Ungedruckt/" with a log entry instead.
 void QueueLeftoverTakes(ProgramState& state, TakeStore& store, FileSystem& files, const ErrorLog& log);
 
+// "Spool ausdrucken": every file of "Ungedruckt/" goes back into the print queue (the printer may be back),
+// with the first slot's settings and one log entry each. Main thread, while the threads run.
+void RequeueUnprintedTakes(ProgramState& state, TakeStore& store, FileSystem& files, const ErrorLog& log);
 
 }  // namespace quillmark
