@@ -24,18 +24,20 @@ using namespace quillmark;
 class OneFileSystem final : public FileSystem, public LogSink {
  public:
   explicit OneFileSystem(std::string_view settings) : settings_(settings) {}
-  bool ReadWholeFile(const std::string& path, std::string& contents) override {
+  FileStatus ReadWholeFile(const std::string& path, std::string& contents) override {
     contents.clear();
-    if (path != "Settings.ini") return false;
+    if (path != "Settings.ini") return FileStatus::Failed(path, "No such file or directory");
     contents = std::string(settings_);
-    return true;
+    return FileStatus::Done();
   }
   std::string Append(std::string_view header, std::string_view text) override {
     if (log.empty()) log.append(header);
     log.append(text);
     return "";
   }
-  std::string SaveNewFile(const std::string&, const std::uint8_t*, std::size_t) override { return ""; }
+  FileStatus SaveNewFile(const std::string&, const std::uint8_t*, std::size_t) override {
+    return FileStatus::NotSupported();
+  }
   std::string log;
 
  private:

@@ -9,6 +9,7 @@
 #include "platform/posix/close_signals.h"
 #include "platform/posix/posix_clock.h"
 #include "platform/posix/posix_file_system.h"
+#include "platform/posix/posix_instance_lock.h"
 #include "platform/posix/posix_log_sink.h"
 #include "platform/posix/posix_spool_files.h"
 #include "platform/printing/linux_print_system.h"
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
   const std::vector<std::string_view> arguments(argv + 1, argv + argc);
   if (const auto exitCode = HandleProgramCommandLine(arguments, std::cout, std::cerr)) return *exitCode;
   PosixSpoolFiles::PrepareLeaseBreakSignal();
+  const PosixInstanceLock instance;
   const auto application = CreateQtApplication(argc, argv);
   QtDesktop desktop;
   PosixFileSystem files;
@@ -29,5 +31,5 @@ int main(int argc, char** argv) {
   PosixClock clock;
   PosixLogSink logSink;
   Platform platform{files, spoolFiles, printers, clock, desktop, logSink};
-  Startup(platform);
+  Startup(platform, instance.Held());
 }

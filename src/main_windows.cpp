@@ -9,6 +9,7 @@
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_desktop.h"
 #include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_instance_lock.h"
 #include "platform/win32/win32_log_sink.h"
 #include "platform/win32/win32_print_system.h"
 #include "platform/win32/win32_spool_files.h"
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
   if (const auto exitCode = HandleProgramCommandLine(arguments, std::cout, std::cerr)) return *exitCode;
   // 1 ms timer resolution for the whole run, so the threads' delays last their time.
   ::timeBeginPeriod(1);
+  const Win32InstanceLock instance;
   Win32Desktop desktop;
   Win32FileSystem files;
   Win32SpoolFiles spoolFiles;
@@ -27,5 +29,5 @@ int main(int argc, char** argv) {
   Win32Clock clock;
   Win32LogSink logSink;
   Platform platform{files, spoolFiles, printers, clock, desktop, logSink};
-  Startup(platform);
+  Startup(platform, instance.Held());
 }

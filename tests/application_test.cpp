@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "support/fixed_clock.h"
 #include "support/memory_file_system.h"
 #include "support/recording_desktop.h"
@@ -52,7 +55,10 @@ TEST_F(ApplicationTest, WaitEventReturnsQueuedEventsOldestFirstWithoutRepeats) {
   }
 }
 
+// "Spool ausdrucken" also puts what could not be delivered back into the queue: the printer may be back.
 TEST_F(ApplicationTest, PressesOpenTheMenuAndOnlyItemOneFlushes) {
+  app.state().JobList.emplace_back().JobNumber = 1;
+  files.Put("Ungedruckt/20070315-094105-001.prn", "kept");
   PendingJob pending;
   pending.DataLength = 2;
   pending.Data = SpoolData(new std::uint8_t[2]());
@@ -64,8 +70,14 @@ TEST_F(ApplicationTest, PressesOpenTheMenuAndOnlyItemOneFlushes) {
   }
   EXPECT_EQ(desktop.Transcript(), "SetEvents\nShowTrayMenu\nShowTrayMenu\n");
   EXPECT_EQ(app.state().PendingList.size(), 1u);
+  EXPECT_TRUE(files.Exists("Ungedruckt/20070315-094105-001.prn"));
   app.HandleEvent(Menu(1));
-  EXPECT_EQ(app.state().PrintQueueSize.load(), 1u);
+  EXPECT_EQ(app.state().PrintQueueSize.load(), 2u);
+  EXPECT_EQ(files.List("Ungedruckt"), std::vector<std::string>{});
+  EXPECT_EQ(files.List("Warteschlange"), std::vector<std::string>{"000000000001-1.prn"});
+  EXPECT_NE(files.Get("Error.log")
+                .find("| 0 | Druckauftrag 'Ungedruckt/20070315-094105-001.prn' wird erneut gedruckt."),
+            std::string::npos);
   EXPECT_FALSE(app.state().QuitFlag.load());
 }
 
@@ -90,9 +102,14 @@ TEST_F(ApplicationThreads, SessionEndStopsThreadsAndBeendenEndsLater) {
   files.Put("Settings.ini", "[Main]\n[Job_1]\nPath = SPOOL.PRN\nPrinter = Office\n");
   files.Put("Warteschlange/000000000012-1.prn", "second");
   files.Put("Warteschlange/000000000011-1.prn", "first");
-  // Kept but not known to be out of the spool file: printed only when the spool file lacks them.
+  // About to be emptied, without a stamp to say whether it was: printed, as nothing may be lost. Only
+  // written: its spool file was not touched yet, so it is dropped.
   files.Put("Warteschlange/000000000010-1.new", "zeroth");
-  files.Put("Warteschlange/000000000013-1.new", "again");
+  files.Put("Warteschlange/000000000013-1.tmp", "again");
+  // Three starts died printing it: set aside at once.
+  files.Put("Warteschlange/000000000014-1.prn", "poison");
+  for (const char* n : {"1", "2", "3"})
+    files.Put(std::string("Warteschlange/000000000014-1.") + n + ".try", "");
   files.Put("SPOOL.PRN", "again and more");
   ASSERT_TRUE(app.StartServices());
   EXPECT_TRUE(app.WatcherRunning() || app.WorkerRunning());
@@ -102,12 +119,16 @@ TEST_F(ApplicationThreads, SessionEndStopsThreadsAndBeendenEndsLater) {
   EXPECT_FALSE(app.WatcherRunning() || app.WorkerRunning());
   EXPECT_EQ(files.Get("Ungedruckt/saved-1.prn") + files.Get("Ungedruckt/saved-2.prn") +
                 files.Get("Ungedruckt/saved-3.prn") + files.Get("Ungedruckt/saved-4.prn"),
-            "zerothfirstsecond");
-  EXPECT_TRUE(files.ListFiles("Warteschlange").empty());
+            "poisonzerothfirstsecond");
+  EXPECT_TRUE(files.List("Warteschlange").empty());
   const std::string log = files.Get("Error.log");
   EXPECT_LT(log.find("'Warteschlange/000000000011-1.prn' eines frueheren Laufs wird gedruckt."),
             log.find("'Warteschlange/000000000012-1.prn' eines frueheren Laufs wird gedruckt."))
       << log;
+  EXPECT_NE(
+      log.find("| 0 | Druckauftrag 'Warteschlange/000000000014-1.prn' hat das Programm 3-mal beim Drucken "
+               "beendet und wird nicht mehr gedruckt; er liegt unter 'Ungedruckt/saved-1.prn'."),
+      std::string::npos);
   desktop.Script([](DesktopEvents& e) { e.OnMenuChoice(2); });
   EXPECT_THROW(app.HandleEvent(app.WaitEvent()), Exited);
 }

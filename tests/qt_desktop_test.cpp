@@ -132,11 +132,12 @@ class ProgramDesktop : public ::testing::Test {
                          .c_str());
   }
 
-  // Ends with code 0 and only `err` (the log's entries) on standard error, having printed the report once
-  // when `printed`.
-  void ExpectCleanEnd(testing::RunningProgram& program, bool printed, const std::string& err = "") {
+  // Ends with `exitCode` and only `err` (the log's entries) on standard error, having printed the report
+  // once when `printed`.
+  void ExpectCleanEnd(testing::RunningProgram& program, bool printed, const std::string& err = "",
+                      int exitCode = 0) {
     const testing::ProgramResult result = program.Wait(20s);
-    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.exitCode, exitCode) << result.err;
     EXPECT_EQ(result.err, err);
     if (!printed) return;
     std::vector<std::string> pdfs;
@@ -187,7 +188,7 @@ TEST_F(ProgramDesktop, TrayIconMenuAndBeendenEndWithCodeZeroAfterPrinting) {
 TEST_F(ProgramDesktop, MissingSettingsShowsTheBoxUntilReturn) {
   std::filesystem::remove(dir_.File("Settings.ini"));
   const auto headless = Start()->Wait(20s);
-  EXPECT_EQ(headless.exitCode, 0);
+  EXPECT_EQ(headless.exitCode, 1) << "a start that cannot work is no success";
   EXPECT_EQ(headless.err,
             "Keine Settings.ini gefunden!\nKeine Settings.ini gefunden!\n\nDas Programm wird nun "
             "beendet.\n");
@@ -198,7 +199,7 @@ TEST_F(ProgramDesktop, MissingSettingsShowsTheBoxUntilReturn) {
   std::this_thread::sleep_for(300ms);
   EXPECT_TRUE(program->Running()) << "the box waits for the user";
   X("xdotool key Return");
-  ExpectCleanEnd(*program, false, "Keine Settings.ini gefunden!\n");
+  ExpectCleanEnd(*program, false, "Keine Settings.ini gefunden!\n", 1);
   EXPECT_NE(ReadFileBytes(dir_.File("Error.log")).find("Keine Settings.ini gefunden!"), std::string::npos);
 }
 

@@ -3,14 +3,19 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -44,7 +49,7 @@ struct stat Stat(const std::string& path) {
 }
 
 class SpoolEndToEnd : public ::testing::Test {
- protected:
+ public:
   // Starts the program and waits until its first pass has made the missing spool file. `guarded`: it runs
   // as nobody on a spool file of root's, which it may not lease; its first pass logs that.
   void Start(const std::string& printer = "PDF:PDF", const std::string& paperHeight = "297",
@@ -99,6 +104,10 @@ class SpoolEndToEnd : public ::testing::Test {
     return testing::RunProgram(command, dir_.path(), 120s).out;
   }
 
+  bool LogHas(const std::string& text) const {
+    return ReadFileBytes(dir_.File("Error.log")).find(text) != std::string::npos;
+  }
+
   testing::TempDir dir_;
   std::string spool_ = dir_.File("SPOOL.PRN");
   std::vector<std::string> command_{testing::BuiltProgram("quillmark")};
@@ -111,6 +120,11 @@ class SpoolSharing : public SpoolEndToEnd, public ::testing::WithParamInterface<
     if (GetParam() && ::geteuid() != 0) GTEST_SKIP() << "only root can run the program as another user";
   }
 };
+// A further working folder inside one test, for table rows that each need their own.
+struct Folder final : SpoolEndToEnd {
+  void TestBody() override {}
+};
+
 INSTANTIATE_TEST_SUITE_P(SpoolEndToEnd, SpoolSharing, ::testing::Bool(),
                          [](const auto& test) { return test.param ? "Guarded" : "Lease"; });
 
@@ -216,6 +230,7 @@ TEST_F(SpoolEndToEnd, JobsForAMissingPrinterAreLoggedAndKept) {
     ASSERT_TRUE(WaitUntil([&] { return Files("Ungedruckt").size() == n; }, 20s));
   }
   EXPECT_EQ(ReadFileBytes(Files("Ungedruckt")[1]), "Auftrag\r\n");
+  EXPECT_EQ(Stat(Files("Ungedruckt")[1]).st_mode & 0777, 0600u) << "a printout is its owner's to read";
   const std::string log = ReadFileBytes(dir_.File("Error.log"));
   EXPECT_NE(log.find("| 0 | Drucker 'Nirgendwo' konnte nicht initialisiert werden.\r\n"), std::string::npos);
   EXPECT_NE(log.find("| 0 | Druckdaten gespeichert unter 'Ungedruckt/"), std::string::npos) << log;
@@ -251,12 +266,14 @@ TEST_F(SpoolEndToEnd, KilledAtRandomMomentsLosesNoLine) {
   for (int cycle = 0; cycle < kCycles; ++cycle) {
     if (cycle % 3 == 2) {
       // Wait for a long job on its way, then kill while it prints.
-      WaitUntil([&] {
-        for (const std::string& take : Files("Warteschlange")) {
-          if (std::filesystem::file_size(take) > kLongPages) return true;
-        }
-        return false;
-      }, 5s);
+      WaitUntil(
+          [&] {
+            for (const std::string& take : Files("Warteschlange")) {
+              if (std::filesystem::file_size(take) > kLongPages) return true;
+            }
+            return false;
+          },
+          5s);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution(50, 500)(random)));
     const std::vector<std::string> takes = Files("Warteschlange");
@@ -284,7 +301,8 @@ TEST_F(SpoolEndToEnd, KilledAtRandomMomentsLosesNoLine) {
   for (const std::string& pdf : Files("PDF")) {
     const std::string text = PdfText(pdf);
     std::vector<int> lines;
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), number); it != std::sregex_iterator(); ++it) {
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), number); it != std::sregex_iterator();
+         ++it) {
       lines.push_back(std::stoi((*it)[1]));
     }
     if (!documents.insert(lines).second) {
@@ -302,6 +320,222 @@ TEST_F(SpoolEndToEnd, KilledAtRandomMomentsLosesNoLine) {
   EXPECT_GT(duringLongJobs, 0);
   EXPECT_TRUE(Files("PDF", true).empty()) << "half-written PDFs left behind";
   EXPECT_TRUE(Files("Ungedruckt").empty());
+}
+
+// Runs `command` in `dir` as nobody, the way another user of a shared working folder would.
+void AsNobody(const std::string& dir, const std::vector<std::string>& command) {
+  std::vector<std::string> full{"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+  full.insert(full.end(), command.begin(), command.end());
+  const testing::ProgramResult result = testing::RunProgram(full, dir, 10s);
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+}
+
+// The program runs as root (a system service) in a folder that another user may write to. Links that user
+// planted are never followed; links of the program's own user are.
+TEST_F(SpoolEndToEnd, LinksOfAnotherUserAreNeverFollowed) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to plant links as another user";
+  const std::string refused = "symbolic link of another user (uid 65534), not followed";
+  const struct {
+    std::string name;
+    std::string printer = "PDF:PDF";
+    std::function<void(const std::string&)> plant;  // in the working folder, before the start
+    std::string job = "";                           // appended once the program runs
+    std::string logged = "";
+    std::function<void(const SpoolEndToEnd&)> check;
+  } cases[] = {
+      {.name = "spool file linked to a root-only file",
+       .plant =
+           [](const std::string& dir) {
+             AsNobody(dir, {"/bin/ln", "-s", "geheim", "SPOOL.PRN"});
+           },
+       .logged =
+           "Spooldatei 'SPOOL.PRN' ist ein Link (symbolisch oder mit mehreren Namen) und wird nicht geleert.",
+       .check = [](const SpoolEndToEnd& t) { EXPECT_TRUE(t.Files("PDF").empty()); }},
+      {.name = "spool file linked to a file that does not exist",
+       .plant =
+           [](const std::string& dir) {
+             AsNobody(dir, {"/bin/ln", "-s", "erzeugt", "SPOOL.PRN"});
+           },
+       .logged = "Spooldatei 'SPOOL.PRN' ist ein Link",
+       .check = [](const SpoolEndToEnd& t) { EXPECT_FALSE(testing::FileExists(t.dir_.File("erzeugt"))); }},
+      {.name = "spool file hard-linked to a root-only file",
+       .plant =
+           [](const std::string& dir) {
+             ASSERT_EQ(::link((dir + "/geheim").c_str(), (dir + "/SPOOL.PRN").c_str()), 0);
+           },
+       .logged = "Spooldatei 'SPOOL.PRN' ist ein Link",
+       .check = [](const SpoolEndToEnd& t) { EXPECT_TRUE(t.Files("PDF").empty()); }},
+      {.name = "Ungedruckt linked elsewhere",
+       .printer = "Nirgendwo",
+       .plant =
+           [](const std::string& dir) {
+             AsNobody(dir, {"/bin/ln", "-s", "anderswo", "Ungedruckt"});
+           },
+       .job = "Auftrag\r\n",
+       .logged =
+           "konnten nicht unter 'Ungedruckt' gespeichert werden; der Auftrag bleibt in der Warteschlange. "
+           "(Ungedruckt: " +
+           refused + ")",
+       .check =
+           [](const SpoolEndToEnd& t) {
+             EXPECT_TRUE(t.Files("anderswo").empty());
+             EXPECT_EQ(t.Files("Warteschlange").size(), 1u) << "the take stays queued";
+           }},
+      {.name = "PDF folder linked elsewhere",
+       .plant =
+           [](const std::string& dir) {
+             AsNobody(dir, {"/bin/ln", "-s", "anderswo", "PDF"});
+             testing::WriteFileBytes(dir + "/anderswo/.quillmark-abcdef.part", "nobody's");
+           },
+       .job = "Auftrag\r\n",
+       .logged = "Drucker 'PDF:PDF' konnte das Dokument nicht ausgeben. (PDF: " + refused + ")",
+       .check =
+           [](const SpoolEndToEnd& t) {
+             EXPECT_EQ(t.Files("anderswo", true).size(), 1u) << "its files are not removed";
+             EXPECT_TRUE(t.Files("anderswo").empty());
+             EXPECT_EQ(t.Files("Ungedruckt").size(), 1u);
+           }},
+      {.name = "PDF folder linked by the program's own user",
+       .plant =
+           [](const std::string& dir) {
+             std::filesystem::create_directory_symlink("anderswo", dir + "/PDF");
+           },
+       .job = "Auftrag\r\n",
+       .check = [](const SpoolEndToEnd& t) { EXPECT_EQ(t.Files("anderswo").size(), 1u); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Folder t;
+    ASSERT_EQ(::chmod(t.dir_.path().c_str(), 0777), 0);
+    testing::WriteFileBytes(t.dir_.File("geheim"), "root only\n");
+    ASSERT_EQ(::chmod(t.dir_.File("geheim").c_str(), 0600), 0);
+    std::filesystem::create_directory(t.dir_.File("anderswo"));
+    ASSERT_EQ(::chmod(t.dir_.File("anderswo").c_str(), 0777), 0);
+    testing::WriteFileBytes(t.dir_.File("Settings.ini"),
+                            "[Main]\r\n[Job_1]\r\nPath = SPOOL.PRN\r\nPrinter = " + c.printer + "\r\n");
+    c.plant(t.dir_.path());
+    t.Restart();
+    ASSERT_TRUE(
+        WaitUntil([&] { return testing::FileExists(t.dir_.File("SPOOL.PRN")) || t.LogHas("Link"); }, 10s));
+    if (!c.job.empty()) {
+      ASSERT_TRUE(AppendToFile(t.spool_, c.job));
+    }
+    if (c.logged.empty()) {
+      WaitUntil([&] { return !t.Files("anderswo").empty(); }, 20s);
+    } else {
+      EXPECT_TRUE(WaitUntil([&] { return t.LogHas(c.logged); }, 20s))
+          << ReadFileBytes(t.dir_.File("Error.log"));
+    }
+    t.Quit();
+    EXPECT_EQ(ReadFileBytes(t.dir_.File("geheim")), "root only\n");
+    c.check(t);
+  }
+}
+
+// A second start in the same folder would take the first one's queue for leftovers and print it again.
+TEST_F(SpoolEndToEnd, SecondInstanceInTheSameFolderEndsAtOnce) {
+  Start();
+  const testing::ProgramResult second = testing::RunProgram(command_, dir_.path(), 20s);
+  EXPECT_EQ(second.exitCode, 1) << second.err;
+  EXPECT_NE(second.err.find("Quillmark laeuft in diesem Ordner bereits; dieser zweite Start wird beendet."),
+            std::string::npos);
+  ASSERT_TRUE(AppendToFile(spool_, "Auftrag\r\n"));
+  EXPECT_TRUE(WaitForPdfs(1)) << "the first instance goes on";
+  Quit();
+}
+
+// Killed between emptying the spool file and committing the take, the next start decides from the record
+// kept with the take: a job sent again with the same bytes prints again, one never taken out does not.
+TEST_F(SpoolEndToEnd, CommitRecordDecidesNotTheSpoolFilesBytes) {
+  for (const bool emptied : {true, false}) {
+    SCOPED_TRACE(emptied ? "emptied, then sent again" : "never emptied");
+    Folder t;
+    testing::WriteFileBytes(t.dir_.File("Settings.ini"),
+                            "[Main]\r\n[Job_1]\r\nPath = SPOOL.PRN\r\nPrinter = PDF:PDF\r\n");
+    testing::WriteFileBytes(t.spool_, "Auftrag A\r\n");
+    // The record: the spool file's device, inode, size and change time before it was emptied.
+    const struct stat st = Stat(t.spool_);
+    char stamp[96];
+    std::snprintf(stamp, sizeof stamp, "%llx.%llx.%llx.%llx.%lx", static_cast<unsigned long long>(st.st_dev),
+                  static_cast<unsigned long long>(st.st_ino), static_cast<unsigned long long>(st.st_size),
+                  static_cast<unsigned long long>(st.st_ctim.tv_sec - (emptied ? 1 : 0)),
+                  static_cast<unsigned long>(st.st_ctim.tv_nsec));
+    std::filesystem::create_directory(t.dir_.File("Warteschlange"));
+    testing::WriteFileBytes(t.dir_.File("Warteschlange/000000000001-1~" + std::string(stamp) + ".new"),
+                            "Auftrag A\r\n");
+    t.Restart();
+    EXPECT_TRUE(t.WaitForPdfs(emptied ? 2 : 1));
+    t.Quit();
+    for (const std::string& pdf : t.Files("PDF"))
+      EXPECT_NE(t.PdfText(pdf).find("Auftrag A"), std::string::npos);
+  }
+}
+
+// A take that ends the program whenever it prints would stop all printing for good; after the third start
+// that died on it, it is set aside and the take behind it prints.
+TEST_F(SpoolEndToEnd, TakeThatEndsTheProgramThreeTimesIsSetAside) {
+  std::string poison = "Gift\r\n";
+  for (int page = 0; page < 20000; ++page) poison += "\fSeite\r\n";
+  std::filesystem::create_directory(dir_.File("Warteschlange"));
+  testing::WriteFileBytes(dir_.File("Warteschlange/000000000001-1.prn"), poison);
+  testing::WriteFileBytes(dir_.File("Warteschlange/000000000002-1.prn"), "Danach\r\n");
+  testing::WriteFileBytes(dir_.File("Settings.ini"),
+                          "[Main]\r\n[Job_1]\r\nPath = SPOOL.PRN\r\nPrinter = PDF:PDF\r\n");
+  for (int start = 1; start <= 3; ++start) {
+    Restart();
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          return testing::FileExists(
+              dir_.File("Warteschlange/000000000001-1." + std::to_string(start) + ".try"));
+        },
+        20s));
+    program_->Signal(SIGKILL);
+    program_->Wait(10s);
+  }
+  Restart();
+  ASSERT_TRUE(WaitForPdfs(1));
+  Quit();
+  EXPECT_NE(PdfText(Files("PDF")[0]).find("Danach"), std::string::npos);
+  ASSERT_EQ(Files("Ungedruckt").size(), 1u);
+  EXPECT_EQ(ReadFileBytes(Files("Ungedruckt")[0]), poison);
+  EXPECT_TRUE(
+      LogHas("Druckauftrag 'Warteschlange/000000000001-1.prn' hat das Programm 3-mal beim Drucken beendet"));
+  EXPECT_TRUE(Files("Warteschlange").empty());
+}
+
+// The log says why a document could not be written: a full disk, a read-only folder.
+TEST_F(SpoolEndToEnd, PdfFolderFailuresNameTheSystemsReason) {
+  const struct {
+    std::string options;
+    std::string reason;
+  } cases[] = {{"size=64k", "No space left on device"}, {"ro,size=64k", "Read-only file system"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.options);
+    Folder t;
+    const std::string pdf = t.dir_.File("PDF");
+    std::filesystem::create_directory(pdf);
+    if (::mount("quillmark-test", pdf.c_str(), "tmpfs", 0, c.options.c_str()) != 0) {
+      GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+    }
+    if (c.options == "size=64k") {
+      std::ofstream filler(pdf + "/filler", std::ios::binary);
+      const std::string block(4096, 'x');
+      while (filler.write(block.data(), block.size())) {
+      }
+    }
+    testing::WriteFileBytes(t.dir_.File("Settings.ini"),
+                            "[Main]\r\n[Job_1]\r\nPath = SPOOL.PRN\r\nPrinter = PDF:PDF\r\n");
+    t.Restart();
+    ASSERT_TRUE(WaitUntil([&] { return testing::FileExists(t.spool_); }, 10s));
+    ASSERT_TRUE(AppendToFile(t.spool_, "Auftrag\r\n"));
+    EXPECT_TRUE(WaitUntil([&] { return t.Files("Ungedruckt").size() == 1; }, 20s));
+    t.Quit();
+    ::umount2(pdf.c_str(), MNT_DETACH);
+    const std::string log = ReadFileBytes(t.dir_.File("Error.log"));
+    const std::size_t at = log.find("| 0 | Drucker 'PDF:PDF' konnte das Dokument nicht ausgeben. (PDF");
+    ASSERT_NE(at, std::string::npos) << log;
+    EXPECT_NE(log.find(": " + c.reason + ")\r\n", at), std::string::npos) << log;
+  }
 }
 
 }  // namespace

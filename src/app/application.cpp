@@ -26,8 +26,14 @@ Application::~Application() {
 bool Application::WatcherRunning() const { return !watcherEnded_.load(); }
 bool Application::WorkerRunning() const { return !workerEnded_.load(); }
 
-void Application::Startup() {
-  if (!StartServices()) EndProgram();
+void Application::Startup(bool alone) {
+  if (!alone) {
+    log_.LogError("", "Quillmark laeuft in diesem Ordner bereits; dieser zweite Start wird beendet.", "", 0,
+                  2);
+    EndProgram(1);
+  }
+  // A start that cannot work is no success: scripts and service managers see exit code 1.
+  if (!StartServices()) EndProgram(1);
   platform_.desktop.CreateTrayInterface();
   for (;;) {
     const Event event = WaitEvent();
@@ -93,6 +99,8 @@ int Application::HandleEvent(const Event& event) {
     case EventKind::MenuChoice:
       if (event.item == 1) {
         FlushPendingJobs(state_);
+        // The printer may be back: what could not be delivered is tried again.
+        RequeueUnprintedTakes(state_, store_, platform_.files, log_);
       } else if (event.item == 2) {
         Shutdown();
         EndProgram();
@@ -116,14 +124,14 @@ int Application::Shutdown() {
   return 0;
 }
 
-void Application::EndProgram() {
+void Application::EndProgram(int exitCode) {
   platform_.desktop.DestroyMainWindow();
   // Both threads have ended on every path that gets here; joining only releases them.
   for (std::thread* thread : {&watcher_, &worker_}) {
     if (thread->joinable()) thread->join();
   }
   platform_.desktop.RemoveTrayIcon();
-  platform_.desktop.ExitProcess(0);
+  platform_.desktop.ExitProcess(exitCode);
   std::abort();  // ExitProcess does not return
 }
 
@@ -143,9 +151,9 @@ void Application::OnSessionEndQuery() {
   Shutdown();
 }
 
-void Startup(Platform& platform) {
+void Startup(Platform& platform, bool alone) {
   static Application application(platform);
-  application.Startup();
+  application.Startup(alone);
 }
 
 }  // namespace quillmark

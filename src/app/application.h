@@ -21,8 +21,9 @@ class Application final : private DesktopEvents {
   Application(const Application&) = delete;
   Application& operator=(const Application&) = delete;
 
-  // Settings, threads, tray, then the event loop; never returns.
-  [[noreturn]] void Startup();
+  // Settings, threads, tray, then the event loop; never returns. `alone` false: another instance works in
+  // this folder, so one log entry and exit code 1, before anything else is touched.
+  [[noreturn]] void Startup(bool alone = true);
 
   // Loads the settings, removes what a killed run left half-written, queues the takes it left unprinted
   // and starts both threads. False after a fatal settings error (already reported).
@@ -34,7 +35,8 @@ class Application final : private DesktopEvents {
   int HandleEvent(const Event& event);
   // Flushes pending jobs, sets the quit flag, waits for the watcher, then the worker, then 200 ms.
   int Shutdown();
-  [[noreturn]] void EndProgram();
+  // Releases what is left and ends the process with `exitCode`.
+  [[noreturn]] void EndProgram(int exitCode = 0);
 
   ProgramState& state() { return state_; }
   bool WatcherRunning() const;

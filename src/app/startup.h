@@ -5,7 +5,9 @@
 
 namespace quillmark {
 
-// Runs the program on `platform`; never returns (the process ends in EndProgram with exit code 0).
-[[noreturn]] void Startup(Platform& platform);
+// Runs the program on `platform`; never returns. The process ends in EndProgram: exit code 0 after
+// "Beenden" or a close request, 1 when the start could not work (no usable Settings.ini, or `alone` false:
+// another instance holds this working folder, in which case nothing but one log entry is written).
+[[noreturn]] void Startup(Platform& platform, bool alone = true);
 
 }  // namespace quillmark

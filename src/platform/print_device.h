@@ -109,6 +109,9 @@ class PrintDevice {
 
   // True once EndDocument has handed a complete document to the printer or written it to its file.
   virtual bool Delivered() const = 0;
+  // When it was not delivered: the system's reason where the device knows it ("PDF: Permission denied"),
+  // else empty.
+  virtual std::string FailureReason() const { return {}; }
 
   // Drops the open document without delivering anything of it; Delivered() stays false.
   virtual void AbandonDocument() {}

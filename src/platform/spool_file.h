@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/file_status.h"
+
 namespace quillmark {
 
 // One spool file opened for a take. While the object lives no other process can open the file for
@@ -16,10 +18,14 @@ class SpoolFile {
   virtual std::int64_t Size() = 0;
   // Reads up to `length` bytes from the start into `buffer`; returns the count read, -1 on error.
   virtual std::int64_t Read(std::uint8_t* buffer, std::int64_t length) = 0;
-  // Cuts the file to length 0 in place (same file, never deleted or renamed), but only while nobody else
-  // can have written to it since it was opened and its length is still `readSize`. False when it was left
-  // as it is.
-  virtual bool Empty(std::int64_t readSize) = 0;
+  // Cuts the file to length 0 in place, through the descriptor that was read (same file, never deleted or
+  // renamed), but only while nobody else can have written to it since it was opened and its length is still
+  // `readSize`. Failed when it was left as it is: the reason says whether it changed or the system refused.
+  virtual FileStatus Empty(std::int64_t readSize) = 0;
+  // The file's change stamp as FileSystem::ChangeStamp gives it, returned only once the system's clock has
+  // moved past the file's last change, so that any change from now on (Empty included) gives another
+  // stamp. Empty where the platform cannot say.
+  virtual std::string ChangeStamp() { return {}; }
 };
 
 // What Open() has to say about a path besides its result; the watcher logs each kind once per run.
@@ -27,6 +33,7 @@ enum class SpoolNotice {
   kNone,
   kInUse,                // another process has the file open: no file this pass
   kNotRegular,           // a FIFO, device or folder: never opened, no file
+  kLinked,               // a symbolic link, or a file with more than one name: never emptied, no file
   kGuardedWithoutLease,  // no exclusive hold is possible here; the file is guarded by watching its openers
 };
 

@@ -25,18 +25,20 @@ void Settle(PrintJob& job) {
 
 }  // namespace
 
-bool KeepUnprintedJob(PrintJob& job, TakeStore& store, const ErrorLog& log) {
-  const std::string saved = store.KeepUnprinted(job.QueueFile, job.Data.get(), DataSize(job));
-  if (saved.empty()) return false;
-  log.Error("Druckdaten gespeichert unter '" + saved + "'.");
+FileStatus KeepUnprintedJob(PrintJob& job, TakeStore& store, const ErrorLog& log) {
+  const FileStatus saved = store.KeepUnprinted(job.QueueFile, job.Data.get(), DataSize(job));
+  if (!saved.ok()) return saved;
+  log.Error("Druckdaten gespeichert unter '" + saved.path() + "'.");
   Settle(job);
-  return true;
+  return saved;
 }
 
 bool PrintOneJob(PrintJob& job, PrintSystem& printers, TakeStore& store, const ErrorLog& log) {
   // Printing starts while the watcher still flushes the take; delivery waits until it is out of its spool
   // file for good. A take that stayed in its spool file is printed from a later take instead.
   const auto taken = [&job] { return job.Gate == nullptr || job.Gate->Wait(); };
+  // A take from an earlier run may be the one that ended it; count the starts that try it.
+  if (job.Gate == nullptr && !job.QueueFile.empty()) store.NotePrinting(job.QueueFile);
   Printout printout(job);
   const bool delivered = PrintDocument(printout, printers, log, taken);
   if (!taken()) {
@@ -47,8 +49,12 @@ bool PrintOneJob(PrintJob& job, PrintSystem& printers, TakeStore& store, const E
   if (job.Gate != nullptr) job.QueueFile = job.Gate->Path();
   job.Gate.reset();
   if (!delivered && printout.DeviceContext != nullptr) {
-    log.Error("Drucker '" + std::string(job.Settings.Printer.View()) +
-              "' konnte das Dokument nicht ausgeben.");
+    std::string message =
+        "Drucker '" + std::string(job.Settings.Printer.View()) + "' konnte das Dokument nicht ausgeben.";
+    if (const std::string reason = printout.DeviceContext->FailureReason(); !reason.empty()) {
+      message += " (" + reason + ")";
+    }
+    log.Error(message);
   }
   ReleaseDevice(printout, printers);
   if (delivered) {
@@ -56,9 +62,11 @@ bool PrintOneJob(PrintJob& job, PrintSystem& printers, TakeStore& store, const E
     Settle(job);
     return true;
   }
-  if (KeepUnprintedJob(job, store, log)) return true;
-  log.Error("Druckdaten (" + std::to_string(DataSize(job)) + " Bytes) konnten nicht unter '" +
-            kUnprintedFolder + "' gespeichert werden; der Auftrag bleibt in der Warteschlange.");
+  const FileStatus kept = KeepUnprintedJob(job, store, log);
+  if (kept.ok()) return true;
+  log.Error(WithReason("Druckdaten (" + std::to_string(DataSize(job)) + " Bytes) konnten nicht unter '" +
+                           kUnprintedFolder + "' gespeichert werden; der Auftrag bleibt in der Warteschlange.",
+                       kept));
   return false;
 }
 
@@ -75,7 +83,7 @@ void PrintWorker(ProgramState& state, PrintSystem& printers, TakeStore& store, c
   std::optional<std::int32_t> lastSlot;  // the slot printed last; none at first
   for (;;) {
     if (!unsettled.empty() && Steady::now() >= nextRetry) {
-      std::erase_if(unsettled, [&](PrintJob& job) { return KeepUnprintedJob(job, store, log); });
+      std::erase_if(unsettled, [&](PrintJob& job) { return KeepUnprintedJob(job, store, log).ok(); });
       nextRetry = Steady::now() + kUnsettledRetryInterval;
     }
     PrintJob job;

@@ -26,6 +26,9 @@ void NoteOpen(SpoolWatcherMemory& memory, const ErrorLog& log, const std::string
   if (notice == SpoolNotice::kNotRegular) {
     ReportOnce(memory, log, "kind", path,
                quoted + " ist keine gewoehnliche Datei (FIFO, Geraet oder Ordner) und wird nicht geoeffnet.");
+  } else if (notice == SpoolNotice::kLinked) {
+    ReportOnce(memory, log, "kind", path,
+               quoted + " ist ein Link (symbolisch oder mit mehreren Namen) und wird nicht geleert.");
   } else if (notice == SpoolNotice::kGuardedWithoutLease) {
     ReportOnce(memory, log, "lease", path,
                quoted +
@@ -47,10 +50,12 @@ void NoteOpen(SpoolWatcherMemory& memory, const ErrorLog& log, const std::string
   if (memory.Reported.erase("busy:" + path) != 0) log.Error(quoted + " wird wieder gelesen.");
 }
 
-void ReportNotKept(SpoolWatcherMemory& memory, const ErrorLog& log, const std::string& path) {
+void ReportNotKept(SpoolWatcherMemory& memory, const ErrorLog& log, const std::string& path,
+                   const FileStatus& status) {
   ReportOnce(memory, log, "keep", path,
-             "Spooldatei '" + path + "' bleibt unveraendert: ihre Daten konnten nicht in '" + kQueueFolder +
-                 "' gesichert werden.");
+             WithReason("Spooldatei '" + path + "' bleibt unveraendert: ihre Daten konnten nicht in '" +
+                            kQueueFolder + "' gesichert werden.",
+                        status));
 }
 
 // The first half of a take: the whole file read into a new buffer of exactly its size. False when there
@@ -99,15 +104,19 @@ bool ReadTake(const JobSettings& settings, SpoolFiles& files, const ErrorLog& lo
 void FinishTake(const JobSettings& settings, SpoolFile& file, TakeStore& store, const ErrorLog& log,
                 SpoolWatcherMemory& memory, const std::uint8_t* data, std::int32_t length, TakeGate& gate) {
   const std::string path(settings.Path.View());
-  const std::string kept = store.Keep(settings.JobNumber, data, static_cast<std::size_t>(length));
-  const bool flushed = !kept.empty() && store.Flush(kept);
+  const FileStatus keep = store.Keep(settings.JobNumber, data, static_cast<std::size_t>(length));
+  const std::string kept = keep.ok() ? keep.path() : std::string();
+  const FileStatus flush = keep.ok() ? store.Flush(kept) : keep;
+  const bool flushed = flush.ok();
   if (flushed) memory.Reported.erase("keep:" + path);
-  if (!flushed) ReportNotKept(memory, log, path);
-  if (flushed && file.Empty(length)) {
-    gate.Settle(true, store.Commit(kept));
+  if (!flushed) ReportNotKept(memory, log, path, flush);
+  // The record that decides after a kill whether the file was emptied: written before the emptying.
+  const FileStatus marked = flushed ? store.MarkEmptying(kept, file.ChangeStamp()) : flush;
+  if (marked.ok() && file.Empty(length).ok()) {
+    gate.Settle(true, store.Commit(marked.path()));
     return;
   }
-  if (!kept.empty()) store.Forget(kept);
+  if (!kept.empty()) store.Forget(marked.ok() ? marked.path() : kept);
   gate.Settle(false, {});
 }
 

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 #include <limits>
+#include <map>
 #include <memory>
 #include <new>
 #include <string_view>
@@ -12,54 +13,172 @@
 namespace quillmark {
 namespace {
 
-constexpr std::string_view kCommitted = ".prn";
-constexpr std::string_view kUncommitted = ".new";
+constexpr std::string_view kTaken = ".prn";
+constexpr std::string_view kEmptying = ".new";
+constexpr std::string_view kWritten = ".tmp";
+constexpr std::string_view kTry = ".try";
+constexpr int kMaxTries = 3;
 
-// A name of this store: "<digits>-<digits>.prn" or ".new". False for anything else found in the folder.
-bool ParseName(std::string_view name, std::uint64_t& sequence, std::int32_t& jobNumber, bool& committed) {
-  const std::size_t dash = name.find('-');
-  committed = name.ends_with(kCommitted);
-  if (dash == std::string_view::npos || !(committed || name.ends_with(kUncommitted))) return false;
-  const char* end = name.data() + name.size() - 4;
-  const auto first = std::from_chars(name.data(), name.data() + dash, sequence);
-  const auto second = std::from_chars(name.data() + dash + 1, end, jobNumber);
-  return first.ec == std::errc() && first.ptr == name.data() + dash && second.ec == std::errc() &&
-         second.ptr == end;
+bool ParseNumber(std::string_view text, std::uint64_t& value) {
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  return !text.empty() && result.ec == std::errc() && result.ptr == text.data() + text.size();
+}
+
+// "<sequence>-<job>" followed by nothing else.
+bool ParseStem(std::string_view stem, std::uint64_t& sequence, std::int32_t& jobNumber) {
+  const std::size_t dash = stem.find('-');
+  std::uint64_t job = 0;
+  if (dash == std::string_view::npos || !ParseNumber(stem.substr(0, dash), sequence) ||
+      !ParseNumber(stem.substr(dash + 1), job) || job > std::numeric_limits<std::int32_t>::max()) {
+    return false;
+  }
+  jobNumber = static_cast<std::int32_t>(job);
+  return true;
+}
+
+// A take's name (see the header). False for anything else found in the folder, printing records included.
+bool ParseTake(std::string_view name, std::uint64_t& sequence, TakeStore::Leftover& take) {
+  using Stage = TakeStore::Leftover::Stage;
+  std::string_view stem = name;
+  if (name.ends_with(kTaken)) {
+    take.stage = Stage::kTaken;
+  } else if (name.ends_with(kWritten)) {
+    take.stage = Stage::kWritten;
+  } else if (name.ends_with(kEmptying)) {
+    take.stage = Stage::kEmptying;
+  } else {
+    return false;
+  }
+  stem.remove_suffix(4);
+  if (take.stage == Stage::kEmptying) {
+    if (const std::size_t tilde = stem.find('~'); tilde != std::string_view::npos) {
+      take.stamp = std::string(stem.substr(tilde + 1));
+      stem = stem.substr(0, tilde);
+    }
+  }
+  return ParseStem(stem, sequence, take.jobNumber);
+}
+
+// "<sequence>-<job>.<n>.try": the stem of its take and n.
+bool ParseTry(std::string_view name, std::string& stem, int& tries) {
+  if (!name.ends_with(kTry)) return false;
+  name.remove_suffix(kTry.size());
+  const std::size_t dot = name.rfind('.');
+  std::uint64_t n = 0;
+  if (dot == std::string_view::npos || !ParseNumber(name.substr(dot + 1), n) || n > 1000) return false;
+  stem = std::string(name.substr(0, dot));
+  tries = static_cast<int>(n);
+  return true;
+}
+
+// The "<sequence>-<job>" of a take's path.
+std::string StemOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+  return name.substr(0, std::min(name.find('~'), name.find('.')));
+}
+
+std::string TryPath(const std::string& stem, int n) {
+  return std::string(kQueueFolder) + "/" + stem + "." + std::to_string(n) + std::string(kTry);
 }
 
 }  // namespace
 
-std::string TakeStore::Keep(std::int32_t jobNumber, const std::uint8_t* data, std::size_t size) {
-  // A name another instance took in the same folder is skipped; anything else fails at once as well.
+std::string TakeStore::NextName(std::int32_t jobNumber) {
+  char name[64];
+  std::snprintf(name, sizeof name, "%012llu-%d", static_cast<unsigned long long>(next_++),
+                static_cast<int>(jobNumber));
+  return name;
+}
+
+FileStatus TakeStore::Keep(std::int32_t jobNumber, const std::uint8_t* data, std::size_t size) {
+  // A name that is taken already is skipped; anything else fails at once as well.
+  FileStatus status = FileStatus::NotSupported();
   for (int attempt = 0; attempt < 3; ++attempt) {
-    char name[64];
-    std::snprintf(name, sizeof name, "/%012llu-%d.new", static_cast<unsigned long long>(next_++),
-                  static_cast<int>(jobNumber));
-    const std::string path = kQueueFolder + std::string(name);
-    if (files_.WriteNewFile(path, data, size)) return path;
+    status =
+        files_.WriteNewFile(kQueueFolder + ("/" + NextName(jobNumber)) + std::string(kWritten), data, size);
+    if (status.ok()) return status;
   }
-  return "";
+  return status;
+}
+
+FileStatus TakeStore::MarkEmptying(const std::string& path, const std::string& stamp) {
+  const std::string stem = path.substr(0, path.size() - kWritten.size());
+  const std::string marked = stem + (stamp.empty() ? "" : "~" + stamp) + std::string(kEmptying);
+  // Not flushed here: the emptying that follows reaches the disk only after this rename on a journalling
+  // file system, and a kill leaves both in the page cache.
+  const FileStatus renamed = files_.Rename(path, marked);
+  return renamed.ok() ? FileStatus::Done(marked) : renamed;
 }
 
 std::string TakeStore::Commit(const std::string& path) {
-  const std::string final = path.substr(0, path.size() - kUncommitted.size()) + std::string(kCommitted);
-  // Left under its first name when the rename fails; start-up then decides from the spool file.
-  return files_.Rename(path, final) ? final : path;
+  const std::string final = kQueueFolder + ("/" + StemOf(path)) + std::string(kTaken);
+  // Left under its first name when the rename fails; start-up then decides from its stamp.
+  return files_.Rename(path, final).ok() ? final : path;
 }
 
-std::string TakeStore::KeepUnprinted(const std::string& path, const std::uint8_t* data, std::size_t size) {
-  if (!path.empty()) return files_.MoveToNewFile(path, kUnprintedFolder);
-  return data != nullptr ? files_.SaveNewFile(kUnprintedFolder, data, size) : "";
+void TakeStore::Forget(const std::string& path) {
+  static_cast<void>(files_.RemoveDurably(path));
+  const std::string stem = StemOf(path);
+  std::lock_guard lock(triesMutex_);
+  const auto tried = std::find(tried_.begin(), tried_.end(), stem);
+  if (tried == tried_.end()) return;
+  for (int n = 1; n <= kMaxTries; ++n) static_cast<void>(files_.RemoveDurably(TryPath(stem, n)));
+  tried_.erase(tried);
 }
 
-std::vector<TakeStore::Leftover> TakeStore::Leftovers() {
+void TakeStore::NotePrinting(const std::string& path) {
+  const std::string stem = StemOf(path);
+  std::vector<std::string> names;
+  if (!files_.ListFiles(kQueueFolder, names).ok()) return;
+  int tries = 0;
+  for (const std::string& name : names) {
+    std::string of;
+    int n = 0;
+    if (ParseTry(name, of, n) && of == stem) tries = std::max(tries, n);
+  }
+  // Not flushed: it only has to outlive the process, not a power cut.
+  static constexpr std::uint8_t kNothing = 0;
+  if (!files_.WriteNewFile(TryPath(stem, tries + 1), &kNothing, 0).ok()) return;
+  std::lock_guard lock(triesMutex_);
+  if (std::find(tried_.begin(), tried_.end(), stem) == tried_.end()) tried_.push_back(stem);
+}
+
+FileStatus TakeStore::KeepUnprinted(const std::string& path, const std::uint8_t* data, std::size_t size) {
+  if (!path.empty()) {
+    FileStatus moved = files_.MoveToNewFile(path, kUnprintedFolder);
+    if (moved.ok()) Forget(path);  // its printing records
+    return moved;
+  }
+  if (data == nullptr) return FileStatus::Failed({}, "no data");
+  return files_.SaveNewFile(kUnprintedFolder, data, size);
+}
+
+FileStatus TakeStore::Requeue(const std::string& unprintedName, std::int32_t jobNumber) {
+  const std::string target = kQueueFolder + ("/" + NextName(jobNumber)) + std::string(kTaken);
+  const FileStatus moved = files_.Rename(kUnprintedFolder + ("/" + unprintedName), target);
+  return moved.ok() ? FileStatus::Done(target) : moved;
+}
+
+std::vector<TakeStore::Leftover> TakeStore::Leftovers(FileStatus& listed) {
   std::vector<Leftover> found;
-  for (const std::string& name : files_.ListFiles(kQueueFolder)) {
+  std::vector<std::string> names;
+  listed = files_.ListFiles(kQueueFolder, names);
+  std::map<std::string, int> tries;
+  for (const std::string& name : names) {
+    std::string stem;
+    int n = 0;
+    if (ParseTry(name, stem, n)) tries[stem] = std::max(tries[stem], n);
+  }
+  for (const std::string& name : names) {
     std::uint64_t sequence = 0;
     Leftover leftover;
-    if (!ParseName(name, sequence, leftover.jobNumber, leftover.committed)) continue;
+    if (!ParseTake(name, sequence, leftover)) continue;
     if (sequence >= next_) next_ = sequence + 1;
     leftover.path = kQueueFolder + ("/" + name);
+    leftover.tries = tries[StemOf(name)];
+    std::lock_guard lock(triesMutex_);
+    if (leftover.tries > 0) tried_.push_back(StemOf(name));
     found.push_back(std::move(leftover));
   }
   return found;
@@ -67,61 +186,124 @@ std::vector<TakeStore::Leftover> TakeStore::Leftovers() {
 
 namespace {
 
+// The slot a take belongs to; null when Settings.ini no longer has it.
+const JobSettings* SlotOf(const ProgramState& state, std::int32_t jobNumber) {
+  for (const JobSettings& slot : state.JobList) {
+    if (slot.JobNumber == jobNumber) return &slot;
+  }
+  return nullptr;
+}
+
 // A take of a slot that is no longer in Settings.ini has no printer: it is kept where a user finds it.
 void KeepOrphan(const TakeStore::Leftover& leftover, TakeStore& store, const ErrorLog& log) {
-  const std::string kept = store.KeepUnprinted(leftover.path, nullptr, 0);
+  const FileStatus kept = store.KeepUnprinted(leftover.path, nullptr, 0);
   const std::string slot = "Job_" + std::to_string(leftover.jobNumber);
-  if (kept.empty()) {
-    log.LogError("",
-                 "Druckauftrag '" + leftover.path + "' gehoert zu " + slot +
-                     ", das nicht mehr in der Settings.ini steht; er bleibt in der Warteschlange.",
-                 "", 0, 0);
+  const std::string start = "Druckauftrag '" + leftover.path + "' gehoert zu " + slot +
+                            ", das nicht mehr in der Settings.ini steht; ";
+  if (!kept.ok()) {
+    log.Error(WithReason(start + "er bleibt in der Warteschlange.", kept));
     return;
   }
-  log.LogError("",
-               "Druckauftrag '" + leftover.path + "' gehoert zu " + slot +
-                   ", das nicht mehr in der Settings.ini steht; Druckdaten gespeichert unter '" + kept + "'.",
-               "", 0, 0);
+  log.Error(start + "Druckdaten gespeichert unter '" + kept.path() + "'.");
+}
+
+// The take's bytes as a job's data; false (logged) when it cannot be read or is no job.
+bool ReadTake(FileSystem& files, const ErrorLog& log, const std::string& path, std::string& bytes,
+              SpoolData& data) {
+  if (const FileStatus read = files.ReadWholeFile(path, bytes); !read.ok()) {
+    log.LogError("", WithReason("Druckauftrag '" + path + "' konnte nicht gelesen werden.", read), "", 0, 0);
+    return false;
+  }
+  if (bytes.empty() || bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+    return false;
+  }
+  data.reset(new (std::nothrow) std::uint8_t[bytes.size()]);
+  if (data == nullptr) return false;  // stays on disk for the next run
+  std::copy(bytes.begin(), bytes.end(), data.get());
+  return true;
 }
 
 }  // namespace
 
 void QueueLeftoverTakes(ProgramState& state, TakeStore& store, FileSystem& files, const ErrorLog& log) {
+  using Stage = TakeStore::Leftover::Stage;
   if (state.JobList.empty()) return;
-  for (const TakeStore::Leftover& leftover : store.Leftovers()) {
-    std::string bytes;
-    if (!files.ReadWholeFile(leftover.path, bytes)) {
-      log.LogError("",
-                   "Druckauftrag '" + leftover.path + "' eines frueheren Laufs konnte nicht gelesen werden.",
-                   "", 0, 0);
-      continue;
-    }
-    const JobSettings* settings = nullptr;
-    for (const JobSettings& slot : state.JobList) {
-      if (slot.JobNumber == leftover.jobNumber) settings = &slot;
-    }
-    if (settings == nullptr) {
+  FileStatus listed = FileStatus::Done();
+  const std::vector<TakeStore::Leftover> leftovers = store.Leftovers(listed);
+  if (!listed.ok() && !listed.notSupported()) {
+    log.LogError("",
+                 WithReason(std::string("Ordner '") + kQueueFolder + "' kann nicht gelesen werden.", listed),
+                 "", 0, 0);
+  }
+  for (const TakeStore::Leftover& leftover : leftovers) {
+    const JobSettings* slot = SlotOf(state, leftover.jobNumber);
+    if (slot == nullptr) {
       KeepOrphan(leftover, store, log);
       continue;
     }
-    // Killed between keeping a take and emptying its spool file: the bytes are still there (a writer
-    // only appends), and the next take prints them.
-    std::string spool;
-    if (!leftover.committed && files.ReadWholeFile(std::string(settings->Path.View()), spool) &&
-        spool.starts_with(bytes)) {
-      bytes.clear();
-    }
-    if (bytes.empty() || bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+    const JobSettings& settings = *slot;
+    // Killed before its spool file was touched, or before the emptying that its stamp says never came:
+    // the bytes are still in the spool file, and the next take prints them.
+    std::string now;
+    const bool untouched =
+        leftover.stage == Stage::kWritten ||
+        (leftover.stage == Stage::kEmptying && !leftover.stamp.empty() &&
+         files.ChangeStamp(std::string(settings.Path.View()), now).ok() && now == leftover.stamp);
+    if (untouched) {
       store.Forget(leftover.path);
       continue;
     }
-    SpoolData data(new (std::nothrow) std::uint8_t[bytes.size()]);
-    if (data == nullptr) continue;  // stays on disk for the next run
-    std::copy(bytes.begin(), bytes.end(), data.get());
-    log.LogError("", "Druckauftrag '" + leftover.path + "' eines frueheren Laufs wird gedruckt.", "", 0, 0);
+    std::string path = leftover.stage == Stage::kTaken ? leftover.path : store.Commit(leftover.path);
+    if (leftover.tries >= kMaxTries) {
+      const FileStatus kept = store.KeepUnprinted(path, nullptr, 0);
+      log.LogError(
+          "",
+          WithReason("Druckauftrag '" + path + "' hat das Programm " + std::to_string(leftover.tries) +
+                         "-mal beim Drucken beendet und wird nicht mehr gedruckt" +
+                         (kept.ok() ? "; er liegt unter '" + kept.path() + "'." : "."),
+                     kept),
+          "", 0, 0);
+      continue;
+    }
+    std::string bytes;
+    SpoolData data;
+    if (!ReadTake(files, log, path, bytes, data)) {
+      if (bytes.empty()) store.Forget(path);
+      continue;
+    }
+    log.LogError("", "Druckauftrag '" + path + "' eines frueheren Laufs wird gedruckt.", "", 0, 0);
     MutexLock queueLock(state.QueueLock);
-    const std::string path = leftover.committed ? leftover.path : store.Commit(leftover.path);
-    QueuePrintJob(state, *settings, static_cast<std::int32_t>(bytes.size()), std::move(data), path);
+    QueuePrintJob(state, settings, static_cast<std::int32_t>(bytes.size()), std::move(data), path);
+  }
+}
+
+void RequeueUnprintedTakes(ProgramState& state, TakeStore& store, FileSystem& files, const ErrorLog& log) {
+  std::vector<std::string> names;
+  if (const FileStatus listed = files.ListFiles(kUnprintedFolder, names); !listed.ok()) {
+    if (!listed.notSupported()) {
+      log.LogError(
+          "", WithReason(std::string("Ordner '") + kUnprintedFolder + "' kann nicht gelesen werden.", listed),
+          "", 0, 0);
+    }
+    return;
+  }
+  if (state.JobList.empty()) return;
+  const JobSettings& settings = state.JobList.front();
+  for (const std::string& name : names) {
+    const std::string from = kUnprintedFolder + ("/" + name);
+    const FileStatus moved = store.Requeue(name, settings.JobNumber);
+    if (!moved.ok()) {
+      log.LogError("",
+                   WithReason("Druckauftrag '" + from + "' konnte nicht erneut eingereiht werden.", moved),
+                   "", 0, 0);
+      continue;
+    }
+    std::string bytes;
+    SpoolData data;
+    if (!ReadTake(files, log, moved.path(), bytes, data)) continue;  // a later start prints it
+    log.LogError("", "Druckauftrag '" + from + "' wird erneut gedruckt.", "", 0, 0);
+    MutexLock queueLock(state.QueueLock);
+    QueuePrintJob(state, settings, static_cast<std::int32_t>(bytes.size()), std::move(data), moved.path());
   }
 }
 

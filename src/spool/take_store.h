@@ -4,10 +4,15 @@
 // what is left, in the order it was taken. A job prints twice only when the process died after delivering
 // it and before its file was removed.
 //
-// Each take is the file "Warteschlange/<sequence>-<job number>.prn" in the working directory; sequences
-// grow with every take and sort by name. A take is first written as "<sequence>-<job number>.new" and gets
-// its final name only after its spool file was emptied: a ".new" file found at start-up whose bytes still
-// begin its spool file was never taken out of it and is dropped, so a kill in between prints nothing twice.
+// Each take lives in "Warteschlange/" in the working directory under names that say how far it got;
+// sequences grow with every take and sort by name:
+//   "<sequence>-<job>.tmp"          written; its spool file was not touched yet (start-up removes it)
+//   "<sequence>-<job>~<stamp>.new"  about to be emptied out of a spool file whose change stamp was <stamp>
+//   "<sequence>-<job>.prn"          out of its spool file for good
+//   "<sequence>-<job>.<n>.try"      the n-th start that began printing it (three, and it goes to Ungedruckt/)
+// A ".new" take found at start-up is decided from that durable record, never from the spool file's bytes:
+// the stamp unchanged means the file was never emptied (the bytes are still there, the take is dropped);
+// changed, the take prints. A ".new" take without a stamp (a platform that cannot give one) prints.
 // Keep runs on the spool watcher's thread, Forget and KeepUnprinted on the print worker's (Forget also on the
 // watcher's for a take it gives back), Leftovers at start-up before either thread exists.
 
@@ -33,30 +38,47 @@ class TakeStore {
  public:
   explicit TakeStore(FileSystem& files) : files_(files) {}
 
-  // Writes a take, not yet flushed. Its path, or "" when it could not be written; the spool file must then
-  // stay as it is.
-  std::string Keep(std::int32_t jobNumber, const std::uint8_t* data, std::size_t size);
+  // Writes a take, not yet flushed. Done with its path; otherwise the spool file must stay as it is.
+  FileStatus Keep(std::int32_t jobNumber, const std::uint8_t* data, std::size_t size);
+  // Right before its spool file is emptied: records the file's change stamp with the take. Done with the
+  // take's path from now on; failed, the spool file must stay as it is.
+  FileStatus MarkEmptying(const std::string& path, const std::string& stamp);
   // Flushes a kept take to the disk; only then may its spool file be emptied.
-  bool Flush(const std::string& path) { return files_.FlushToDisk(path); }
+  FileStatus Flush(const std::string& path) { return files_.FlushToDisk(path); }
   // After the spool file was emptied: gives the take its final name. Its path from now on.
   std::string Commit(const std::string& path);
   // Removes a take that was delivered, or that was given back to its spool file.
-  void Forget(const std::string& path) { files_.RemoveDurably(path); }
+  // A file that cannot be removed prints again after a restart, which is the safe side. Its printing
+  // records go with it.
+  void Forget(const std::string& path);
+  // Print worker, before printing a take an earlier run left: records one more start that began printing
+  // it, so that a take that ends the program every time is set aside after three.
+  void NotePrinting(const std::string& path);
   // Keeps the bytes of a document that was not delivered under "Ungedruckt/": the take's file is moved
-  // there, or, for a job without one, the bytes are written there. The new path, or "" when neither worked.
-  std::string KeepUnprinted(const std::string& path, const std::uint8_t* data, std::size_t size);
+  // there, or, for a job without one, the bytes are written there. Done with the new path.
+  FileStatus KeepUnprinted(const std::string& path, const std::uint8_t* data, std::size_t size);
 
   struct Leftover {
     std::string path;
     std::int32_t jobNumber = 0;
-    bool committed = false;
+    enum class Stage { kWritten, kEmptying, kTaken } stage = Stage::kTaken;
+    std::string stamp;  // kEmptying: the spool file's change stamp before it was emptied; may be empty
+    int tries = 0;      // starts that began printing it
   };
-  // Takes an earlier run left behind, oldest first. Later takes are numbered after them.
-  std::vector<Leftover> Leftovers();
+  // Takes an earlier run left behind, oldest first. Later takes are numbered after them. `listed` says
+  // whether the folder could be read.
+  std::vector<Leftover> Leftovers(FileStatus& listed);
+  // "Spool ausdrucken": moves one file of "Ungedruckt/" back into the queue as a taken take of `jobNumber`.
+  // Done with its new path.
+  FileStatus Requeue(const std::string& unprintedName, std::int32_t jobNumber);
 
  private:
+  std::string NextName(std::int32_t jobNumber);
+
   FileSystem& files_;
   std::atomic<std::uint64_t> next_{1};
+  std::mutex triesMutex_;
+  std::vector<std::string> tried_;  // printing records written, guarded by triesMutex_
 };
 
 // Whether a take that the worker may already be printing has left its spool file for good. The watcher
@@ -93,7 +115,12 @@ class TakeGate {
 };
 
 // Start-up, before the threads run: queues every leftover take ahead of new ones, each with one log entry.
-// A take of an unknown slot prints with the first slot's settings.
+// A take of an unknown slot prints with the first slot's settings. A take that three earlier starts began
+// to print and never finished moves to "Ungedruckt/" with a log entry instead.
 void QueueLeftoverTakes(ProgramState& state, TakeStore& store, FileSystem& files, const ErrorLog& log);
+
+// "Spool ausdrucken": every file of "Ungedruckt/" goes back into the print queue (the printer may be back),
+// with the first slot's settings and one log entry each. Main thread, while the threads run.
+void RequeueUnprintedTakes(ProgramState& state, TakeStore& store, FileSystem& files, const ErrorLog& log);
 
 }  // namespace quillmark

@@ -11,6 +11,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/posix/posix_error.h"
+#include "platform/posix/trusted_path.h"
+
 namespace quillmark::pdf {
 namespace {
 
@@ -39,12 +42,23 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
   return true;
 }
 
+// A new name is on the disk only once its folder is: else a power cut can bring the document back under
+// its temporary name, which the next start removes.
+FileStatus SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const FileStatus status = fd >= 0 && ::fsync(fd) == 0 ? FileStatus::Done() : ErrnoStatus(folder);
+  if (fd >= 0) ::close(fd);
+  return status;
+}
+
 }  // namespace
 
 TemporaryPdf::~TemporaryPdf() { Discard(); }
 
 bool TemporaryPdf::Open(const std::string& folder, bool makeFolder) {
   Discard();
+  failure_ = CheckLinks(folder);
+  if (!failure_.ok()) return false;
   std::error_code error;
   if (makeFolder) std::filesystem::create_directories(folder, error);
   std::string pattern = (folder.empty() ? std::string(".") : folder) + '/' + std::string(kTemporaryPrefix) +
@@ -52,7 +66,10 @@ bool TemporaryPdf::Open(const std::string& folder, bool makeFolder) {
   for (int attempt = 0; attempt < 3 && fd_ < 0; ++attempt) {
     std::string name = pattern;
     fd_ = ::mkostemps(name.data(), static_cast<int>(kTemporarySuffix.size()), O_CLOEXEC);
-    if (fd_ < 0) return false;
+    if (fd_ < 0) {
+      failure_ = ErrnoStatus(folder.empty() ? std::string(".") : folder);
+      return false;
+    }
     // Another start may be removing it in the moment before it was locked: then take a new one. Where
     // the file system has no locks the file is written unlocked.
     const bool taken = ::flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
@@ -64,7 +81,10 @@ bool TemporaryPdf::Open(const std::string& folder, bool makeFolder) {
     }
     path_ = name;
   }
-  if (fd_ < 0) return false;
+  if (fd_ < 0) {
+    failure_ = FileStatus::Failed(folder, "no temporary name could be taken");
+    return false;
+  }
   // Temporary files start private; a finished document is as readable as any file the user saves.
   ::fchmod(fd_, 0644);
   failed_ = false;
@@ -90,6 +110,7 @@ bool TemporaryPdf::Drain() {
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) {
       failed_ = true;
+      failure_ = written < 0 ? ErrnoStatus(path_) : FileStatus::Failed(path_, "nothing written");
       break;
     }
     done += static_cast<std::size_t>(written);
@@ -101,7 +122,11 @@ bool TemporaryPdf::Drain() {
 bool TemporaryPdf::Close() {
   if (fd_ < 0) return false;
   // On disk before it gets its final name: the spool data it came from is gone once it counts as printed.
-  const bool ok = !failed_ && Drain() && ::fsync(fd_) == 0;
+  bool ok = !failed_ && Drain();
+  if (ok && ::fsync(fd_) != 0) {
+    failure_ = ErrnoStatus(path_);
+    ok = false;
+  }
   if (!ok) Discard();
   return ok;
 }
@@ -113,6 +138,8 @@ void TemporaryPdf::Release() {
 }
 
 void TemporaryPdf::RemoveAbandoned(const std::string& folder) {
+  // Never in a folder another user linked here: the files there are not ours to remove.
+  if (!CheckLinks(folder).ok()) return;
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(folder.empty() ? "." : folder, error)) {
     const std::string name = entry.path().filename().string();
@@ -164,13 +191,20 @@ bool PdfFileOutput::Finish(bool complete) {
   if (!file_.Close()) return false;
   if (!exactPath_.empty()) {
     if (::rename(file_.Path().c_str(), exactPath_.c_str()) != 0) {
+      file_.Fail(ErrnoStatus(exactPath_));
       file_.Discard();
       return false;
     }
     file_.Release();
     return true;
   }
-  return MoveToNewName();
+  // Delivered means on the disk under its name: the take it came from is removed next.
+  if (!MoveToNewName()) return false;
+  if (const FileStatus synced = SyncFolder(folder_); !synced.ok()) {
+    file_.Fail(synced);
+    return false;
+  }
+  return true;
 }
 
 bool PdfFileOutput::MoveToNewName() {
@@ -202,6 +236,7 @@ bool PdfFileOutput::MoveToNewName() {
     }
     if (errno != EEXIST) break;
   }
+  file_.Fail(ErrnoStatus(folder_));
   file_.Discard();
   return false;
 }

@@ -6,7 +6,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
+#include "platform/file_status.h"
 #include "platform/pdf/pdf_object_writer.h"
 
 namespace quillmark::pdf {
@@ -19,6 +21,9 @@ class DocumentOutput {
   // Hands the document over once written. `complete` false discards it. True only when the whole
   // document reached its destination.
   virtual bool Finish(bool complete) = 0;
+  // Why the last Begin or Finish failed, as the system put it ("<path>: No space left on device"); empty
+  // when it did not fail or the destination cannot say.
+  virtual std::string FailureReason() const { return {}; }
 };
 
 // A new hidden file in a folder, buffered; removed again unless its owner takes it over. It stays locked
@@ -40,6 +45,9 @@ class TemporaryPdf final : public ByteSink {
   // The file now has another name or was removed by its new owner.
   void Release();
   const std::string& Path() const { return path_; }
+  // Why the last Open, Write or Close failed; done when none did.
+  const FileStatus& Failure() const { return failure_; }
+  void Fail(FileStatus failure) { failure_ = std::move(failure); }
 
   // Removes the hidden files in `folder` that no living writer holds: those of a run that was killed.
   static void RemoveAbandoned(const std::string& folder);
@@ -49,6 +57,7 @@ class TemporaryPdf final : public ByteSink {
 
   int fd_ = -1;
   bool failed_ = false;
+  FileStatus failure_ = FileStatus::Done();
   std::string path_;
   std::string buffer_;
 };
@@ -57,13 +66,15 @@ class PdfFileOutput final : public DocumentOutput {
  public:
   // Every document gets a new file in `folder` (created when missing), named after its title and the
   // local time of completion with a counter for the same second ("DOS-Job-20261206-213000-001.pdf"),
-  // so that names sort by time. An existing file is never overwritten.
+  // so that names sort by time. An existing file is never overwritten. A delivered document and its folder
+  // are on the disk when Finish returns. A symbolic link of another user on the way to `folder` is refused.
   static std::unique_ptr<PdfFileOutput> InFolder(const std::string& folder);
   // The document is written to exactly `path`, replacing a file of that name; its folder must exist.
   static std::unique_ptr<PdfFileOutput> ToFile(const std::string& path);
 
   ByteSink* Begin(std::string_view title) override;
   bool Finish(bool complete) override;
+  std::string FailureReason() const override { return file_.Failure().Describe(); }
 
  private:
   PdfFileOutput(std::string folder, std::string exactPath);

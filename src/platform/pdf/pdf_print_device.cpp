@@ -183,6 +183,12 @@ void PdfPrintDevice::Draw(const Text& text, const TextRect& rect, Lookup lookup)
   if (!Writing() || text.empty()) return;
   const PrinterFont* font = CurrentFont();
   if (font == nullptr) return;
+  // A cell that starts an ascent or more beyond the sheet's right or bottom edge has no ink on the sheet.
+  // Keeping it would let a take of endless lines, which run off the paper, grow its page without bound.
+  if (Add(rect.top, -font->Ascent()) >= PaperHeightDots() ||
+      Add(rect.left, -font->Ascent()) >= PaperWidthDots()) {
+    return;
+  }
   const std::int32_t baseline = Add(rect.top, font->Ascent());
   const bool sameRun = batch_.font.get() == font && batch_.baseline == baseline;
   if (!sameRun || opaqueBackground_) Flush();

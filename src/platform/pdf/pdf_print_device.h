@@ -61,6 +61,7 @@ class PdfPrintDevice final : public PrintDevice {
   void DrawBitImage(const BitImage& image, const TextRect& rect) override;
 
   bool Delivered() const override { return delivered_; }
+  std::string FailureReason() const override { return output_->FailureReason(); }
   void AbandonDocument() override;
 
  private:

@@ -14,8 +14,16 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "platform/posix/change_stamp.h"
+#include "platform/posix/posix_error.h"
+
 namespace quillmark {
 namespace {
+
+constexpr const char* kChanged = "changed since it was read";
+constexpr const char* kLeaseLost = "lease broken by a waiting writer";
+constexpr const char* kOpenedElsewhere = "opened by another program";
+constexpr const char* kLinkedNow = "has more than one name";
 
 using Stamp = PosixSpoolFiles::Stamp;
 using Guard = PosixSpoolFiles::Guard;
@@ -114,9 +122,19 @@ class PosixSpoolFile final : public SpoolFile {
     return done;
   }
 
-  bool Empty(std::int64_t readSize) override {
+  std::string ChangeStamp() override {
     struct stat st {};
-    if (::fstat(fd_, &st) != 0 || st.st_size != readSize) return false;
+    if (::fstat(fd_, &st) != 0) return {};
+    WaitPastChangeTime(st);
+    return ChangeStampOf(st);
+  }
+
+  FileStatus Empty(std::int64_t readSize) override {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) return ErrnoStatus({});
+    if (st.st_size != readSize) return FileStatus::Failed({}, kChanged);
+    // A second name made since Open() may belong to a file another user wants emptied.
+    if (st.st_nlink > 1) return FileStatus::Failed({}, kLinkedNow);
     if (guard_ == nullptr) {
       const bool lost = owner_.loseLeaseBeforeEmpty;
       if (lost) ::fcntl(fd_, F_SETLEASE, F_UNLCK);
@@ -124,17 +142,19 @@ class PosixSpoolFile final : public SpoolFile {
       // break time has passed since it came, which was after the lease was taken. Past that time only an
       // unbroken lease proves that nobody wrote.
       const bool writerStillWaits = !lost && BootSeconds() - leasedAt_ < LeaseBreakSeconds() - 1;
-      if (!writerStillWaits && ::fcntl(fd_, F_GETLEASE) != F_WRLCK) return false;
+      if (!writerStillWaits && ::fcntl(fd_, F_GETLEASE) != F_WRLCK) return FileStatus::Failed({}, kLeaseLost);
     } else {
       // A change since Open() means a writer came and went. The slow scan first, so that the last look
       // comes right before the cut.
-      if (OpenedElsewhere(opened_)) return false;
+      if (OpenedElsewhere(opened_)) return FileStatus::Failed({}, kOpenedElsewhere);
       owner_.CountOpeners();
-      if (guard_->openers > 0 || ::fstat(fd_, &st) != 0 || !(StampOf(st) == opened_)) return false;
+      if (guard_->openers > 0) return FileStatus::Failed({}, kOpenedElsewhere);
+      if (::fstat(fd_, &st) != 0) return ErrnoStatus({});
+      if (!(StampOf(st) == opened_)) return FileStatus::Failed({}, kChanged);
     }
-    if (::ftruncate(fd_, 0) != 0) return false;
+    if (::ftruncate(fd_, 0) != 0) return ErrnoStatus({});
     if (guard_ != nullptr && ::fstat(fd_, &st) == 0) guard_->lastSeen = StampOf(st);
-    return true;
+    return FileStatus::Done();
   }
 
  private:
@@ -191,8 +211,8 @@ void PosixSpoolFiles::CountOpeners() {
 std::unique_ptr<SpoolFile> PosixSpoolFiles::Open(const std::string& path, SpoolNotice& notice) {
   notice = SpoolNotice::kNone;
   struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-    notice = SpoolNotice::kNotRegular;
+  if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    notice = S_ISLNK(st.st_mode) ? SpoolNotice::kLinked : SpoolNotice::kNotRegular;
     return nullptr;
   }
   Guard* guard = nullptr;
@@ -210,11 +230,16 @@ std::unique_ptr<SpoolFile> PosixSpoolFiles::Open(const std::string& path, SpoolN
   // The guard's own descriptor is copied, which the watch does not see.
   const bool held = guard != nullptr && guard->fd >= 0 && st.st_ino == guard->lastSeen.inode &&
                     st.st_dev == guard->lastSeen.device;
-  const int fd = held ? ::fcntl(guard->fd, F_DUPFD_CLOEXEC, 0)
-                      : ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
-  if (fd < 0) return nullptr;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    notice = SpoolNotice::kNotRegular;
+  const int fd =
+      held ? ::fcntl(guard->fd, F_DUPFD_CLOEXEC, 0)
+           : ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW, 0666);
+  if (fd < 0) {
+    // A link put there since the look above; followed it would let another user choose the file.
+    if (errno == ELOOP) notice = SpoolNotice::kLinked;
+    return nullptr;
+  }
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink > 1) {
+    notice = st.st_nlink > 1 ? SpoolNotice::kLinked : SpoolNotice::kNotRegular;
     ::close(fd);
     return nullptr;
   }
