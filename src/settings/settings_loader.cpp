@@ -1,11 +1,14 @@
 #include "settings/settings_loader.h"
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <mutex>
 #include <string>
 
 #include "emulation/code_pages.h"
 #include "settings/dos_device_name.h"
+#include "settings/paper.h"
 #include "settings/settings_reader.h"
 
 namespace quillmark {
@@ -62,6 +65,22 @@ std::int32_t ReadCodePage(const SettingsReader& reader, const ErrorLog& log) {
   return kDefaultCodePage;
 }
 
+// "Media" names the paper in the common vocabulary; it also gives the PDF page when "Paper.Width" and
+// "Paper.Height" are missing. A CUPS printer is asked for it by its PWG name.
+void ReadMedia(const SettingsReader& reader, JobSettings& job, const ErrorLog& log) {
+  const std::string value = ChoiceValue(reader, "Media");
+  if (value.empty()) return;
+  const auto paper = ParsePaper(value);
+  if (!paper) {
+    log.LogError("", "Unbekanntes Papier '" + value + "' in der Settings.ini, es gilt das des Druckers.", "", 0,
+                 0);
+    return;
+  }
+  job.Media.Assign(paper->pwgName);
+  if (std::isnan(job.PaperWidth)) job.PaperWidth = paper->width;
+  if (std::isnan(job.PaperHeight)) job.PaperHeight = paper->height;
+}
+
 }  // namespace
 
 bool SettingsLoader(ProgramState& state, FileSystem& files, const ErrorLog& log, Desktop& desktop) {
@@ -87,12 +106,15 @@ bool SettingsLoader(ProgramState& state, FileSystem& files, const ErrorLog& log,
       job.CharSet = 255;
       const auto inventory = static_cast<std::uint32_t>(reader.ReadIntegerValue("Inventory", 0));
       job.Inventory = static_cast<std::uint8_t>(inventory & 0xFFu);
-      job.PaperWidth = reader.ReadFloatValue("Paper.Width", kDefaultPaperWidth);
-      job.PaperHeight = reader.ReadFloatValue("Paper.Height", kDefaultPaperHeight);
+      // Not a number until "Media" or the default has spoken.
+      job.PaperWidth = reader.ReadFloatValue("Paper.Width", std::numeric_limits<float>::quiet_NaN());
+      job.PaperHeight = reader.ReadFloatValue("Paper.Height", std::numeric_limits<float>::quiet_NaN());
       job.BorderTop = reader.ReadFloatValue("Border.Top", kDefaultBorderTop);
       job.BorderLeft = reader.ReadFloatValue("Border.Left", kDefaultBorderLeft);
       job.PositionMode = 1;
-      job.Media.Assign(reader.ReadTextValue("Media", ""));
+      ReadMedia(reader, job, log);
+      if (std::isnan(job.PaperWidth)) job.PaperWidth = kDefaultPaperWidth;
+      if (std::isnan(job.PaperHeight)) job.PaperHeight = kDefaultPaperHeight;
       if (const auto warning = DosDeviceNameWarning(job.Path.View())) log.LogError("", *warning, "", 0, 0);
       job.Mode = ReadEmulation(reader, log);
       job.CodePage = ReadCodePage(reader, log);
