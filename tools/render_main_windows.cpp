@@ -10,13 +10,13 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
-#include <limits>
 #include <string>
 #include <vector>
 
 #include "emulation/printer_document.h"
 #include "log/error_log.h"
 #include "platform/win32/win32_clock.h"
+#include "settings/paper.h"
 #include "platform/win32/win32_print_system.h"
 #include "platform/win32/win32_text.h"
 #include "platform/win32/windows_api.h"
@@ -144,8 +144,8 @@ int Render(const Options& options, std::vector<char>& bytes) {
   job.Settings.Printer.Assign(Utf8FromWide(options.printer));
   job.Settings.CharSet = 255;
   job.Settings.PositionMode = 1;
-  job.Settings.PaperWidth = 210.0f;
-  job.Settings.PaperHeight = 297.0f;
+  job.Settings.PaperWidth = kA4Width;
+  job.Settings.PaperHeight = kA4Height;
   job.Settings.BorderLeft = options.borderLeft;
   job.Settings.BorderTop = options.borderTop;
   job.Settings.Mode = options.emulation;
@@ -191,7 +191,7 @@ int main(int argc, char** argv) {
     std::cerr << "quillmark-render: cannot read " << options.input << "\n";
     return 2;
   }
-  if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+  if (bytes.size() > quillmark::kLargestJob) {
     std::cerr << "quillmark-render: " << options.input << " is too large (2 GiB at most)\n";
     return 2;
   }
