@@ -28,7 +28,7 @@ TEST(StartupEndToEnd, CommandLinesOfBothPrograms) {
       {{"quillmark", "--bogus"}, 2, "", "quillmark: unknown option --bogus; try --help\n"},
       {{"quillmark", "extra"}, 2, "", "unexpected argument extra"},
       {{"quillmark", "-C", "/nonexistent"}, 1, "", "cannot change to /nonexistent: No such file"},
-      {{"quillmark", "-C", dir.path()}, 0, "", "Keine Settings.ini gefunden!"},
+      {{"quillmark", "-C", dir.path()}, 0, "", "Keine Settings.ini gefunden!\nGesucht im Ordner '" + dir.path() + "'.\n"},
       {{"quillmark-render", "-V"}, 0, "quillmark-render 1.0\n", ""},
       {{"quillmark-render", "--help"}, 0, "Usage: quillmark-render", ""},
       {{"quillmark-render", "--paper=Legal", "-o", "-", sample}, 0, "%PDF-", ""},

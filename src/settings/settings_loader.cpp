@@ -2,9 +2,12 @@
 
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
+#include <iostream>
 #include <limits>
 #include <mutex>
 #include <string>
+#include <system_error>
 
 #include "emulation/code_pages.h"
 #include "settings/dos_device_name.h"
@@ -16,11 +19,15 @@ namespace {
 
 constexpr int kJobSlotCount = 1;
 
+bool ShowFatalBox(Desktop& desktop, const std::string& message) {
+  desktop.ShowMessageBox("Executable", message + "\r\rDas Programm wird nun beendet.");
+  return false;
+}
+
 // Logged before the box is shown, so the entry exists even if nobody ever answers the box.
 bool FailStart(const ErrorLog& log, Desktop& desktop, const std::string& message) {
   log.LogError("", message, "", 0, 2);
-  desktop.ShowMessageBox("Executable", message + "\r\rDas Programm wird nun beendet.");
-  return false;
+  return ShowFatalBox(desktop, message);
 }
 
 // A value longer than its field is cut as always, but no longer silently: the program would watch or print
@@ -86,7 +93,12 @@ void ReadMedia(const SettingsReader& reader, JobSettings& job, const ErrorLog& l
 bool SettingsLoader(ProgramState& state, FileSystem& files, const ErrorLog& log, Desktop& desktop) {
   SettingsReader reader(files);
   if (!reader.OpenSettingsFile("Settings.ini")) {
-    return FailStart(log, desktop, "Keine Settings.ini gefunden!");
+    log.LogError("", "Keine Settings.ini gefunden!", "", 0, 2);
+    // Standard error only: the Error.log line keeps its fixed text.
+    std::error_code failure;
+    const auto folder = std::filesystem::current_path(failure);
+    std::cerr << "Gesucht im Ordner '" << (failure ? std::string("?") : folder.string()) << "'." << std::endl;
+    return ShowFatalBox(desktop, "Keine Settings.ini gefunden!");
   }
   if (!reader.SelectSettingsGroup("Main")) {
     return FailStart(log, desktop, "Keinen Main Eintrag in der Settings.ini gefunden!");
