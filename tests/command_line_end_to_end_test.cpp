@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -57,6 +59,49 @@ TEST(StartupEndToEnd, CommandLinesOfBothPrograms) {
     }
   }
   EXPECT_TRUE(testing::FileExists(dir.File("Error.log"))) << "-C works in the folder it names";
+}
+
+// The manual pages cannot fall behind: every option of --help, every Settings.ini key of README's table and
+// README's dosemu2 lines are in them.
+TEST(StartupEndToEnd, ManualPagesNameEveryOptionAndKey) {
+  const auto page = [](const std::string& name) {
+    std::string text = testing::ReadFileBytes(std::string(QUILLMARK_SOURCE_DIR) + "/data/man/" + name);
+    for (auto at = text.find("\\-"); at != std::string::npos; at = text.find("\\-", at)) text.erase(at, 1);
+    return text;
+  };
+  const std::string readme = testing::ReadFileBytes(std::string(QUILLMARK_SOURCE_DIR) + "/README.md");
+  const std::regex option(R"(--[a-z][a-z-]+)");
+  for (const std::string program : {"quillmark", "quillmark-render"}) {
+    const std::string help = testing::RunProgram({testing::BuiltProgram(program), "--help"}, "/tmp", 60s).out;
+    const std::string man = page(program + ".1");
+    std::size_t options = 0;
+    for (std::sregex_iterator it(help.begin(), help.end(), option), end; it != end; ++it, ++options) {
+      EXPECT_NE(man.find(it->str()), std::string::npos) << program << ".1 lacks " << it->str();
+    }
+    EXPECT_GE(options, 3u) << help;
+    std::istringstream lines(man);
+    for (std::string line; std::getline(lines, line);) {
+      if (line.starts_with("$_")) {
+        EXPECT_NE(readme.find(line), std::string::npos) << "README lacks " << line;
+      }
+    }
+  }
+  // The first cell of each row of README's Settings table names one or two keys.
+  std::istringstream table(readme.substr(readme.find("| Key in `[Job_1]`")));
+  std::string man = page("quillmark.1");
+  man = man.substr(man.find(".SH SETTINGS.INI"));
+  man = man.substr(0, man.find(".SH", 4));
+  std::size_t keys = 0;
+  for (std::string row; std::getline(table, row) && row.starts_with("|");) {
+    const std::string cell = row.substr(1, row.find('|', 1) - 1);
+    const std::regex quoted("`([A-Za-z.]+)`");
+    for (std::sregex_iterator it(cell.begin(), cell.end(), quoted), end; it != end; ++it, ++keys) {
+      const std::string name = std::regex_replace((*it)[1].str(), std::regex(R"(\.)"), R"(\.)");
+      // ".B Path", ".BR Paper.Width ", " Paper.Height"
+      EXPECT_TRUE(std::regex_search(man, std::regex("\\n\\.BR? (.*\" )?" + name + "\\b"))) << "quillmark.1 lacks " << name;
+    }
+  }
+  EXPECT_EQ(keys, 10u);
 }
 
 }  // namespace
