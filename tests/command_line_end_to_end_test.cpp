@@ -70,13 +70,16 @@ TEST(StartupEndToEnd, ManualPagesNameEveryOptionAndKey) {
     return text;
   };
   const std::string readme = testing::ReadFileBytes(std::string(QUILLMARK_SOURCE_DIR) + "/README.md");
-  const std::regex option(R"(--[a-z][a-z-]+)");
-  for (const std::string program : {"quillmark", "quillmark-render"}) {
-    const std::string help = testing::RunProgram({testing::BuiltProgram(program), "--help"}, "/tmp", 60s).out;
-    const std::string man = page(program + ".1");
+  // The CUPS filter's options are job options, "quillmark-emulation" and the like.
+  const std::regex option(R"(--[a-z][a-z-]+|quillmark-[a-z]+(-[a-z]+)?)");
+  for (const std::string program : {"quillmark.1", "quillmark-render.1", "quillmark-cups.8"}) {
+    const std::string help =
+        testing::RunProgram({testing::BuiltProgram(program.substr(0, program.size() - 2)), "--help"}, "/tmp", 60s)
+            .out;
+    const std::string man = page(program);
     std::size_t options = 0;
     for (std::sregex_iterator it(help.begin(), help.end(), option), end; it != end; ++it, ++options) {
-      EXPECT_NE(man.find(it->str()), std::string::npos) << program << ".1 lacks " << it->str();
+      EXPECT_NE(man.find(it->str()), std::string::npos) << program << " lacks " << it->str();
     }
     EXPECT_GE(options, 3u) << help;
     std::istringstream lines(man);
