@@ -75,8 +75,8 @@ bench: build
 install: build
 	cmake --install $(BUILD)/release
 
-# The Debian package quillmark_<version>_amd64.deb in $(BUILD)/release, and its check: lintian, install,
-# run the installed programs, remove.
+# The Debian packages quillmark-tools_<version>_amd64.deb (no Qt) and quillmark_<version>_amd64.deb in
+# $(BUILD)/release, and their check: lintian, install each as README says, run the programs, remove.
 deb: build
 	cd $(BUILD)/release && cpack -G DEB
 

@@ -37,7 +37,8 @@ target_link_options(quillmark-test-printer PRIVATE -municode)
 quillmark_target(quillmark-test-printer)
 target_link_libraries(quillmark-test-printer PRIVATE winspool advapi32)
 
-# The zip: both programs, the icon and a sample Settings.ini.
+# The zip: both programs, the icon, a sample Settings.ini and README.txt (README's Windows part), the two
+# text files with CR LF line ends so that Notepad on any Windows shows their lines.
 set(QUILLMARK_ZIP ${PROJECT_BINARY_DIR}/quillmark-windows.zip)
 add_custom_command(
   OUTPUT ${QUILLMARK_ZIP}
@@ -45,9 +46,13 @@ add_custom_command(
   COMMAND ${CMAKE_COMMAND} -E make_directory zip/Quillmark
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:quillmark> $<TARGET_FILE:quillmark-render> ${QUILLMARK_ICON}
           zip/Quillmark/
-  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/data/windows/Settings.ini zip/Quillmark/Settings.ini
+  COMMAND ${CMAKE_COMMAND} -DIN=${PROJECT_SOURCE_DIR}/data/windows/Settings.ini -DOUT=zip/Quillmark/Settings.ini
+          -P ${PROJECT_SOURCE_DIR}/cmake/crlf.cmake
+  COMMAND ${CMAKE_COMMAND} -DIN=${PROJECT_SOURCE_DIR}/README.md -DOUT=zip/Quillmark/README.txt -DSECTION=Windows
+          -P ${PROJECT_SOURCE_DIR}/cmake/crlf.cmake
   COMMAND ${CMAKE_COMMAND} -E chdir zip ${CMAKE_COMMAND} -E tar cf ${QUILLMARK_ZIP} --format=zip Quillmark
   DEPENDS quillmark quillmark-render ${QUILLMARK_ICON} ${PROJECT_SOURCE_DIR}/data/windows/Settings.ini
+          ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/cmake/crlf.cmake
   WORKING_DIRECTORY ${PROJECT_BINARY_DIR}
   VERBATIM)
 add_custom_target(quillmark-zip ALL DEPENDS ${QUILLMARK_ZIP})

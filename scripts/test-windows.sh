@@ -173,6 +173,37 @@ ink() { # share of dark pixels in a 30 x 25 pt area at X, Y (points) of the ESC/
   [ "$(ink 28 41)" = 1 ] &&
   [ "$(ink 172 60)" = 0 ] || fail "quillmark-render.exe --emulation escp2"
 
+echo "== command lines: --version, wrong usage, a missing printer"
+version=$(sed -n 's/^project(Quillmark VERSION \([0-9.]*\).*/\1/p' "$scripts/../CMakeLists.txt")
+for program in quillmark quillmark-render; do
+  out=$(cd "$state" && wine "$build/$program.exe" --version 2>&1 | tr -d '\r') || true
+  [ "$out" = "$program $version" ] || fail "$program.exe --version: $out"
+done
+code=0
+err=$(cd "$state" && wine "$build/quillmark-render.exe" --bogus render.prn 2>&1 >/dev/null) || code=$?
+[ "$code" = 2 ] && [ "$(wc -l <<<"$err")" = 1 ] && grep -q 'unknown option --bogus; try --help' <<<"$err" ||
+  fail "wrong usage: exit $code, $err"
+code=0
+err=$(cd "$state" && wine "$build/quillmark-render.exe" -p Nirgends render.prn 2>&1 >/dev/null) || code=$?
+# One line, naming the printers Windows has.
+[ "$code" = 1 ] && [ "$(wc -l <<<"$err")" = 1 ] && grep -q "no printer 'Nirgends'; Windows has: .*Quillmark PS" <<<"$err" ||
+  fail "missing printer: exit $code, $err"
+help=$(cd "$state" && wine "$build/quillmark-render.exe" --help 2>&1)
+grep -q 'Settings > Printers' <<<"$help" && ! grep -Eq 'SIGTERM|quillmark\(1\)' <<<"$help" || fail "--help: $help"
+
+echo "== the zip as unpacked: README.txt and Settings.ini with CR LF, the spool file next to the program"
+rm -rf "$state/unpacked" && mkdir -p "$state/unpacked"
+(cd "$state/unpacked" && cmake -E tar xf "$build/quillmark-windows.zip")
+run=$state/unpacked/Quillmark
+for f in README.txt Settings.ini; do
+  [ -s "$run/$f" ] && [ "$(grep -c $'\r$' "$run/$f")" = "$(wc -l <"$run/$f")" ] || fail "$f in the zip: not CR LF"
+done
+grep -q 'quillmark-render.exe' "$run/README.txt" || fail "README.txt is not README's Windows part"
+start_program "$run"
+wait_for '[ -e "$run/SPOOL.PRN" ]' 30 || fail "the zip's Settings.ini: no SPOOL.PRN next to quillmark.exe: $(cat "$run/Error.log" 2>/dev/null)"
+wait_for 'wine taskkill /im quillmark.exe >/dev/null 2>&1; sleep 1; ! kill -0 "$program" 2>/dev/null' 20
+end_program
+
 echo "== fatal start-up: no Settings.ini"
 run=$state/fatal
 mkdir -p "$run"

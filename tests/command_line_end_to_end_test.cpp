@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,13 +27,17 @@ TEST(StartupEndToEnd, CommandLinesOfBothPrograms) {
   } cases[] = {
       {{"quillmark", "--version"}, 0, "quillmark 1.0\n", ""},
       {{"quillmark", "-h"}, 0, "Usage: quillmark [-C DIR]", ""},
-      {{"quillmark", "--bogus"}, 2, "", "quillmark: unknown option --bogus\nUsage: quillmark"},
+      {{"quillmark", "--bogus"}, 2, "", "quillmark: unknown option --bogus; try --help\n"},
       {{"quillmark", "extra"}, 2, "", "unexpected argument extra"},
       {{"quillmark", "-C", "/nonexistent"}, 1, "", "cannot change to /nonexistent: No such file"},
-      {{"quillmark", "-C", dir.path()}, 1, "", "Keine Settings.ini gefunden!"},
+      {{"quillmark", "-C", dir.path()}, 1, "", "Keine Settings.ini gefunden!\nGesucht im Ordner '" + dir.path() + "'.\n"},
       {{"quillmark-render", "-V"}, 0, "quillmark-render 1.0\n", ""},
       {{"quillmark-render", "--help"}, 0, "Usage: quillmark-render", ""},
       {{"quillmark-render", "--paper=Legal", "-o", "-", sample}, 0, "%PDF-", ""},
+      {{"quillmark-render", "--paper", "iso_a3_297x420mm", "-o", "-", sample}, 0, "%PDF-", ""},
+      {{"quillmark-cups", "--version"}, 0, "quillmark-cups 1.0\n", ""},
+      {{"quillmark-cups", "--help"}, 0, "Usage: quillmark-cups job-id", ""},
+      {{"quillmark-cups", "1", "user"}, 2, "", "quillmark-cups: CUPS runs it with 5 or 6 arguments; try --help\n"},
   };
   for (const auto& c : cases) {
     std::vector<std::string> command = c.command;
@@ -41,12 +48,63 @@ TEST(StartupEndToEnd, CommandLinesOfBothPrograms) {
     EXPECT_EQ(result.out.substr(0, c.out.size()), c.out);
     EXPECT_TRUE(!c.out.empty() || result.out.empty()) << result.out;
     EXPECT_NE(result.err.find(c.err), std::string::npos) << result.err;
-    if (c.out == "%PDF-") {  // a whole PDF of Legal pages
+    // Wrong usage says what was wrong in a line or two, not the whole help.
+    if (c.exitCode == 2) {
+      EXPECT_LE(std::count(result.err.begin(), result.err.end(), '\n'), 2) << result.err;
+    }
+    if (c.out == "%PDF-") {  // a whole PDF of Legal or A3 pages
       testing::WriteFileBytes(dir.File("out.pdf"), result.out);
-      EXPECT_EQ(testing::ReadPdfInfo(dir.File("out.pdf"))["Page size"].substr(0, 10), "612 x 1008");
+      EXPECT_EQ(testing::ReadPdfInfo(dir.File("out.pdf"))["Page size"].substr(0, 10),
+                command[2].starts_with("iso_a3") ? "842 x 1191" : "612 x 1008");
     }
   }
   EXPECT_TRUE(testing::FileExists(dir.File("Error.log"))) << "-C works in the folder it names";
+}
+
+// The manual pages cannot fall behind: every option of --help, every Settings.ini key of README's table and
+// README's dosemu2 lines are in them.
+TEST(StartupEndToEnd, ManualPagesNameEveryOptionAndKey) {
+  const auto page = [](const std::string& name) {
+    std::string text = testing::ReadFileBytes(std::string(QUILLMARK_SOURCE_DIR) + "/data/man/" + name);
+    for (auto at = text.find("\\-"); at != std::string::npos; at = text.find("\\-", at)) text.erase(at, 1);
+    return text;
+  };
+  const std::string readme = testing::ReadFileBytes(std::string(QUILLMARK_SOURCE_DIR) + "/README.md");
+  // The CUPS filter's options are job options, "quillmark-emulation" and the like.
+  const std::regex option(R"(--[a-z][a-z-]+|quillmark-[a-z]+(-[a-z]+)?)");
+  for (const std::string program : {"quillmark.1", "quillmark-render.1", "quillmark-cups.8"}) {
+    const std::string help =
+        testing::RunProgram({testing::BuiltProgram(program.substr(0, program.size() - 2)), "--help"}, "/tmp", 60s)
+            .out;
+    const std::string man = page(program);
+    std::size_t options = 0;
+    for (std::sregex_iterator it(help.begin(), help.end(), option), end; it != end; ++it, ++options) {
+      EXPECT_NE(man.find(it->str()), std::string::npos) << program << " lacks " << it->str();
+    }
+    EXPECT_GE(options, 3u) << help;
+    std::istringstream lines(man);
+    for (std::string line; std::getline(lines, line);) {
+      if (line.starts_with("$_")) {
+        EXPECT_NE(readme.find(line), std::string::npos) << "README lacks " << line;
+      }
+    }
+  }
+  // The first cell of each row of README's Settings table names one or two keys.
+  std::istringstream table(readme.substr(readme.find("| Key in `[Job_1]`")));
+  std::string man = page("quillmark.1");
+  man = man.substr(man.find(".SH SETTINGS.INI"));
+  man = man.substr(0, man.find(".SH", 4));
+  std::size_t keys = 0;
+  for (std::string row; std::getline(table, row) && row.starts_with("|");) {
+    const std::string cell = row.substr(1, row.find('|', 1) - 1);
+    const std::regex quoted("`([A-Za-z.]+)`");
+    for (std::sregex_iterator it(cell.begin(), cell.end(), quoted), end; it != end; ++it, ++keys) {
+      const std::string name = std::regex_replace((*it)[1].str(), std::regex(R"(\.)"), R"(\.)");
+      // ".B Path", ".BR Paper.Width ", " Paper.Height"
+      EXPECT_TRUE(std::regex_search(man, std::regex("\\n\\.BR? (.*\" )?" + name + "\\b"))) << "quillmark.1 lacks " << name;
+    }
+  }
+  EXPECT_EQ(keys, 10u);
 }
 
 }  // namespace

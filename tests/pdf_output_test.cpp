@@ -123,8 +123,8 @@ TEST_F(PdfOutputTest, FailuresExitNonZeroSayWhyAndLeaveNoFile) {
   } cases[] = {
       {{"--dpi", "abc", "job.prn"}, 2, "", "--dpi needs"},
       {{"--border-left"}, 2, "", "--border-left needs a value"},
-      {{"--frobnicate", "job.prn"}, 2, "", "unknown option --frobnicate\nUsage:"},
-      {{"--paper", "B5", "job.prn"}, 2, "", "--paper needs A4, A5, Letter, Legal or"},
+      {{"--frobnicate", "job.prn"}, 2, "", "quillmark-render: unknown option --frobnicate; try --help\n"},
+      {{"--paper", "A7", "job.prn"}, 2, "", "--paper needs A3-A6, B4, B5, Letter, Legal, Executive"},
       {{"missing.prn"}, 2, "", "cannot read missing.prn: No such file"},
       {{"-o", "x.pdf"}, 1, "", "standard input is empty; nothing printed"},
       {{"-o", "no/dir/x.pdf", "job.prn"}, 1, "", "cannot write no/dir/x.pdf: No such file or directory"},

@@ -89,7 +89,10 @@ class ProgramDesktop : public ::testing::Test {
     testing::WriteFileBytes(dir_.File("Settings.ini"),
                             "[Main]\r\n[Job_1]\r\nPath = SPOOL.PRN\r\nPrinter = PDF:out\r\n");
   }
-  void TearDown() override { std::system((script_ + " stop " + state_.path()).c_str()); }
+  void TearDown() override {
+    const int stopped = std::system((script_ + " stop " + state_.path()).c_str());  // best effort
+    static_cast<void>(stopped);
+  }
 
   // Returns once the display answers. A client that stays connected keeps the server from resetting: a reset
   // re-creates sockets that other sessions may have unlinked, and a program connecting then goes offscreen.

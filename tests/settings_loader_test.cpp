@@ -99,6 +99,9 @@ TEST(SettingsLoader, ValuesMapToFields) {
        0.325f, 0.0f, 9.5f, 255},
       {"Inventory=0x10\n[Job_1]\nPaper.Width=1", 210.0f, 297.0f, 10.7f, 9.75f, 0},  // the first group counts
       {"Inventory=99999999999", 210.0f, 297.0f, 10.7f, 9.75f, 255},
+      {"Media = letter ; the office paper", 215.9f, 279.4f, 10.7f, 9.75f, 0},  // Media gives the page too
+      {"Paper.Height=300\nMedia = Letter", 215.9f, 300.0f, 10.7f, 9.75f, 0},
+      {"Media = Folio", 210.0f, 297.0f, 10.7f, 9.75f, 0},  // logged, the printer's own media
   };
   for (const auto& c : cases) {
     Loader loader;
@@ -113,7 +116,10 @@ TEST(SettingsLoader, ValuesMapToFields) {
               (std::vector<float>{c.width, c.height, c.top, c.left}))
         << c.job;
     EXPECT_EQ(job.Inventory, c.inventory) << c.job;
-    EXPECT_EQ(job.Media.View(), c.job.ends_with("Media = na_letter_8.5x11in") ? "na_letter_8.5x11in" : "");
+    const bool letter = c.job.find("etter") != std::string::npos;
+    EXPECT_EQ(job.Media.View(), letter ? "na_letter_8.5x11in" : "") << c.job;
+    EXPECT_EQ(loader.files.Get("Error.log").find("Unbekanntes Papier 'Folio'") != std::string::npos,
+              c.job.ends_with("Folio"));
     EXPECT_EQ(
         loader.files.Get("Error.log")
                 .find("| 0 | Der Wert von 'Printer' ist laenger als 512 Bytes und wird abgeschnitten.\r\n") !=
@@ -133,6 +139,49 @@ TEST(SettingsLoader, ValuesMapToFields) {
       EXPECT_EQ(names.state.JobList.at(0).Printer.View(),
                 "PDF:\xC3\x9C"
                 "brig");
+    }
+  }
+}
+
+// One vocabulary for --paper, Media=, the CUPS filter's media and PageSize.
+TEST(SettingsLoader, PaperNamesGiveTheirSizeInMillimetres) {
+  const struct {
+    const char* name;
+    float width = 0, height = 0;  // 0: not a paper
+    const char* pwgName = nullptr;  // not checked
+  } rows[] = {
+      {.name = "A3", .width = 297, .height = 420, .pwgName = "iso_a3_297x420mm"},
+      {.name = "a4", .width = 210, .height = 297, .pwgName = "iso_a4_210x297mm"},
+      {.name = "iso-a5", .width = 148, .height = 210, .pwgName = "iso_a5_148x210mm"},
+      {.name = "A6", .width = 105, .height = 148, .pwgName = "iso_a6_105x148mm"},
+      {.name = "B4", .width = 250, .height = 353, .pwgName = "iso_b4_250x353mm"},
+      {.name = "b5", .width = 176, .height = 250, .pwgName = "iso_b5_176x250mm"},
+      {.name = "na-letter", .width = 215.9f, .height = 279.4f, .pwgName = "na_letter_8.5x11in"},
+      {.name = "LEGAL", .width = 215.9f, .height = 355.6f, .pwgName = "na_legal_8.5x14in"},
+      {.name = "Executive", .width = 184.15f, .height = 266.7f, .pwgName = "na_executive_7.25x10.5in"},
+      {.name = "Tabloid", .width = 279.4f, .height = 431.8f, .pwgName = "na_ledger_11x17in"},
+      {.name = "iso_a4_210x297mm", .width = 210, .height = 297, .pwgName = "iso_a4_210x297mm"},
+      {.name = "na_legal_8.5x14in", .width = 215.9f, .height = 355.6f, .pwgName = "na_legal_8.5x14in"},
+      {.name = "om_small-photo_100x150mm", .width = 100, .height = 150, .pwgName = "om_small-photo_100x150mm"},
+      {.name = "Custom.100x150mm", .width = 100, .height = 150, .pwgName = "custom_100x150mm_100x150mm"},
+      {.name = "custom.4x6in", .width = 101.6f, .height = 152.4f, .pwgName = "custom_101.6x152.4mm_101.6x152.4mm"},
+      {.name = "Custom.612x792", .width = 215.9f, .height = 279.4f},  // points, as in a PPD
+      {.name = "Custom.72x72pt", .width = 25.4f, .height = 25.4f},
+      {.name = "210x297", .width = 210, .height = 297, .pwgName = ""},  // the printer keeps its own media
+      {.name = "100.5x5080", .width = 100.5f, .height = 5080, .pwgName = ""},
+      // Not a paper: empty, unknown, no size, a size of 0 or beyond 200 inches, a wrong unit or PWG without one.
+      {.name = ""}, {.name = "A7"}, {.name = "main"}, {.name = "Custom."}, {.name = "0x297"}, {.name = "210x"},
+      {.name = "210x5081"}, {.name = "-210x297"}, {.name = "210x297cm"}, {.name = "iso_a4_210x297"},
+      {.name = "Custom.1x1e9mm"}, {.name = "x"},
+  };
+  for (const auto& row : rows) {
+    const auto paper = ParsePaper(row.name);
+    ASSERT_EQ(paper.has_value(), row.width > 0) << row.name;
+    if (!paper) continue;
+    EXPECT_NEAR(paper->width, row.width, 0.01) << row.name;
+    EXPECT_NEAR(paper->height, row.height, 0.01) << row.name;
+    if (row.pwgName != nullptr) {
+      EXPECT_EQ(paper->pwgName, row.pwgName) << row.name;
     }
   }
 }

@@ -74,10 +74,18 @@ class SpoolEndToEnd : public ::testing::Test {
   // Starts the program again in the same folder, as after a crash.
   void Restart() { program_ = std::make_unique<testing::RunningProgram>(command_, dir_.path()); }
 
-  void Quit(std::chrono::milliseconds timeout = 300s) {
+  testing::ProgramResult Quit(std::chrono::milliseconds timeout = 300s) {
     program_->Signal(SIGTERM);
     const testing::ProgramResult result = program_->Wait(timeout);
     EXPECT_EQ(result.exitCode, 0) << result.err;
+    return result;
+  }
+
+  std::size_t LogCount(const std::string& text) const {
+    const std::string log = ReadFileBytes(dir_.File("Error.log"));
+    std::size_t count = 0;
+    for (auto at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++count;
+    return count;
   }
 
   std::vector<std::string> Files(const std::string& folder, bool hidden = false) const {
@@ -231,10 +239,33 @@ TEST_F(SpoolEndToEnd, JobsForAMissingPrinterAreLoggedAndKept) {
   }
   EXPECT_EQ(ReadFileBytes(Files("Ungedruckt")[1]), "Auftrag\r\n");
   EXPECT_EQ(Stat(Files("Ungedruckt")[1]).st_mode & 0777, 0600u) << "a printout is its owner's to read";
-  const std::string log = ReadFileBytes(dir_.File("Error.log"));
-  EXPECT_NE(log.find("| 0 | Drucker 'Nirgendwo' konnte nicht initialisiert werden.\r\n"), std::string::npos);
-  EXPECT_NE(log.find("| 0 | Druckdaten gespeichert unter 'Ungedruckt/"), std::string::npos) << log;
-  Quit();
+  // Once at start, before any job, and again with each job.
+  EXPECT_EQ(LogCount("| 0 | Drucker 'Nirgendwo' konnte nicht initialisiert werden.\r\n"), 3u);
+  EXPECT_EQ(LogCount("| 0 | Druckdaten gespeichert unter 'Ungedruckt/"), 2u);
+  const std::string err = Quit().err;
+  EXPECT_TRUE(err.starts_with("Job_1: Spooldatei '" + spool_ + "', Emulation Basic, Drucker 'Nirgendwo'\n"))
+      << err;
+}
+
+TEST_F(SpoolEndToEnd, ASpoolFolderThatIsMissingAtStartIsLoggedAndAgainOnceItIsThere) {
+  testing::WriteFileBytes(dir_.File("Settings.ini"),
+                          "[Main]\n[Job_1]\nPath = later/SPOOL.PRN\nPrinter = PDF:PDF\nEmulation = ESC/P2\n");
+  Restart();
+  const std::string missing = "Spooldatei '" + dir_.File("later/SPOOL.PRN") +
+                              "' kann nicht angelegt werden: der Ordner '" + dir_.File("later") + "' fehlt.";
+  ASSERT_TRUE(WaitUntil([&] { return LogCount(missing) == 1; }, 10s));
+  std::this_thread::sleep_for(1s);  // a few passes more, none of them logged
+  std::filesystem::create_directory(dir_.File("later"));
+  ASSERT_TRUE(WaitUntil([&] { return LogCount("later/SPOOL.PRN' ist jetzt verwendbar.") == 1; }, 10s));
+  ASSERT_TRUE(AppendToFile(dir_.File("later/SPOOL.PRN"), "Hallo\r\n"));
+  EXPECT_TRUE(WaitForPdfs(1));
+  const std::string err = Quit().err;
+  EXPECT_EQ(LogCount(missing), 1u);
+  EXPECT_NE(err.find("Job_1: Spooldatei '" + dir_.File("later/SPOOL.PRN") +
+                     "', Emulation ESC/P2, Drucker 'PDF:PDF'\n"),
+            std::string::npos)
+      << err;
+  EXPECT_NE(err.find(missing), std::string::npos) << err;
 }
 
 // Writers append numbered lines, now and then a long job, while the program is killed at random moments

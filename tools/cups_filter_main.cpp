@@ -3,20 +3,16 @@
 // or standard input, the PDF goes to standard output, progress and errors to standard error as
 // "INFO:"/"WARNING:"/"ERROR:" lines, and the exit status is 0 or 1.
 
-#include <signal.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <iostream>
-#include <limits>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "app/command_line.h"
 #include "emulation/printer_document.h"
 #include "log/error_log.h"
+#include "job_io.h"
 #include "pdf_file_output.h"
 #include "platform/cups/cups_job_options.h"
 #include "platform/posix/posix_clock.h"
@@ -30,25 +26,6 @@ constexpr int kDotsPerInch = 600;
 
 void Report(const char* level, const std::string& message) {
   std::cerr << level << ": " << message << std::endl;
-}
-
-// The temporary PDF, removed also when CUPS cancels the job with SIGTERM.
-char temporaryPath[4096];
-
-void RemoveTemporaryAndExit(int) {
-  if (temporaryPath[0] != '\0') ::unlink(temporaryPath);
-  ::_exit(1);
-}
-
-bool ReadJob(const char* path, std::string& bytes) {
-  std::FILE* file = path != nullptr ? std::fopen(path, "rb") : stdin;
-  if (file == nullptr) return false;
-  char buffer[1 << 16];
-  std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
-  const bool failed = std::ferror(file) != 0;
-  if (file != stdin) std::fclose(file);
-  return !failed;
 }
 
 // The emulation's error-log entries become CUPS error lines.
@@ -71,24 +48,36 @@ bool RenderPdf(const PrintJob& job, const std::string& path) {
 }
 
 int RunFilter(int argc, char** argv) {
+  constexpr const char* kUsage = "Usage: quillmark-cups job-id user title copies options [file]\n";
+  if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+    std::cout << kUsage
+              << "\nA CUPS filter: turns the Epson printer data in FILE (or standard input) into one PDF on\n"
+                 "standard output. Options: quillmark-emulation, quillmark-codepage, quillmark-border-top,\n"
+                 "quillmark-border-left, media or PageSize, landscape. See quillmark-cups(8).\n";
+    return 0;
+  }
+  if (argc == 2 && (std::string_view(argv[1]) == "--version" || std::string_view(argv[1]) == "-V")) {
+    std::cout << VersionLine("quillmark-cups");
+    return 0;
+  }
   if (argc < 6 || argc > 7) {
-    std::cerr << "Usage: quillmark-cups job-id user title copies options [file]\n";
-    return 1;
+    std::cerr << "quillmark-cups: CUPS runs it with 5 or 6 arguments; try --help\n";
+    return 2;
   }
   // Copies (argv[4]) are left to the printer: CUPS's backends pass them on with the PDF.
-  const char* input = argc == 7 ? argv[6] : nullptr;
-  std::string bytes;
-  if (!ReadJob(input, bytes)) {
-    Report("ERROR", std::string("Cannot read the job: ") + std::strerror(errno));
-    return 1;
-  }
-  if (bytes.empty()) {
-    Report("ERROR", "The job holds no printer data");
-    return 1;
-  }
-  if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-    Report("ERROR", "The job is too large (2 GiB at most)");
-    return 1;
+  JobInput input = ReadJobInput(argc == 7 ? argv[6] : "-");
+  switch (input.problem) {
+    case JobInput::Problem::kUnreadable:
+      Report("ERROR", "Cannot read the job: " + input.reason);
+      return 1;
+    case JobInput::Problem::kEmpty:
+      Report("ERROR", "The job holds no printer data");
+      return 1;
+    case JobInput::Problem::kTooLarge:
+      Report("ERROR", "The job is too large (2 GiB at most)");
+      return 1;
+    case JobInput::Problem::kNone:
+      break;
   }
 
   std::vector<std::string> warnings;
@@ -97,32 +86,14 @@ int RunFilter(int argc, char** argv) {
   job.Settings = CupsJobSettings(argv[5], ppd != nullptr ? PpdDefaultPageSize(ppd) : "", warnings);
   job.Settings.Printer.Assign("PDF:");
   for (const auto& warning : warnings) Report("WARNING", warning);
-  job.DataLength = static_cast<std::int32_t>(bytes.size());
-  job.Data = SpoolData(new std::uint8_t[bytes.size()]);
-  std::memcpy(job.Data.get(), bytes.data(), bytes.size());
-  bytes = std::string();
-
-  const char* folder = std::getenv("TMPDIR");
-  const std::string pattern =
-      std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") + "/quillmark-cups-XXXXXX";
-  if (pattern.size() >= sizeof temporaryPath) {
-    Report("ERROR", "The temporary folder's name is too long");
-    return 1;
-  }
-  std::memcpy(temporaryPath, pattern.c_str(), pattern.size() + 1);
-  const int descriptor = ::mkstemp(temporaryPath);
-  if (descriptor < 0) {
-    Report("ERROR", std::string("Cannot create a temporary file: ") + std::strerror(errno));
-    return 1;
-  }
-  ::close(descriptor);
-  const std::string path = temporaryPath;
+  job.DataLength = static_cast<std::int32_t>(input.size);
+  job.Data = std::move(input.data);
 
   Report("INFO", "Printing " + std::to_string(job.DataLength) + " bytes of printer data");
-  const bool printed = RenderPdf(job, path) && CopyToStandardOutput(path);
-  ::unlink(temporaryPath);
-  if (!printed) {
-    Report("ERROR", "The PDF could not be written");
+  const PipeOutcome outcome =
+      WriteToStandardOutput("quillmark-cups", [&](const std::string& path) { return RenderPdf(job, path); });
+  if (!outcome.written) {
+    Report("ERROR", outcome.why.empty() ? std::string("The PDF could not be written") : outcome.why);
     return 1;
   }
   Report("INFO", "Printed");
@@ -133,6 +104,5 @@ int RunFilter(int argc, char** argv) {
 }  // namespace quillmark
 
 int main(int argc, char** argv) {
-  signal(SIGTERM, quillmark::RemoveTemporaryAndExit);
   return quillmark::RunFilter(argc, argv);
 }

@@ -1,6 +1,5 @@
 #pragma once
-// What both command-line tools need to turn a job into one PDF file and hand it on: a print system whose
-// every device writes that file, and the copy of a finished file to standard output.
+// A print system whose every device writes one PDF file: how both command-line tools turn a job into a PDF.
 
 #include <memory>
 #include <string>
@@ -25,8 +24,5 @@ class FilePrintSystem final : public PrintSystem {
   std::string path_;
   int dotsPerInch_;
 };
-
-// Copies a finished file to standard output; false when it could not be read or written whole.
-bool CopyToStandardOutput(const std::string& path);
 
 }  // namespace quillmark

@@ -3,7 +3,6 @@
 
 #include <fcntl.h>
 #include <malloc.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,9 +22,11 @@
 #include "emulation/code_pages.h"
 #include "emulation/printer_document.h"
 #include "log/error_log.h"
+#include "job_io.h"
 #include "pdf_file_output.h"
 #include "platform/posix/posix_clock.h"
 #include "platform/printing/linux_print_system.h"
+#include "settings/paper.h"
 #include "settings/settings_loader.h"
 #include "settings/settings_reader.h"
 #include "spool/job_records.h"
@@ -44,16 +45,18 @@ Options:
       --dpi N           resolution of the PDF in dots per inch (default 600)
       --border-left MM  left border in millimetres (default 9.75)
       --border-top MM   top border in millimetres (default 10.7)
-      --paper SIZE      paper: A4, A5, Letter, Legal (also the media asked of a CUPS printer) or
-                        WIDTHxHEIGHT in millimetres (default A4, 210x297)
+      --paper SIZE      paper (also the media asked of a CUPS printer): A3-A6, B4, B5, Letter, Legal,
+                        Executive, Tabloid, a PWG name such as na_legal_8.5x14in, Custom.WxH with mm, in
+                        or pt, or WxH in millimetres (default A4)
       --emulation NAME  the printer to emulate: basic (default) or escp2 (Epson ESC/P 2)
       --codepage N      the ESC/P 2 printer's character table at power-on: 437 (default), 850, 852,
                         857, 858, 860, 863, 865, 866 or 895
   -h, --help            show this help
   -V, --version         show the version
 
-Exit status: 0 when the document was written or accepted by the printer, 1 when it was not or the input
-was empty, 2 on wrong usage or unreadable input. See quillmark-render(1).
+Exit status: 0 when the document was written or accepted by the printer; 1 when it was not, or the input
+was empty, or the printer or output cannot be used; 2 on wrong usage, unreadable input or input of 2 GiB
+or more. See quillmark-render(1).
 )";
 
 struct Options {
@@ -81,32 +84,12 @@ std::optional<double> ParseNumber(const std::string& text) {
   return value;
 }
 
-struct NamedPaper {
-  std::string_view name;
-  float width;
-  float height;
-};
-constexpr NamedPaper kPapers[] = {
-    {"A4", 210.0f, 297.0f}, {"A5", 148.0f, 210.0f}, {"Letter", 215.9f, 279.4f}, {"Legal", 215.9f, 355.6f}};
-
 std::optional<std::string> SetPaper(const std::string& text, Options& options) {
-  for (const auto& paper : kPapers) {
-    if (EqualsIgnoringCase(text, paper.name)) {
-      options.paperWidth = paper.width;
-      options.paperHeight = paper.height;
-      options.media = paper.name;
-      return std::nullopt;
-    }
-  }
-  const auto x = text.find('x');
-  const auto width = x != std::string::npos ? ParseNumber(text.substr(0, x)) : std::nullopt;
-  const auto height = x != std::string::npos ? ParseNumber(text.substr(x + 1)) : std::nullopt;
-  if (!width || !height || *width <= 0 || *height <= 0 || *width > 5000 || *height > 5000) {
-    return "--paper needs A4, A5, Letter, Legal or WIDTHxHEIGHT in millimetres, for example 210x297";
-  }
-  options.paperWidth = static_cast<float>(*width);
-  options.paperHeight = static_cast<float>(*height);
-  options.media.clear();
+  const auto paper = ParsePaper(text);
+  if (!paper) return "--paper needs " + std::string(kPaperNames);
+  options.paperWidth = paper->width;
+  options.paperHeight = paper->height;
+  options.media = paper->pwgName;
   return std::nullopt;
 }
 
@@ -211,35 +194,6 @@ std::optional<std::string> ParseOptions(int argc, char** argv, Options& options)
   return std::nullopt;
 }
 
-// Reads the whole input into one buffer; errno tells why not. A regular file is read straight into a
-// buffer of its size, so a large job is held in memory once.
-bool ReadInput(const std::string& path, SpoolData& data, std::size_t& size) {
-  std::FILE* file = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
-  std::size_t capacity = 1 << 16;
-  struct stat status {};
-  if (::fstat(::fileno(file), &status) == 0 && S_ISREG(status.st_mode)) {
-    // One byte more than the file, so that its end is seen without growing the buffer.
-    capacity = static_cast<std::size_t>(status.st_size) + 1;
-  }
-  data = SpoolData(new std::uint8_t[capacity]);
-  size = 0;
-  for (;;) {
-    if (size == capacity) {
-      SpoolData larger(new std::uint8_t[capacity * 2]);
-      std::memcpy(larger.get(), data.get(), size);
-      data = std::move(larger);
-      capacity *= 2;
-    }
-    const std::size_t got = std::fread(data.get() + size, 1, capacity - size, file);
-    size += got;
-    // A terminal's Ctrl-D ends the input at once, not only on a second one.
-    if (got == 0 || std::feof(file) != 0 || std::ferror(file) != 0) break;
-  }
-  const bool failed = std::ferror(file) != 0;
-  if (file != stdin) std::fclose(file);
-  return !failed;
-}
 
 // Why the document could not go where it should, found before rendering; nothing when it can.
 std::optional<std::string> CheckDestination(const Options& options) {
@@ -302,21 +256,14 @@ int Render(const Options& options, SpoolData data, std::size_t size) {
 
 // A PDF for standard output is made in a private temporary file first: the writer needs a real file.
 int RenderToStandardOutput(Options options, SpoolData data, std::size_t size) {
-  char path[] = "/tmp/quillmark-render-XXXXXX";
-  const int fd = ::mkstemp(path);
-  if (fd < 0) {
-    std::cerr << "quillmark-render: cannot make a temporary file: " << std::strerror(errno) << "\n";
-    return 1;
-  }
-  ::close(fd);
-  options.output = path;
-  int status = Render(options, std::move(data), size);
-  if (status == 0 && !CopyToStandardOutput(path)) {
-    std::cerr << "quillmark-render: cannot write standard output: " << std::strerror(errno) << "\n";
-    status = 1;
-  }
-  ::unlink(path);
-  return status;
+  int status = 1;
+  const PipeOutcome outcome = WriteToStandardOutput("quillmark-render", [&](const std::string& path) {
+    options.output = path;
+    status = Render(options, std::move(data), size);
+    return status == 0;
+  });
+  if (!outcome.why.empty()) std::cerr << "quillmark-render: " << outcome.why << "\n";
+  return outcome.written ? 0 : 1;
 }
 
 }  // namespace
@@ -329,27 +276,28 @@ int main(int argc, char** argv) {
   mallopt(M_TRIM_THRESHOLD, 64 << 20);
   quillmark::Options options;
   if (const auto error = quillmark::ParseOptions(argc, argv, options)) {
-    std::cerr << "quillmark-render: " << *error << "\n" << quillmark::kUsage;
+    std::cerr << "quillmark-render: " << *error << "; try --help\n";
     return 2;
   }
   if (options.help || options.version) {
     std::cout << (options.help ? quillmark::kUsage : quillmark::VersionLine("quillmark-render"));
     return 0;
   }
-  quillmark::SpoolData data;
-  std::size_t size = 0;
   const std::string inputName = options.input == "-" ? "standard input" : options.input;
-  if (!quillmark::ReadInput(options.input, data, size)) {
-    std::cerr << "quillmark-render: cannot read " << inputName << ": " << std::strerror(errno) << "\n";
-    return 2;
-  }
-  if (size == 0) {
-    std::cerr << "quillmark-render: " << inputName << " is empty; nothing printed\n";
-    return 1;
-  }
-  if (size > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-    std::cerr << "quillmark-render: " << inputName << " is too large (2 GiB at most)\n";
-    return 2;
+  quillmark::JobInput input = quillmark::ReadJobInput(options.input);
+  using Problem = quillmark::JobInput::Problem;
+  switch (input.problem) {
+    case Problem::kUnreadable:
+      std::cerr << "quillmark-render: cannot read " << inputName << ": " << input.reason << "\n";
+      return 2;
+    case Problem::kEmpty:
+      std::cerr << "quillmark-render: " << inputName << " is empty; nothing printed\n";
+      return 1;
+    case Problem::kTooLarge:
+      std::cerr << "quillmark-render: " << inputName << " is too large (2 GiB at most)\n";
+      return 2;
+    case Problem::kNone:
+      break;
   }
   const bool toStandardOutput = options.output == "-";
   if (const auto problem = toStandardOutput ? std::nullopt : quillmark::CheckDestination(options)) {
@@ -358,6 +306,6 @@ int main(int argc, char** argv) {
   }
   // A print spooler or a closed standard stream must never end the process by signal.
   std::signal(SIGPIPE, SIG_IGN);
-  return toStandardOutput ? quillmark::RenderToStandardOutput(options, std::move(data), size)
-                          : quillmark::Render(options, std::move(data), size);
+  return toStandardOutput ? quillmark::RenderToStandardOutput(options, std::move(input.data), input.size)
+                          : quillmark::Render(options, std::move(input.data), input.size);
 }

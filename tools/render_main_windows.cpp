@@ -10,16 +10,19 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
-#include <limits>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "app/command_line.h"
 #include "emulation/printer_document.h"
 #include "log/error_log.h"
 #include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_print_system.h"
 #include "platform/win32/win32_text.h"
 #include "platform/win32/windows_api.h"
+#include "settings/paper.h"
+#include "settings/settings_loader.h"
 #include "spool/job_records.h"
 
 namespace quillmark {
@@ -27,70 +30,74 @@ namespace {
 
 constexpr const char* kUsage = R"(Usage: quillmark-render [OPTIONS] [FILE]
 
-Prints the printer data in FILE (standard input when FILE is "-" or missing) as one document.
+Prints the printer data in FILE (standard input when FILE is "-" or missing) as one document, the way
+quillmark.exe prints a spool file, without Settings.ini.
 
 Options:
   -o, --output PATH     file the printer driver writes (default: FILE with the ending .pdf, or stdin.pdf
                         for standard input, when printing through "Microsoft Print to PDF"; none for any
                         other printer)
-  -p, --printer NAME    Windows printer to print on (default: "Microsoft Print to PDF")
+  -p, --printer NAME    Windows printer to print on, by its name in Settings > Printers (default:
+                        "Microsoft Print to PDF")
       --emulation NAME  the printer to emulate: basic (default) or escp2 (Epson ESC/P 2)
       --border-left MM  left border in millimetres (default 9.75)
       --border-top MM   top border in millimetres (default 10.7)
   -h, --help            show this help
+  -V, --version         show the version
 
-Exit status: 0 when the printer took the document, 1 when it did not, 2 on wrong usage or unreadable input.
+Exit status: 0 when the printer took the document; 1 when it did not or the printer does not exist (the
+printers Windows has are listed); 2 on wrong usage, unreadable input or input of 2 GiB or more.
+See README.txt next to quillmark.exe.
 )";
 
 struct Options {
   std::string input = "-";
   std::wstring output;
   std::wstring printer = Win32PrintSystem::kPdfPrinter;
-  float borderLeft = 9.75f;
-  float borderTop = 10.7f;
+  float borderLeft = kDefaultBorderLeft;
+  float borderTop = kDefaultBorderTop;
   Emulation emulation = Emulation::kBasic;
   bool help = false;
+  bool version = false;
 };
 
-bool ParseLength(const char* text, float& value) {
+bool ParseLength(const std::string& text, float& value) {
   char* end = nullptr;
-  const double number = std::strtod(text, &end);
-  if (end == text || *end != '\0' || !(number >= 0) || number > 1000) return false;
+  const double number = std::strtod(text.c_str(), &end);
+  if (end == text.c_str() || *end != '\0' || !(number >= 0) || number > 1000) return false;
   value = static_cast<float>(number);
   return true;
 }
 
 // An error message, or an empty string.
 std::string ParseOptions(int argc, char** argv, Options& options) {
-  bool inputGiven = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (arg == "-h" || arg == "--help") {
+  static constexpr OptionDefinition kTable[] = {
+      {"-o", "--output", true},     {"-p", "--printer", true},    {"", "--emulation", true},
+      {"", "--border-left", true},  {"", "--border-top", true},   {"-h", "--help", false},
+      {"-V", "--version", false}};
+  const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+  const ParsedCommandLine parsed = ParseCommandLine(arguments, kTable);
+  if (!parsed.error.empty()) return parsed.error;
+  for (const auto& option : parsed.options) {
+    if (option.name == "--help") {
       options.help = true;
-    } else if ((arg == "-o" || arg == "--output") && hasValue) {
-      options.output = WideFromSettings(argv[++i]);
-    } else if ((arg == "-p" || arg == "--printer") && hasValue) {
-      options.printer = WideFromSettings(argv[++i]);
-    } else if (arg == "--emulation" && hasValue) {
-      const std::string name = argv[++i];
-      if (name != "basic" && name != "escp2") return "--emulation needs basic or escp2";
-      options.emulation = name == "escp2" ? Emulation::kEscP2 : Emulation::kBasic;
-    } else if (arg == "--border-left" || arg == "--border-top") {
-      if (!hasValue ||
-          !ParseLength(argv[++i], arg == "--border-left" ? options.borderLeft : options.borderTop)) {
-        return arg + " needs a length in millimetres";
-      }
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      return "unknown option or missing value: " + arg;
-    } else if (!inputGiven) {
-      options.input = arg;
-      inputGiven = true;
-    } else {
-      return "only one input file can be printed at a time";
+    } else if (option.name == "--version") {
+      options.version = true;
+    } else if (option.name == "--output") {
+      options.output = WideFromSettings(option.value);
+    } else if (option.name == "--printer") {
+      options.printer = WideFromSettings(option.value);
+    } else if (option.name == "--emulation") {
+      if (option.value != "basic" && option.value != "escp2") return "--emulation needs basic or escp2";
+      options.emulation = option.value == "escp2" ? Emulation::kEscP2 : Emulation::kBasic;
+    } else if (!ParseLength(option.value, option.name == "--border-left" ? options.borderLeft
+                                                                          : options.borderTop)) {
+      return std::string(option.name) + " needs a length in millimetres";
     }
   }
-  if (options.help) return "";
+  if (options.help || options.version) return "";
+  if (parsed.operands.size() > 1) return "only one input file can be printed at a time";
+  if (!parsed.operands.empty()) options.input = parsed.operands.front();
   if (options.output.empty() && options.printer == Win32PrintSystem::kPdfPrinter) {
     if (options.input == "-") {
       options.output = L"stdin.pdf";
@@ -101,6 +108,17 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
     options.output = WideFromSettings((hasEnding ? options.input.substr(0, dot) : options.input) + ".pdf");
   }
   return "";
+}
+
+// Why the printer cannot be used, with the printers Windows has; empty when it exists.
+std::string CheckPrinter(const std::wstring& printer) {
+  const auto names = Win32PrintSystem::PrinterNames();
+  std::string known;
+  for (const auto& name : names) {
+    if (::lstrcmpiW(name.c_str(), printer.c_str()) == 0) return "";
+    known += (known.empty() ? "" : ", ") + Utf8FromWide(name);
+  }
+  return "no printer '" + Utf8FromWide(printer) + "'; Windows has: " + (known.empty() ? "none" : known);
 }
 
 // Error-log entries of the emulation go to standard error: a render has no Error.log of its own.
@@ -135,8 +153,8 @@ int Render(const Options& options, std::vector<char>& bytes) {
   job.Settings.JobNumber = 1;
   job.Settings.Printer.Assign(Utf8FromWide(options.printer));
   job.Settings.CharSet = 255;
-  job.Settings.PaperWidth = 210.0f;
-  job.Settings.PaperHeight = 297.0f;
+  job.Settings.PaperWidth = kA4Width;
+  job.Settings.PaperHeight = kA4Height;
   job.Settings.BorderLeft = options.borderLeft;
   job.Settings.BorderTop = options.borderTop;
   job.Settings.Mode = options.emulation;
@@ -161,11 +179,11 @@ int Render(const Options& options, std::vector<char>& bytes) {
 int main(int argc, char** argv) {
   quillmark::Options options;
   if (const std::string error = quillmark::ParseOptions(argc, argv, options); !error.empty()) {
-    std::cerr << "quillmark-render: " << error << "\nTry 'quillmark-render --help'.\n";
+    std::cerr << "quillmark-render: " << error << "; try --help\n";
     return 2;
   }
-  if (options.help) {
-    std::cout << quillmark::kUsage;
+  if (options.help || options.version) {
+    std::cout << (options.help ? quillmark::kUsage : quillmark::VersionLine("quillmark-render"));
     return 0;
   }
   // Printer data is binary: standard input must not turn CR LF into LF or stop at Ctrl-Z.
@@ -173,19 +191,28 @@ int main(int argc, char** argv) {
   if (standardInput) _setmode(_fileno(stdin), _O_BINARY);
   std::ifstream file;
   if (!standardInput) file.open(options.input, std::ios::binary);
-  std::istream& input = standardInput ? std::cin : file;
-  std::vector<char> bytes((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
   if (!standardInput && !file.is_open()) {
     std::cerr << "quillmark-render: cannot open " << options.input << "\n";
     return 2;
   }
+  std::istream& input = standardInput ? std::cin : file;
+  std::vector<char> bytes((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
   if (input.bad()) {
     std::cerr << "quillmark-render: cannot read " << options.input << "\n";
     return 2;
   }
-  if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+  if (bytes.empty()) {
+    std::cerr << "quillmark-render: " << (standardInput ? "standard input" : options.input)
+              << " is empty; nothing printed\n";
+    return 1;
+  }
+  if (bytes.size() > quillmark::kLargestJob) {
     std::cerr << "quillmark-render: " << options.input << " is too large (2 GiB at most)\n";
     return 2;
+  }
+  if (const std::string problem = quillmark::CheckPrinter(options.printer); !problem.empty()) {
+    std::cerr << "quillmark-render: " << problem << "\n";
+    return 1;
   }
   return quillmark::Render(options, bytes);
 }

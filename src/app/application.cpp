@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include <cstdlib>
+#include <iostream>
 #include <system_error>
 #include <utility>
 
@@ -11,8 +12,12 @@
 #include "spool/spool_watcher.h"
 
 namespace quillmark {
+
 Application::Application(Platform& platform)
-    : platform_(platform), log_(platform.logSink, platform.clock), store_(platform.files) {
+    : platform_(platform),
+      log_(platform.logSink, platform.clock),
+      store_(platform.files),
+      report_(platform.spoolFiles, platform.printers, log_, std::cerr) {
   platform_.desktop.SetEvents(this);
 }
 
@@ -43,6 +48,7 @@ void Application::Startup(bool alone) {
 
 bool Application::StartServices() {
   if (!SettingsLoader(state_, platform_.files, log_, platform_.desktop)) return false;
+  report_.Report(state_.JobList);
   for (const JobSettings& settings : state_.JobList) platform_.printers.RemoveLeftovers(settings);
   QueueLeftoverTakes(state_, store_, platform_.files, log_);
   StartThreads();
@@ -54,7 +60,7 @@ void Application::StartThreads() {
   watcherEnded_.store(false);
   try {
     watcher_ = std::thread([this] {
-      SpoolWatcher(state_, platform_.spoolFiles, store_, log_);
+      SpoolWatcher(state_, report_, store_, log_);
       watcherEnded_.store(true);
       WakeQueueWaiters(state_);  // the worker may be waiting for this end
     });

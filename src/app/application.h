@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "app/event_queue.h"
+#include "app/startup_report.h"
 #include "log/error_log.h"
 #include "platform/platform.h"
 #include "spool/program_state.h"
@@ -55,6 +56,7 @@ class Application final : private DesktopEvents {
   ErrorLog log_;
   ProgramState state_;
   TakeStore store_;
+  StartupReport report_;  // the watcher opens spool files through it
   EventQueue events_;
   std::deque<Event> menuChoices_;  // produced by the current message, returned directly
 

@@ -88,7 +88,7 @@ std::optional<int> HandleProgramCommandLine(std::span<const std::string_view> ar
   std::string error = parsed.error;
   if (error.empty() && !parsed.operands.empty()) error = "unexpected argument " + parsed.operands.front();
   if (!error.empty()) {
-    err << "quillmark: " << error << "\n" << kProgramUsage;
+    err << "quillmark: " << error << "; try --help\n";
     return 2;
   }
   for (const auto& option : parsed.options) {

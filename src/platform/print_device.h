@@ -129,6 +129,13 @@ class PrintSystem {
   // never touching output that another running process is still writing. Main thread, at start-up.
   virtual void RemoveLeftovers(const JobSettings& settings) { static_cast<void>(settings); }
 
+  // Whether settings.Printer names a printer that can be opened, asked once at start-up without printing:
+  // a queue of that name exists, a PDF folder exists or could be made. True where the platform cannot tell.
+  virtual bool PrinterExists(const JobSettings& settings) {
+    static_cast<void>(settings);
+    return true;
+  }
+
   // Fonts live independently of devices: a font may be made while no device is open. Never returns 0
   // for a request that can be made; DeleteFont(0) does nothing.
   virtual FontHandle CreateFont(const FontRequest& request) = 0;

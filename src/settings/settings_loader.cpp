@@ -1,15 +1,20 @@
 #include "settings/settings_loader.h"
 
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
+#include <iostream>
+#include <limits>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <utility>
 #include <vector>
 
 #include "emulation/code_pages.h"
 #include "settings/dos_device_name.h"
+#include "settings/paper.h"
 #include "settings/settings_reader.h"
 
 namespace quillmark {
@@ -18,11 +23,15 @@ namespace {
 // Slots are the groups "Job_1" to "Job_99", one for each printer port a DOS machine may send to.
 constexpr int kJobSlotCount = 99;
 
+bool ShowFatalBox(Desktop& desktop, const std::string& message) {
+  desktop.ShowMessageBox("Executable", message + "\r\rDas Programm wird nun beendet.");
+  return false;
+}
+
 // Logged before the box is shown, so the entry exists even if nobody ever answers the box.
 bool FailStart(const ErrorLog& log, Desktop& desktop, const std::string& message) {
   log.LogError("", message, "", 0, 2);
-  desktop.ShowMessageBox("Executable", message + "\r\rDas Programm wird nun beendet.");
-  return false;
+  return ShowFatalBox(desktop, message);
 }
 
 // A value longer than its field is cut as always, but no longer silently: the program would watch or print
@@ -67,6 +76,22 @@ std::int32_t ReadCodePage(const SettingsReader& reader, const ErrorLog& log) {
   return kDefaultCodePage;
 }
 
+// "Media" names the paper in the common vocabulary; it also gives the PDF page when "Paper.Width" and
+// "Paper.Height" are missing. A CUPS printer is asked for it by its PWG name.
+void ReadMedia(const SettingsReader& reader, JobSettings& job, const ErrorLog& log) {
+  const std::string value = ChoiceValue(reader, "Media");
+  if (value.empty()) return;
+  const auto paper = ParsePaper(value);
+  if (!paper) {
+    log.LogError("", "Unbekanntes Papier '" + value + "' in der Settings.ini, es gilt das des Druckers.", "", 0,
+                 0);
+    return;
+  }
+  job.Media.Assign(paper->pwgName);
+  if (std::isnan(job.PaperWidth)) job.PaperWidth = paper->width;
+  if (std::isnan(job.PaperHeight)) job.PaperHeight = paper->height;
+}
+
 JobSettings ReadJobSlot(const SettingsReader& reader, int n, const ErrorLog& log) {
   JobSettings job;
   job.JobNumber = n;
@@ -75,13 +100,16 @@ JobSettings ReadJobSlot(const SettingsReader& reader, int n, const ErrorLog& log
   job.CharSet = 255;
   const auto inventory = static_cast<std::uint32_t>(reader.ReadIntegerValue("Inventory", 0));
   job.Inventory = static_cast<std::uint8_t>(inventory & 0xFFu);
-  job.PaperWidth = reader.ReadFloatValue("Paper.Width", kDefaultPaperWidth);
-  job.PaperHeight = reader.ReadFloatValue("Paper.Height", kDefaultPaperHeight);
+  // Not a number until "Media" or the default has spoken.
+  job.PaperWidth = reader.ReadFloatValue("Paper.Width", std::numeric_limits<float>::quiet_NaN());
+  job.PaperHeight = reader.ReadFloatValue("Paper.Height", std::numeric_limits<float>::quiet_NaN());
   job.BorderTop = reader.ReadFloatValue("Border.Top", kDefaultBorderTop);
   job.BorderLeft = reader.ReadFloatValue("Border.Left", kDefaultBorderLeft);
   job.BorderTopGiven = !reader.ReadTextValue("Border.Top", "").empty();
   job.BorderLeftGiven = !reader.ReadTextValue("Border.Left", "").empty();
-  job.Media.Assign(reader.ReadTextValue("Media", ""));
+  ReadMedia(reader, job, log);
+  if (std::isnan(job.PaperWidth)) job.PaperWidth = kDefaultPaperWidth;
+  if (std::isnan(job.PaperHeight)) job.PaperHeight = kDefaultPaperHeight;
   if (const auto warning = DosDeviceNameWarning(job.Path.View())) log.LogError("", *warning, "", 0, 0);
   job.Mode = ReadEmulation(reader, log);
   job.CodePage = ReadCodePage(reader, log);
@@ -107,7 +135,12 @@ const JobSettings* SlotWithSpoolFile(const std::vector<JobSettings>& slots, std:
 bool SettingsLoader(ProgramState& state, FileSystem& files, const ErrorLog& log, Desktop& desktop) {
   SettingsReader reader(files);
   if (!reader.OpenSettingsFile("Settings.ini")) {
-    return FailStart(log, desktop, "Keine Settings.ini gefunden!");
+    log.LogError("", "Keine Settings.ini gefunden!", "", 0, 2);
+    // Standard error only: the Error.log line keeps its fixed text.
+    std::error_code failure;
+    const auto folder = std::filesystem::current_path(failure);
+    std::cerr << "Gesucht im Ordner '" << (failure ? std::string("?") : folder.string()) << "'." << std::endl;
+    return ShowFatalBox(desktop, "Keine Settings.ini gefunden!");
   }
   if (!reader.SelectSettingsGroup("Main")) {
     return FailStart(log, desktop, "Keinen Main Eintrag in der Settings.ini gefunden!");

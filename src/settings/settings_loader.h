@@ -4,13 +4,14 @@
 #include "log/error_log.h"
 #include "platform/desktop.h"
 #include "platform/file_system.h"
+#include "settings/paper.h"
 #include "spool/program_state.h"
 
 namespace quillmark {
 
 // Defaults of a job slot's keys, also used by the tools that print without a "Settings.ini".
-inline constexpr float kDefaultPaperWidth = 210.0f;   // "Paper.Width", mm
-inline constexpr float kDefaultPaperHeight = 297.0f;  // "Paper.Height", mm
+inline constexpr float kDefaultPaperWidth = kA4Width;    // "Paper.Width", mm
+inline constexpr float kDefaultPaperHeight = kA4Height;  // "Paper.Height", mm
 inline constexpr float kDefaultBorderTop = 10.7f;     // "Border.Top", mm
 inline constexpr float kDefaultBorderLeft = 9.75f;    // "Border.Left", mm
 

@@ -4,20 +4,18 @@
 #include <strings.h>
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <fstream>
 #include <optional>
 #include <tuple>
 #include <utility>
 
+#include "settings/paper.h"
 #include "settings/settings_loader.h"
 
 namespace quillmark {
 namespace {
 
-// The largest page a PDF can hold is 200 inches a side.
-constexpr float kLargestPaper = 5080.0f;
 constexpr float kLargestBorder = 1000.0f;
 
 template <typename Number>
@@ -32,31 +30,14 @@ std::optional<Number> ParseNumber(const char* text, Number lowest, Number highes
 }
 
 // A media option may list several keywords (size, source, type); the first one naming a size counts.
-// Names may be PWG ("iso_a4_210x297mm"), PPD ("A4", "Custom.210x297mm") or legacy IPP ("na-letter").
 std::optional<std::pair<float, float>> MediaSize(const char* names) {
-  const std::string list(names);
+  const std::string_view list(names);
   std::size_t start = 0;
   while (start <= list.size()) {
     const std::size_t comma = std::min(list.find(',', start), list.size());
-    const std::string name = list.substr(start, comma - start);
+    const auto paper = ParsePaper(list.substr(start, comma - start));
+    if (paper) return std::make_pair(paper->width, paper->height);
     start = comma + 1;
-    if (name.empty()) continue;
-    const pwg_media_t* media = pwgMediaForPWG(name.c_str());
-    if (media == nullptr) media = pwgMediaForPPD(name.c_str());
-    if (media == nullptr) media = pwgMediaForLegacy(name.c_str());
-    if (media == nullptr) {
-      // "lp -o media=a4" and "media=letter" are common; the PPD names are capitalised ("A4", "Letter").
-      std::string capitalised = name;
-      for (char& c : capitalised) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      capitalised[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(capitalised[0])));
-      media = pwgMediaForPPD(capitalised.c_str());
-    }
-    // Sizes come in hundredths of a millimetre.
-    const float width = media != nullptr ? static_cast<float>(media->width) / 100.0f : 0.0f;
-    const float height = media != nullptr ? static_cast<float>(media->length) / 100.0f : 0.0f;
-    if (width > 0 && height > 0 && width <= kLargestPaper && height <= kLargestPaper) {
-      return std::make_pair(width, height);
-    }
   }
   return std::nullopt;
 }

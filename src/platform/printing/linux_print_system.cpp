@@ -4,7 +4,10 @@
 #include <cups/ppd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/printing/cups_document_output.h"
 #include "spool/job_records.h"
@@ -132,6 +135,19 @@ void LinuxPrintSystem::RemoveLeftovers(const JobSettings& settings) {
   if (name.starts_with(kPdfPrinterPrefix)) {
     pdf::TemporaryPdf::RemoveAbandoned(std::string(name.substr(kPdfPrinterPrefix.size())));
   }
+}
+
+bool LinuxPrintSystem::PrinterExists(const JobSettings& settings) {
+  const std::string_view name = settings.Printer.View();
+  if (name.starts_with(kPdfPrinterPrefix)) {
+    std::string folder(name.substr(kPdfPrinterPrefix.size()));
+    if (folder.empty()) folder = ".";
+    std::error_code failure;
+    std::filesystem::create_directories(folder, failure);
+    return std::filesystem::is_directory(folder, failure) && ::access(folder.c_str(), W_OK | X_OK) == 0;
+  }
+  const auto queues = CupsQueueNames();
+  return std::find(queues.begin(), queues.end(), name) != queues.end();
 }
 
 std::unique_ptr<PrintDevice> LinuxPrintSystem::OpenPdfFile(const std::string& path,

@@ -40,6 +40,8 @@ class LinuxPrintSystem final : public PrintSystem {
   std::unique_ptr<PrintDevice> OpenDevice(const JobSettings& settings) override;
   // For a PDF printer: the hidden partial files a killed run left in its folder.
   void RemoveLeftovers(const JobSettings& settings) override;
+  // A PDF printer's folder is made here when missing.
+  bool PrinterExists(const JobSettings& settings) override;
 
   // A PDF printer whose one document is written to exactly `path` (replacing a file there), at
   // `dotsPerInch` on paper of settings.PaperWidth x PaperHeight mm; settings.Printer is not used.

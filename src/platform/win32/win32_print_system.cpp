@@ -65,6 +65,28 @@ HDC Win32PrintSystem::OpenOnPaper(const std::wstring& printer, float widthMm, fl
   return ::CreateDCW(L"WINSPOOL", printer.c_str(), nullptr, mode);
 }
 
+std::vector<std::wstring> Win32PrintSystem::PrinterNames() {
+  constexpr DWORD kFlags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
+  DWORD needed = 0, count = 0;
+  ::EnumPrintersW(kFlags, nullptr, 4, nullptr, 0, &needed, &count);
+  std::vector<BYTE> buffer(needed);
+  std::vector<std::wstring> names;
+  if (needed == 0 || !::EnumPrintersW(kFlags, nullptr, 4, buffer.data(), needed, &needed, &count)) return names;
+  const auto* printers = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.data());
+  for (DWORD i = 0; i < count; ++i) names.emplace_back(printers[i].pPrinterName);
+  return names;
+}
+
+bool Win32PrintSystem::PrinterExists(const JobSettings& settings) {
+  const std::string_view name = settings.Printer.View();
+  const std::wstring printer =
+      name.starts_with(kPdfPrinterPrefix) ? std::wstring(kPdfPrinter) : WideFromSettings(name);
+  for (const auto& known : PrinterNames()) {
+    if (::lstrcmpiW(known.c_str(), printer.c_str()) == 0) return true;  // names ignore case
+  }
+  return false;
+}
+
 std::unique_ptr<PrintDevice> Win32PrintSystem::OpenDevice(const JobSettings& settings) {
   const std::string_view name = settings.Printer.View();
   if (!name.starts_with(kPdfPrinterPrefix)) {

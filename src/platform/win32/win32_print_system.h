@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/print_device.h"
 #include "platform/win32/win32_font_table.h"
@@ -30,6 +31,12 @@ class Win32PrintSystem final : public PrintSystem {
   // Removes the temporary files a killed run left in a PDF folder ("qmXXXX.tmp"); one that another running
   // instance's driver still writes is open and cannot be deleted, so it stays.
   void RemoveLeftovers(const JobSettings& settings) override;
+
+  // Whether Windows has the printer settings.Printer names ("Microsoft Print to PDF" for a PDF folder).
+  bool PrinterExists(const JobSettings& settings) override;
+
+  // The names of the printers Windows has, local and connected, as Settings > Printers shows them.
+  static std::vector<std::wstring> PrinterNames();
 
   // A device context of `printer` on paper of `widthMm` x `heightMm` where its driver offers that size (a
   // standard form within a millimetre, else a custom size), else on its default paper; nullptr when the

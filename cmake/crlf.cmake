@@ -1,0 +1,20 @@
+# Writes IN to OUT with CR LF line ends, for Windows' own editors. With SECTION, only README's part under
+# the heading "## SECTION", up to the next heading of that level.
+#   cmake -DIN=... -DOUT=... [-DSECTION=Windows] -P crlf.cmake
+file(READ ${IN} text)
+if(DEFINED SECTION)
+  string(FIND "${text}" "\n## ${SECTION}\n" start)
+  if(start LESS 0)
+    message(FATAL_ERROR "no section '${SECTION}' in ${IN}")
+  endif()
+  math(EXPR start "${start} + 1")
+  string(SUBSTRING "${text}" ${start} -1 text)
+  string(FIND "${text}" "\n## " end)
+  if(end GREATER 0)
+    string(SUBSTRING "${text}" 0 ${end} text)
+  endif()
+  string(APPEND text "\n")
+endif()
+string(REPLACE "\r\n" "\n" text "${text}")
+string(REPLACE "\n" "\r\n" text "${text}")
+file(WRITE ${OUT} "${text}")
