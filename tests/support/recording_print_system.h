@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/print_device.h"
 #include "spool/job_records.h"
@@ -30,6 +31,8 @@ class RecordingPrintSystem : public PrintSystem {
   void ClearTranscript() { transcript_.clear(); }
   std::size_t LiveFonts() const { return fonts_.size(); }
   int OpenDevices() const { return openDevices_; }
+  // Every image drawn, in order, with its dots.
+  const std::vector<BitImage>& Images() const { return images_; }
 
   std::unique_ptr<PrintDevice> OpenDevice(const JobSettings& settings) override {
     const std::string name(settings.Printer.View());
@@ -111,6 +114,7 @@ class RecordingPrintSystem : public PrintSystem {
     }
     void FillRectangle(const TextRect& r) override { Record("fill " + Corners(r)); }
     void DrawBitImage(const BitImage& image, const TextRect& r) override {
+      system_.images_.push_back(image);
       Record("image " + std::to_string(image.width) + "x" + std::to_string(image.height) + " at " +
              Corners(r));
     }
@@ -148,6 +152,7 @@ class RecordingPrintSystem : public PrintSystem {
 
   std::map<std::string, FakePrinter> printers_;
   std::map<FontHandle, FontRequest> fonts_;
+  std::vector<BitImage> images_;
   FontHandle nextFont_ = 1;
   int openDevices_ = 0;
   std::string transcript_;
