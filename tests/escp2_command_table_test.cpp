@@ -175,6 +175,7 @@ std::vector<Row> VerticalMotion() {
   return {
       {.send = "A\nB", .prints = "A@0,0 B@0,100"},
       {.send = "AB\r\nC\rD", .prints = "AB@0,0 C@0,100 D@0,100"},
+      {.send = "AB\bC\rXY\x18Z\rQR\x7fS", .prints = "AB@0,0 C@60,0 Z@0,0 QS@0,0"},
       {.send = Esc('0') + "A\nB", .prints = "A@0,0 B@0,75"},
       {.send = Esc('1') + "A\nB", .prints = "A@0,0 B@0,58"},
       {.send = Esc('0') + Esc('2') + "A\nB", .prints = "A@0,0 B@0,100"},
@@ -205,6 +206,9 @@ std::vector<Row> PageFormat() {
   const std::string inch = Esc('3', 180);  // one-inch lines
   return {
       {.send = "A\fB", .prints = "A@0,0 | B@0,0"},
+      {.send = "A\f\fB\f\r\n", .prints = "A@0,0 | | B@0,0"},
+      // A form longer than the 287 mm below the top border is printed smaller to fit: 12 inches at 94%.
+      {.send = Esc('C', 72) + "A\nB", .prints = "A@0,0 B@0,94"},
       {.send = inch + Esc('C', 2) + "A\nB\nC", .prints = "A@0,0 B@0,600 | C@0,0"},
       {.send = inch + Esc('C', 0, 2) + "A\nB\nC", .prints = "A@0,0 B@0,600 | C@0,0"},
       {.send = inch + Esc('C', 2) + Esc('2') + "A" + std::string(12, '\n') + "B", .prints = "A@0,0 | B@0,0"},
@@ -227,7 +231,6 @@ std::vector<Row> PageFormat() {
 
 std::vector<Row> HorizontalMotion() {
   return {
-      {.send = "AB\bC", .prints = "AB@0,0 C@60,0"},
       {.send = "A\tB", .prints = "A@0,0 B@480,0"},
       {.send = Esc('D', 3, 10, 0) + "\tA\tB", .prints = "A@180,0 B@600,0"},
       {.send = Esc('M') + Esc('D', 6, 0) + Esc('P') + "\tA", .prints = "A@300,0"},
@@ -253,6 +256,8 @@ std::vector<Row> CharacterModes() {
       {.send = Esc('4') + "A" + Esc('5') + "B", .prints = "[-88 60 400 Roman italic] A@0,0 [-88 60 400 Roman] B@60,0"},
       {.send = Esc('M') + "AB" + Esc('g') + "C" + Esc('P') + "D", .prints = "[-88 50 400 Roman] AB@0,0 [-88 40 400 Roman] C@100,0 [-88 60 400 Roman] D@140,0"},
       {.send = Esc(15) + "AB" + "\x12" + "C", .prints = "[-88 35 400 Roman] AB@0,0 [-88 60 400 Roman] C@70,0"},
+      {.send = Esc(15) + "A\fB", .prints = "[-88 35 400 Roman] A@0,0 | B@0,0"},
+      {.send = "\xc4\xdb", .prints = "fill 0,47-60,53 fill 60,0-120,100"},
       {.send = Esc('M') + "\x0f" + "AB", .prints = "[-88 30 400 Roman] AB@0,0"},
       {.send = Esc(14) + "A\nB", .prints = "[-88 120 400 Roman] A@0,0 [-88 60 400 Roman] B@0,100"},
       {.send = "\x0e" "A\x14" "B", .prints = "[-88 120 400 Roman] A@0,0 [-88 60 400 Roman] B@120,0"},
@@ -326,6 +331,7 @@ std::vector<Row> CharacterTables() {
       // MSB control: ESC = clears bit 7, ESC > sets it, ESC # ends both.
       {.send = Esc('=') + "\xc1" + Esc('#') + "\xe1", .prints = "Aß@0,0"},
       {.send = Esc('>') + "a" + Esc('#') + "a", .prints = "ßa@0,0"},
+      {.send = Esc('=') + "A\x8a" "B" + Esc('>') + "a\nb", .prints = "A@0,0 Bß@0,100 Γ@0,200"},
       // ESC 6 / ESC 7: 128-159 of the italic table print or act as control codes (0x8D a carriage return).
       {.send = Esc('t', 0) + "AB\x8d" "C", .prints = "AB@0,0 C@0,0"},
       {.send = Esc('t', 0) + Esc('6') + "AB\x8d" + Esc('7') + "\x8d" "C", .prints = "AB@0,0 [-88 60 400 Roman italic]  @120,0 [-88 60 400 Roman] C@0,0"},
@@ -454,6 +460,21 @@ std::vector<Row> BarCodes() {
   return rows;
 }
 
+// Bad input prints no parameter and reads nothing beyond the data.
+std::vector<Row> BadInput() {
+  return {
+      {.send = "A" + Esc('(', 'C', 0xFF, 0xFF) + "BC", .prints = "A@0,0"},  // 65535 bytes to come
+      {.send = Esc('C', 0, 0) + "AB" + Esc('C', 0), .prints = "AB@0,0"},
+      {.send = Esc('D', 5, 3) + "AB" + Esc('D', 1, 2), .prints = "AB@0,0"},  // ended by a lower value
+      {.send = Esc('*', 39, W{16}) + "abcde", .prints = ""},
+      {.send = Esc('*', 0, W{3}) + "abcX" + Esc('K', W{2}) + "deY", .prints = "image 3x8@0,0-30,80: 10 X@30,0 image 2x8@90,0-110,80: 7 Y@110,0"},
+      {.send = Esc('.', 1, 10, 10, 1, W{16}) + Bytes(1, 0xAA, 0xBB) + "X" + Esc('.', 1, 10, 10, 2, W{16}) + Bytes(0xFD, 0), .prints = "image 16x1@0,0-27,2: 10 X@27,0 image 16x2@87,0-114,3:"},
+      {.send = Esc('&', 0, 'A', 'B', 0, 1, 0) + "abc" + Bytes(0, 2, 0) + "defghiX" + Esc('%', 1) + Esc('&', 0, 'A', 'A', 0, 5, 0) + "abc", .prints = "X@0,0"},
+      {.send = "A" + Esc('(') + Esc(), .prints = "A@0,0"},
+      {.send = "A" + Esc('$', 0xFF, 0xFF) + "B" + Esc('\\', 0, 0x80) + "C", .prints = "ABC@0,0"},  // past either margin
+  };
+}
+
 TEST(Escp2CommandTable, VerticalMotion) { Check(VerticalMotion()); }
 TEST(Escp2CommandTable, PageFormat) { Check(PageFormat()); }
 TEST(Escp2CommandTable, HorizontalMotion) { Check(HorizontalMotion()); }
@@ -463,6 +484,7 @@ TEST(Escp2CommandTable, CharacterTables) { Check(CharacterTables()); }
 TEST(Escp2CommandTable, DownloadedCharacters) { Check(DownloadedCharacters()); }
 TEST(Escp2CommandTable, BitImagesAtEveryDensity) { Check(BitImagesAtEveryDensity()); }
 TEST(Escp2CommandTable, BarCodes) { Check(BarCodes()); }
+TEST(Escp2CommandTable, BadInput) { Check(BadInput()); }
 
 // Every command of the printer's table, and every ESC ( command of the manual, has a row above.
 TEST(Escp2CommandTable, EveryCommandHasACase) {
