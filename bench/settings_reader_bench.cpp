@@ -16,12 +16,14 @@ using namespace quillmark;
 class StringFileSystem final : public FileSystem {
  public:
   explicit StringFileSystem(std::string text) : text_(std::move(text)) {}
-  bool ReadWholeFile(const std::string&, std::string& contents) override {
+  FileStatus ReadWholeFile(const std::string&, std::string& contents) override {
     contents = text_;
-    return true;
+    return FileStatus::Done();
   }
   bool AppendLocked(const std::string&, std::string_view, std::string_view) override { return false; }
-  std::string SaveNewFile(const std::string&, const std::uint8_t*, std::size_t) override { return ""; }
+  FileStatus SaveNewFile(const std::string&, const std::uint8_t*, std::size_t) override {
+    return FileStatus::NotSupported();
+  }
 
  private:
   std::string text_;

@@ -23,16 +23,18 @@ void Check(bool condition) {
 
 class OneLog final : public FileSystem {
  public:
-  bool ReadWholeFile(const std::string&, std::string& contents) override {
+  FileStatus ReadWholeFile(const std::string&, std::string& contents) override {
     contents.clear();
-    return false;
+    return FileStatus::NotSupported();
   }
   bool AppendLocked(const std::string&, std::string_view header, std::string_view text) override {
     if (log.empty()) log.append(header);
     log.append(text);
     return true;
   }
-  std::string SaveNewFile(const std::string&, const std::uint8_t*, std::size_t) override { return ""; }
+  FileStatus SaveNewFile(const std::string&, const std::uint8_t*, std::size_t) override {
+    return FileStatus::NotSupported();
+  }
   std::string log;
 };
 

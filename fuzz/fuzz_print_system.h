@@ -129,17 +129,17 @@ inline void FuzzDevice::SelectFont(FontHandle font) {
 class FuzzFileSystem final : public FileSystem {
  public:
   explicit FuzzFileSystem(bool failSaves) : failSaves_(failSaves) {}
-  bool ReadWholeFile(const std::string&, std::string& contents) override {
+  FileStatus ReadWholeFile(const std::string&, std::string& contents) override {
     contents.clear();
-    return false;
+    return FileStatus::NotSupported();
   }
   bool AppendLocked(const std::string&, std::string_view, std::string_view text) override {
     if (text.find("Druckdaten") != std::string_view::npos) ++keptReports;
     ++entries;
     return true;
   }
-  std::string SaveNewFile(const std::string& folder, const std::uint8_t*, std::size_t) override {
-    return failSaves_ ? "" : folder + "/1.prn";
+  FileStatus SaveNewFile(const std::string& folder, const std::uint8_t*, std::size_t) override {
+    return failSaves_ ? FileStatus::Failed(folder, "No space left on device") : FileStatus::Done(folder + "/1.prn");
   }
   int keptReports = 0;
   int entries = 0;

@@ -23,18 +23,20 @@ using namespace quillmark;
 class OneFileSystem final : public FileSystem {
  public:
   explicit OneFileSystem(std::string_view settings) : settings_(settings) {}
-  bool ReadWholeFile(const std::string& path, std::string& contents) override {
+  FileStatus ReadWholeFile(const std::string& path, std::string& contents) override {
     contents.clear();
-    if (path != "Settings.ini") return false;
+    if (path != "Settings.ini") return FileStatus::Failed(path, "No such file or directory");
     contents = std::string(settings_);
-    return true;
+    return FileStatus::Done();
   }
   bool AppendLocked(const std::string&, std::string_view header, std::string_view text) override {
     if (log.empty()) log.append(header);
     log.append(text);
     return true;
   }
-  std::string SaveNewFile(const std::string&, const std::uint8_t*, std::size_t) override { return ""; }
+  FileStatus SaveNewFile(const std::string&, const std::uint8_t*, std::size_t) override {
+    return FileStatus::NotSupported();
+  }
   std::string log;
 
  private:

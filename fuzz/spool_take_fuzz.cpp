@@ -68,14 +68,14 @@ class FaultySpoolFile final : public SpoolFile {
   }
 
   // Refused, as without a lease, when the file changed since it was opened.
-  bool Empty(std::int64_t readSize) override {
+  FileStatus Empty(std::int64_t readSize) override {
     if (std::exchange(file_.failEmpty, false) || file_.content != opened_ ||
         static_cast<std::int64_t>(file_.content.size()) != readSize) {
-      return false;
+      return FileStatus::Failed({}, "changed since it was read");
     }
     file_.cuts.push_back(std::move(file_.content));
     file_.content.clear();
-    return true;
+    return FileStatus::Done();
   }
 
  private:
@@ -98,9 +98,9 @@ class FaultySpoolFiles final : public SpoolFiles {
 // The error log, and the take store's files in memory.
 class LogAndStore final : public FileSystem {
  public:
-  bool ReadWholeFile(const std::string&, std::string& contents) override {
+  FileStatus ReadWholeFile(const std::string&, std::string& contents) override {
     contents.clear();
-    return false;
+    return FileStatus::NotSupported();
   }
   bool AppendLocked(const std::string&, std::string_view, std::string_view text) override {
     // Same clock, so a repeated problem gives the same line. A take that could not be kept is reported
@@ -109,26 +109,28 @@ class LogAndStore final : public FileSystem {
     Check(++lines[std::string(text) + (keep ? std::to_string(flushes) : "")] == 1);
     return true;
   }
-  std::string SaveNewFile(const std::string&, const std::uint8_t*, std::size_t) override { return ""; }
-  bool WriteNewFile(const std::string& path, const std::uint8_t* data, std::size_t size) override {
-    if (std::exchange(failKeep, false) || stored.contains(path)) return false;
+  FileStatus SaveNewFile(const std::string&, const std::uint8_t*, std::size_t) override {
+    return FileStatus::NotSupported();
+  }
+  FileStatus WriteNewFile(const std::string& path, const std::uint8_t* data, std::size_t size) override {
+    if (std::exchange(failKeep, false) || stored.contains(path)) return FileStatus::Failed(path, "full");
     stored[path].assign(reinterpret_cast<const char*>(data), size);
-    return true;
+    return FileStatus::Done(path);
   }
-  bool FlushToDisk(const std::string& path) override {
-    if (std::exchange(failFlush, false) || !stored.contains(path)) return false;
+  FileStatus FlushToDisk(const std::string& path) override {
+    if (std::exchange(failFlush, false) || !stored.contains(path)) return FileStatus::Failed(path, "full");
     ++flushes;
-    return true;
+    return FileStatus::Done();
   }
-  bool Rename(const std::string& path, const std::string& target) override {
-    if (!stored.contains(path) || stored.contains(target)) return false;
+  FileStatus Rename(const std::string& path, const std::string& target) override {
+    if (!stored.contains(path) || stored.contains(target)) return FileStatus::Failed(path, "exists");
     stored[target] = std::move(stored[path]);
     stored.erase(path);
-    return true;
+    return FileStatus::Done();
   }
-  bool RemoveDurably(const std::string& path) override {
+  FileStatus RemoveDurably(const std::string& path) override {
     stored.erase(path);
-    return true;
+    return FileStatus::Done();
   }
 
   std::map<std::string, int> lines;

@@ -103,7 +103,7 @@ TEST_F(ApplicationThreads, SessionEndStopsThreadsAndBeendenEndsLater) {
   EXPECT_EQ(files.Get("Ungedruckt/saved-1.prn") + files.Get("Ungedruckt/saved-2.prn") +
                 files.Get("Ungedruckt/saved-3.prn") + files.Get("Ungedruckt/saved-4.prn"),
             "zerothfirstsecond");
-  EXPECT_TRUE(files.ListFiles("Warteschlange").empty());
+  EXPECT_TRUE(files.List("Warteschlange").empty());
   const std::string log = files.Get("Error.log");
   EXPECT_LT(log.find("'Warteschlange/000000000011-1.prn' eines frueheren Laufs wird gedruckt."),
             log.find("'Warteschlange/000000000012-1.prn' eines frueheren Laufs wird gedruckt."))

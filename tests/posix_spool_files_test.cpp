@@ -39,7 +39,7 @@ TEST(PosixSpoolFilesTest, FileIsTakenOnlyWhileNobodyElseCanWriteIt) {
     ASSERT_NE(file, nullptr);
     files.loseLeaseBeforeEmpty = true;
     if (sharing == PosixSpoolFiles::Sharing::Guarded) testing::WriteFileBytes(spool, "data, more");
-    EXPECT_FALSE(file->Empty(4));
+    EXPECT_FALSE(file->Empty(4).ok());
     EXPECT_NE(testing::ReadFileBytes(spool), "");
   }
   // A FIFO is never opened, so writers waiting on it are not let through into a pipe nobody reads.

@@ -27,7 +27,7 @@ TEST(PrintWorkerTest, EveryTakeIsDeliveredOrKept) {
       {false, false, "| 0 | Druckdaten gespeichert unter 'Ungedruckt/saved-1.prn'."},
       {false, true,
        "| 0 | Druckdaten (5 Bytes) konnten nicht unter 'Ungedruckt' gespeichert werden; der Auftrag bleibt in "
-       "der Warteschlange."},
+       "der Warteschlange. (Ungedruckt: No space left on device)\r\n"},
       {true, false, "", true},
   };
   for (const auto& c : cases) {
@@ -63,9 +63,9 @@ TEST(PrintWorkerTest, EveryTakeIsDeliveredOrKept) {
     EXPECT_EQ(printers.OpenDevices(), 0);
     EXPECT_EQ(printers.LiveFonts(), 0u);
     if (!c.saveFails) continue;
-    EXPECT_FALSE(KeepUnprintedJob(job, store, log));
+    EXPECT_EQ(KeepUnprintedJob(job, store, log).reason(), "No space left on device");
     files.FailSaves(false);
-    EXPECT_TRUE(KeepUnprintedJob(job, store, log));
+    EXPECT_TRUE(KeepUnprintedJob(job, store, log).ok());
     EXPECT_EQ(files.Get("Ungedruckt/saved-1.prn"), "bytes");
     EXPECT_FALSE(files.Exists(queued));
   }

@@ -28,9 +28,10 @@ struct FaultyFile final : SpoolFile {
     std::copy_n(f.bytes.begin(), count, buffer);
     return count;
   }
-  bool Empty(std::int64_t) override {
-    if (!f.failEmpty) f.bytes.clear();
-    return !f.failEmpty;
+  FileStatus Empty(std::int64_t) override {
+    if (f.failEmpty) return FileStatus::Failed({}, "lease broken");
+    f.bytes.clear();
+    return FileStatus::Done();
   }
   Faults& f;
 };
@@ -66,7 +67,7 @@ TEST(SpoolWatcherTest, FileThatCannotBeTakenWholeIsLeftAlone) {
        "Spooldatei 'SPOOL.PRN' ist zu gross (2147483648 Bytes) und wird nicht gelesen.", false},
       {0, false, false, true, SpoolNotice::kNone,
        "Spooldatei 'SPOOL.PRN' bleibt unveraendert: ihre Daten konnten nicht in 'Warteschlange' gesichert "
-       "werden.",
+       "werden. (Warteschlange/000000000003-0.new: No space left on device)\r\n",
        false},
       {0, false, false, false, SpoolNotice::kNotRegular,
        "Spooldatei 'SPOOL.PRN' ist keine gewoehnliche Datei (FIFO, Geraet oder Ordner) und wird nicht "
@@ -101,7 +102,7 @@ TEST(SpoolWatcherTest, FileThatCannotBeTakenWholeIsLeftAlone) {
     EXPECT_EQ(spool.f.bytes, c.taken ? "" : "keep these bytes");
     // The take is on disk before the file is emptied, and only while it is out of the file.
     const std::string kept = "Warteschlange/000000000001-0.prn";  // renamed once the file is empty
-    EXPECT_EQ(logFiles.ListFiles("Warteschlange").size(), c.taken ? 1u : 0u);
+    EXPECT_EQ(logFiles.List("Warteschlange").size(), c.taken ? 1u : 0u);
     if (c.taken) {
       EXPECT_EQ(logFiles.Get(kept) + state.PrintQueue.front().Gate->Path(), "keep these bytes" + kept);
     }

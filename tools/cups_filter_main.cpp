@@ -54,16 +54,18 @@ bool ReadJob(const char* path, std::string& bytes) {
 // The emulation's error-log entries become CUPS error lines.
 class CupsLogFiles final : public FileSystem {
  public:
-  bool ReadWholeFile(const std::string&, std::string& contents) override {
+  FileStatus ReadWholeFile(const std::string&, std::string& contents) override {
     contents.clear();
-    return false;
+    return FileStatus::NotSupported();
   }
   bool AppendLocked(const std::string&, std::string_view, std::string_view text) override {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
     Report("ERROR", std::string(text));
     return true;
   }
-  std::string SaveNewFile(const std::string&, const std::uint8_t*, std::size_t) override { return {}; }
+  FileStatus SaveNewFile(const std::string&, const std::uint8_t*, std::size_t) override {
+    return FileStatus::NotSupported();
+  }
 };
 
 // The one place where a job becomes a PDF file.

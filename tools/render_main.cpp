@@ -244,12 +244,14 @@ bool ReadInput(const std::string& path, SpoolData& data, std::size_t& size) {
 // A render has no Error.log of its own: the log's entries reach standard error as plain lines already.
 class StandardErrorLogFiles final : public FileSystem {
  public:
-  bool ReadWholeFile(const std::string&, std::string& contents) override {
+  FileStatus ReadWholeFile(const std::string&, std::string& contents) override {
     contents.clear();
-    return false;
+    return FileStatus::NotSupported();
   }
   bool AppendLocked(const std::string&, std::string_view, std::string_view) override { return true; }
-  std::string SaveNewFile(const std::string&, const std::uint8_t*, std::size_t) override { return {}; }
+  FileStatus SaveNewFile(const std::string&, const std::uint8_t*, std::size_t) override {
+    return FileStatus::NotSupported();
+  }
 };
 
 // Why the document could not go where it should, found before rendering; nothing when it can.

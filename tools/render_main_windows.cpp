@@ -106,15 +106,17 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
 // Error-log entries of the emulation go to standard error: a render has no Error.log of its own.
 class StandardErrorLogFiles final : public FileSystem {
  public:
-  bool ReadWholeFile(const std::string&, std::string& contents) override {
+  FileStatus ReadWholeFile(const std::string&, std::string& contents) override {
     contents.clear();
-    return false;
+    return FileStatus::NotSupported();
   }
   bool AppendLocked(const std::string&, std::string_view, std::string_view text) override {
     std::cerr << "quillmark-render: " << text;
     return true;
   }
-  std::string SaveNewFile(const std::string&, const std::uint8_t*, std::size_t) override { return {}; }
+  FileStatus SaveNewFile(const std::string&, const std::uint8_t*, std::size_t) override {
+    return FileStatus::NotSupported();
+  }
 };
 
 // Every device this opens is the one printer, writing to the one output file (if any).

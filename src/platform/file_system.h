@@ -1,6 +1,11 @@
 #pragma once
 // Plain file access for the settings file, the error log and kept job data. Paths are used as given;
 // relative ones resolve against the working directory. Any thread may call; no call throws.
+//
+// Every call but AppendLocked answers with a FileStatus (platform/file_status.h): done, failed with the
+// path and the system's reason, or not supported. The optional calls below default to "not supported",
+// which is no failure of the disk: a file system without them keeps nothing, so no spool file is ever
+// emptied on it.
 
 #include <cstddef>
 #include <cstdint>
@@ -8,15 +13,17 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_status.h"
+
 namespace quillmark {
 
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  // Reads an existing regular file whole into `contents`. False when it is missing, not a regular file or
+  // Reads an existing regular file whole into `contents`. Fails when it is missing, not a regular file or
   // cannot be read; `contents` is then empty.
-  virtual bool ReadWholeFile(const std::string& path, std::string& contents) = 0;
+  virtual FileStatus ReadWholeFile(const std::string& path, std::string& contents) = 0;
 
   // Opens `path` for appending (creating it), takes an exclusive lock against other processes, writes
   // `headerIfEmpty` first when the file is empty, then `text`, and closes it. False when it cannot be
@@ -25,50 +32,43 @@ class FileSystem {
                             std::string_view text) = 0;
 
   // Writes `size` bytes into a new file in `folder` (created when missing), never overwriting a file, and
-  // flushes file and folder to the disk. Returns the new file's path, or the empty string when nothing
-  // could be written.
-  virtual std::string SaveNewFile(const std::string& folder, const std::uint8_t* data, std::size_t size) = 0;
+  // flushes file and folder to the disk. Done with the new file's path; a failure leaves no file behind.
+  virtual FileStatus SaveNewFile(const std::string& folder, const std::uint8_t* data, std::size_t size) = 0;
 
-  // The four calls below keep takes on disk. A file system without them (the defaults) keeps nothing, so
-  // no spool file is ever emptied on it.
+  // The calls below keep takes on disk.
 
   // Writes `size` bytes into the new file `path` (its folder created when missing, an existing file never
-  // replaced), not yet flushed. True when all of it was written; a file that could not be made whole is
+  // replaced), not yet flushed. Done when all of it was written; a file that could not be made whole is
   // removed again.
-  virtual bool WriteNewFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
-    static_cast<void>(path), static_cast<void>(data), static_cast<void>(size);
-    return false;
+  virtual FileStatus WriteNewFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
+    static_cast<void>(data), static_cast<void>(size);
+    return FileStatus::NotSupported(path);
   }
 
   // Moves the file `path` into `folder` (created when missing) under a new name chosen as by
-  // SaveNewFile, without copying it, and flushes both folders. Returns the new path, or "" when it stays.
-  virtual std::string MoveToNewFile(const std::string& path, const std::string& folder) {
-    static_cast<void>(path), static_cast<void>(folder);
-    return {};
+  // SaveNewFile, without copying it, and flushes both folders. Done with the new path; else it stays.
+  virtual FileStatus MoveToNewFile(const std::string& path, const std::string& folder) {
+    static_cast<void>(folder);
+    return FileStatus::NotSupported(path);
   }
 
-  // Flushes the file `path` and its folder to the disk. True when both are there.
-  virtual bool FlushToDisk(const std::string& path) {
-    static_cast<void>(path);
-    return false;
-  }
+  // Flushes the file `path` and its folder to the disk. Done when both are there.
+  virtual FileStatus FlushToDisk(const std::string& path) { return FileStatus::NotSupported(path); }
 
   // Renames `path` to `target` in the same folder, replacing nothing, and flushes the folder.
-  virtual bool Rename(const std::string& path, const std::string& target) {
-    static_cast<void>(path), static_cast<void>(target);
-    return false;
+  virtual FileStatus Rename(const std::string& path, const std::string& target) {
+    static_cast<void>(target);
+    return FileStatus::NotSupported(path);
   }
 
-  // Removes the file `path` and flushes its folder. True when it is gone.
-  virtual bool RemoveDurably(const std::string& path) {
-    static_cast<void>(path);
-    return false;
-  }
+  // Removes the file `path` and flushes its folder. Done when it is gone (also when it was never there).
+  virtual FileStatus RemoveDurably(const std::string& path) { return FileStatus::NotSupported(path); }
 
-  // The names (not paths) of the regular files in `folder`, sorted by byte value; empty when it is missing.
-  virtual std::vector<std::string> ListFiles(const std::string& folder) {
-    static_cast<void>(folder);
-    return {};
+  // The names (not paths) of the regular files in `folder`, sorted by byte value, into `names`. A missing
+  // folder is done and empty.
+  virtual FileStatus ListFiles(const std::string& folder, std::vector<std::string>& names) {
+    names.clear();
+    return FileStatus::NotSupported(folder);
   }
 };
 

@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/file_status.h"
+
 namespace quillmark {
 
 // One spool file opened for a take. While the object lives no other process can open the file for
@@ -16,10 +18,10 @@ class SpoolFile {
   virtual std::int64_t Size() = 0;
   // Reads up to `length` bytes from the start into `buffer`; returns the count read, -1 on error.
   virtual std::int64_t Read(std::uint8_t* buffer, std::int64_t length) = 0;
-  // Cuts the file to length 0 in place (same file, never deleted or renamed), but only while nobody else
-  // can have written to it since it was opened and its length is still `readSize`. False when it was left
-  // as it is.
-  virtual bool Empty(std::int64_t readSize) = 0;
+  // Cuts the file to length 0 in place, through the descriptor that was read (same file, never deleted or
+  // renamed), but only while nobody else can have written to it since it was opened and its length is still
+  // `readSize`. Failed when it was left as it is: the reason says whether it changed or the system refused.
+  virtual FileStatus Empty(std::int64_t readSize) = 0;
 };
 
 // What Open() has to say about a path besides its result; the watcher logs each kind once per run.

@@ -32,7 +32,7 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 bool SettingsReader::OpenSettingsFile(const std::string& name) {
   CloseSettingsFile();
   std::string contents;
-  if (!files_.ReadWholeFile(name, contents)) return false;
+  if (!files_.ReadWholeFile(name, contents).ok()) return false;
   text_ = std::move(contents);
   loaded_ = true;
   std::size_t offset = 0;

@@ -27,12 +27,12 @@ void Settle(PrintJob& job) {
 
 }  // namespace
 
-bool KeepUnprintedJob(PrintJob& job, TakeStore& store, const ErrorLog& log) {
-  const std::string saved = store.KeepUnprinted(job.QueueFile, job.Data.get(), DataSize(job));
-  if (saved.empty()) return false;
-  log.LogError("", "Druckdaten gespeichert unter '" + saved + "'.", "", 0, 0);
+FileStatus KeepUnprintedJob(PrintJob& job, TakeStore& store, const ErrorLog& log) {
+  const FileStatus saved = store.KeepUnprinted(job.QueueFile, job.Data.get(), DataSize(job));
+  if (!saved.ok()) return saved;
+  log.LogError("", "Druckdaten gespeichert unter '" + saved.path() + "'.", "", 0, 0);
   Settle(job);
-  return true;
+  return saved;
 }
 
 bool PrintOneJob(PrintJob& job, PrintSystem& printers, TakeStore& store, const ErrorLog& log) {
@@ -58,10 +58,12 @@ bool PrintOneJob(PrintJob& job, PrintSystem& printers, TakeStore& store, const E
     Settle(job);
     return true;
   }
-  if (KeepUnprintedJob(job, store, log)) return true;
+  const FileStatus kept = KeepUnprintedJob(job, store, log);
+  if (kept.ok()) return true;
   log.LogError("",
-               "Druckdaten (" + std::to_string(DataSize(job)) + " Bytes) konnten nicht unter '" +
-                   kUnprintedFolder + "' gespeichert werden; der Auftrag bleibt in der Warteschlange.",
+               WithReason("Druckdaten (" + std::to_string(DataSize(job)) + " Bytes) konnten nicht unter '" +
+                              kUnprintedFolder + "' gespeichert werden; der Auftrag bleibt in der Warteschlange.",
+                          kept),
                "", 0, 0);
   return false;
 }
@@ -72,7 +74,7 @@ void PrintWorker(ProgramState& state, PrintSystem& printers, TakeStore& store, c
   auto nextRetry = std::chrono::steady_clock::now();
   const auto retry = [&] {
     if (unsettled.empty() || std::chrono::steady_clock::now() < nextRetry) return;
-    std::erase_if(unsettled, [&](PrintJob& job) { return KeepUnprintedJob(job, store, log); });
+    std::erase_if(unsettled, [&](PrintJob& job) { return KeepUnprintedJob(job, store, log).ok(); });
     nextRetry = std::chrono::steady_clock::now() + kRetryInterval;
   };
   for (;;) {

@@ -16,8 +16,9 @@ namespace quillmark {
 // keeps its data and its take for KeepUnprintedJob.
 bool PrintOneJob(PrintJob& job, PrintSystem& printers, TakeStore& store, const ErrorLog& log);
 
-// Tries again to keep the bytes of a job PrintOneJob could not settle; logs only a success.
-bool KeepUnprintedJob(PrintJob& job, TakeStore& store, const ErrorLog& log);
+// Tries again to keep the bytes of a job PrintOneJob could not settle; logs only a success. Done with the
+// kept path, else why not.
+FileStatus KeepUnprintedJob(PrintJob& job, TakeStore& store, const ErrorLog& log);
 
 // Thread procedure: polls the queue every 500 ms while it is empty; ends once the quit flag is set, the
 // queue is empty and `watcherEnded` is true. Jobs that could not be settled are tried again every few

@@ -52,10 +52,12 @@ void NoteOpen(SpoolWatcherMemory& memory, const ErrorLog& log, const std::string
     log.LogError("", quoted + " wird wieder gelesen.", "", 0, 0);
 }
 
-void ReportNotKept(SpoolWatcherMemory& memory, const ErrorLog& log, const std::string& path) {
+void ReportNotKept(SpoolWatcherMemory& memory, const ErrorLog& log, const std::string& path,
+                   const FileStatus& status) {
   ReportOnce(memory, log, "keep", path,
-             "Spooldatei '" + path + "' bleibt unveraendert: ihre Daten konnten nicht in '" + kQueueFolder +
-                 "' gesichert werden.");
+             WithReason("Spooldatei '" + path + "' bleibt unveraendert: ihre Daten konnten nicht in '" +
+                            kQueueFolder + "' gesichert werden.",
+                        status));
 }
 
 // The first half of a take: the whole file read into a new buffer of exactly its size. False when there
@@ -104,11 +106,13 @@ bool ReadTake(const JobSettings& settings, SpoolFiles& files, const ErrorLog& lo
 void FinishTake(const JobSettings& settings, SpoolFile& file, TakeStore& store, const ErrorLog& log,
                 SpoolWatcherMemory& memory, const std::uint8_t* data, std::int32_t length, TakeGate& gate) {
   const std::string path(settings.Path.View());
-  const std::string kept = store.Keep(settings.JobNumber, data, static_cast<std::size_t>(length));
-  const bool flushed = !kept.empty() && store.Flush(kept);
+  const FileStatus keep = store.Keep(settings.JobNumber, data, static_cast<std::size_t>(length));
+  const std::string kept = keep.ok() ? keep.path() : std::string();
+  const FileStatus flush = keep.ok() ? store.Flush(kept) : keep;
+  const bool flushed = flush.ok();
   if (flushed) memory.Reported.erase("keep:" + path);
-  if (!flushed) ReportNotKept(memory, log, path);
-  if (flushed && file.Empty(length)) {
+  if (!flushed) ReportNotKept(memory, log, path, flush);
+  if (flushed && file.Empty(length).ok()) {
     gate.Settle(true, store.Commit(kept));
     return;
   }

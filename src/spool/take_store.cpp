@@ -29,32 +29,36 @@ bool ParseName(std::string_view name, std::uint64_t& sequence, std::int32_t& job
 
 }  // namespace
 
-std::string TakeStore::Keep(std::int32_t jobNumber, const std::uint8_t* data, std::size_t size) {
-  // A name another instance took in the same folder is skipped; anything else fails at once as well.
+FileStatus TakeStore::Keep(std::int32_t jobNumber, const std::uint8_t* data, std::size_t size) {
+  // A name that is taken already is skipped; anything else fails at once as well.
+  FileStatus status = FileStatus::NotSupported();
   for (int attempt = 0; attempt < 3; ++attempt) {
     char name[64];
     std::snprintf(name, sizeof name, "/%012llu-%d.new", static_cast<unsigned long long>(next_++),
                   static_cast<int>(jobNumber));
-    const std::string path = kQueueFolder + std::string(name);
-    if (files_.WriteNewFile(path, data, size)) return path;
+    status = files_.WriteNewFile(kQueueFolder + std::string(name), data, size);
+    if (status.ok()) return status;
   }
-  return "";
+  return status;
 }
 
 std::string TakeStore::Commit(const std::string& path) {
   const std::string final = path.substr(0, path.size() - kUncommitted.size()) + std::string(kCommitted);
   // Left under its first name when the rename fails; start-up then decides from the spool file.
-  return files_.Rename(path, final) ? final : path;
+  return files_.Rename(path, final).ok() ? final : path;
 }
 
-std::string TakeStore::KeepUnprinted(const std::string& path, const std::uint8_t* data, std::size_t size) {
+FileStatus TakeStore::KeepUnprinted(const std::string& path, const std::uint8_t* data, std::size_t size) {
   if (!path.empty()) return files_.MoveToNewFile(path, kUnprintedFolder);
-  return data != nullptr ? files_.SaveNewFile(kUnprintedFolder, data, size) : "";
+  if (data == nullptr) return FileStatus::Failed({}, "no data");
+  return files_.SaveNewFile(kUnprintedFolder, data, size);
 }
 
 std::vector<TakeStore::Leftover> TakeStore::Leftovers() {
   std::vector<Leftover> found;
-  for (const std::string& name : files_.ListFiles(kQueueFolder)) {
+  std::vector<std::string> names;
+  static_cast<void>(files_.ListFiles(kQueueFolder, names));  // an unreadable folder leaves nothing to do
+  for (const std::string& name : names) {
     std::uint64_t sequence = 0;
     Leftover leftover;
     if (!ParseName(name, sequence, leftover.jobNumber, leftover.committed)) continue;
@@ -70,10 +74,12 @@ void QueueLeftoverTakes(ProgramState& state, TakeStore& store, FileSystem& files
   if (state.JobList.empty()) return;
   for (const TakeStore::Leftover& leftover : store.Leftovers()) {
     std::string bytes;
-    if (!files.ReadWholeFile(leftover.path, bytes)) {
-      log.LogError("",
-                   "Druckauftrag '" + leftover.path + "' eines frueheren Laufs konnte nicht gelesen werden.",
-                   "", 0, 0);
+    if (const FileStatus read = files.ReadWholeFile(leftover.path, bytes); !read.ok()) {
+      log.LogError(
+          "",
+          WithReason("Druckauftrag '" + leftover.path + "' eines frueheren Laufs konnte nicht gelesen werden.",
+                     read),
+          "", 0, 0);
       continue;
     }
     const JobSettings* settings = &state.JobList.front();
@@ -83,7 +89,7 @@ void QueueLeftoverTakes(ProgramState& state, TakeStore& store, FileSystem& files
     // Killed between keeping a take and emptying its spool file: the bytes are still there (a writer
     // only appends), and the next take prints them.
     std::string spool;
-    if (!leftover.committed && files.ReadWholeFile(std::string(settings->Path.View()), spool) &&
+    if (!leftover.committed && files.ReadWholeFile(std::string(settings->Path.View()), spool).ok() &&
         spool.starts_with(bytes)) {
       bytes.clear();
     }

@@ -33,18 +33,18 @@ class TakeStore {
  public:
   explicit TakeStore(FileSystem& files) : files_(files) {}
 
-  // Writes a take, not yet flushed. Its path, or "" when it could not be written; the spool file must then
-  // stay as it is.
-  std::string Keep(std::int32_t jobNumber, const std::uint8_t* data, std::size_t size);
+  // Writes a take, not yet flushed. Done with its path; otherwise the spool file must stay as it is.
+  FileStatus Keep(std::int32_t jobNumber, const std::uint8_t* data, std::size_t size);
   // Flushes a kept take to the disk; only then may its spool file be emptied.
-  bool Flush(const std::string& path) { return files_.FlushToDisk(path); }
+  FileStatus Flush(const std::string& path) { return files_.FlushToDisk(path); }
   // After the spool file was emptied: gives the take its final name. Its path from now on.
   std::string Commit(const std::string& path);
   // Removes a take that was delivered, or that was given back to its spool file.
-  void Forget(const std::string& path) { files_.RemoveDurably(path); }
+  // A file that cannot be removed prints again after a restart, which is the safe side.
+  void Forget(const std::string& path) { static_cast<void>(files_.RemoveDurably(path)); }
   // Keeps the bytes of a document that was not delivered under "Ungedruckt/": the take's file is moved
-  // there, or, for a job without one, the bytes are written there. The new path, or "" when neither worked.
-  std::string KeepUnprinted(const std::string& path, const std::uint8_t* data, std::size_t size);
+  // there, or, for a job without one, the bytes are written there. Done with the new path.
+  FileStatus KeepUnprinted(const std::string& path, const std::uint8_t* data, std::size_t size);
 
   struct Leftover {
     std::string path;

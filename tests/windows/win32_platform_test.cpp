@@ -61,8 +61,8 @@ TEST_F(Win32Platform, SpoolFileTakeAndSharingRule) {
     EXPECT_EQ(file->Size(), 10);
     EXPECT_EQ(file->Read(bytes.data(), 10), 10);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "0123456789");
-    EXPECT_FALSE(file->Empty(9)) << "not the size that was read";
-    EXPECT_TRUE(file->Empty(10));
+    EXPECT_FALSE(file->Empty(9).ok()) << "not the size that was read";
+    EXPECT_TRUE(file->Empty(10).ok());
   }
   EXPECT_TRUE(fs::exists(path));
   EXPECT_EQ(fs::file_size(path), 0u);
@@ -94,34 +94,38 @@ TEST_F(Win32Platform, FilesAreReadWhileOthersWriteAndSavedWithoutOverwriting) {
   // An editor holding the file open for writing does not keep it from being read.
   const HANDLE editor = OpenOther(log, GENERIC_WRITE, FILE_SHARE_READ);
   std::string contents;
-  EXPECT_TRUE(files.ReadWholeFile(log, contents));
+  EXPECT_TRUE(files.ReadWholeFile(log, contents).ok());
   ::CloseHandle(editor);
   EXPECT_EQ(contents, "header\r\none\r\ntwo\r\n");
-  EXPECT_FALSE(files.ReadWholeFile(Path("missing.ini"), contents));
+  const FileStatus missing = files.ReadWholeFile(Path("missing.ini"), contents);
+  EXPECT_FALSE(missing.ok());
+  EXPECT_FALSE(missing.reason().empty()) << "the system's words for it";
 
   const std::uint8_t data[] = {'E', 'S', 'C', 0x1B, 0x00};
-  const std::string first = files.SaveNewFile(Path("Ungedruckt"), data, sizeof data);
-  const std::string second = files.SaveNewFile(Path("Ungedruckt"), data, sizeof data);
+  const std::string first = files.SaveNewFile(Path("Ungedruckt"), data, sizeof data).path();
+  const std::string second = files.SaveNewFile(Path("Ungedruckt"), data, sizeof data).path();
   EXPECT_EQ(fs::path(first).filename(), "20070315-094105-001.prn");
   EXPECT_EQ(fs::path(second).filename(), "20070315-094105-002.prn");
   EXPECT_EQ(Read(second), std::string(reinterpret_cast<const char*>(data), sizeof data));
 
   // Takes: written once under a name, flushed, renamed and moved without replacing, listed, removed.
   const std::string take = Path("Warteschlange/1-1.new");
-  EXPECT_TRUE(files.WriteNewFile(take, data, sizeof data));
-  EXPECT_FALSE(files.WriteNewFile(take, data, 1));
-  EXPECT_TRUE(files.FlushToDisk(take));
-  EXPECT_TRUE(files.WriteNewFile(Path("Warteschlange/2-1.prn"), data, 1));
-  EXPECT_FALSE(files.Rename(take, Path("Warteschlange/2-1.prn")));
-  EXPECT_TRUE(files.Rename(take, Path("Warteschlange/1-1.prn")));
+  EXPECT_TRUE(files.WriteNewFile(take, data, sizeof data).ok());
+  EXPECT_FALSE(files.WriteNewFile(take, data, 1).ok());
+  EXPECT_TRUE(files.FlushToDisk(take).ok());
+  EXPECT_TRUE(files.WriteNewFile(Path("Warteschlange/2-1.prn"), data, 1).ok());
+  EXPECT_FALSE(files.Rename(take, Path("Warteschlange/2-1.prn")).ok());
+  EXPECT_TRUE(files.Rename(take, Path("Warteschlange/1-1.prn")).ok());
   fs::create_directories(Path("Warteschlange/0-folder"));
-  EXPECT_EQ(files.ListFiles(Path("Warteschlange")), (std::vector<std::string>{"1-1.prn", "2-1.prn"}));
-  EXPECT_EQ(fs::path(files.MoveToNewFile(Path("Warteschlange/1-1.prn"), Path("Ungedruckt"))).filename(),
+  std::vector<std::string> names;
+  EXPECT_TRUE(files.ListFiles(Path("Warteschlange"), names).ok());
+  EXPECT_EQ(names, (std::vector<std::string>{"1-1.prn", "2-1.prn"}));
+  EXPECT_EQ(fs::path(files.MoveToNewFile(Path("Warteschlange/1-1.prn"), Path("Ungedruckt")).path()).filename(),
             "20070315-094105-003.prn");
-  EXPECT_TRUE(files.RemoveDurably(Path("Warteschlange/2-1.prn")));
-  EXPECT_TRUE(files.RemoveDurably(Path("Warteschlange/2-1.prn")));
-  EXPECT_TRUE(files.ListFiles(Path("Warteschlange")).empty());
-  EXPECT_TRUE(files.ListFiles(Path("missing")).empty());
+  EXPECT_TRUE(files.RemoveDurably(Path("Warteschlange/2-1.prn")).ok());
+  EXPECT_TRUE(files.RemoveDurably(Path("Warteschlange/2-1.prn")).ok());
+  EXPECT_TRUE(files.ListFiles(Path("Warteschlange"), names).ok() && names.empty());
+  EXPECT_TRUE(files.ListFiles(Path("missing"), names).ok() && names.empty());
 
   // A finished PDF moves to the next free number and never replaces a file.
   Write(Path("a.tmp"), "new");

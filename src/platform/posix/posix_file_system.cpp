@@ -12,8 +12,13 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/posix/posix_error.h"
+
 namespace quillmark {
 namespace {
+
+// Kept job data is the user's printout: readable by its owner only.
+constexpr mode_t kKeptMode = 0600;
 
 // Closes a descriptor when leaving scope.
 class FileDescriptor {
@@ -61,15 +66,17 @@ int OpenRegular(const std::string& path, int flags, mode_t mode = 0) {
   return fd;
 }
 
-bool MakeFolders(const std::string& folder) {
-  if (folder.empty()) return true;
+// Every missing folder of `folder`; done when it is a folder afterwards.
+FileStatus MakeFolders(const std::string& folder) {
+  if (folder.empty()) return FileStatus::Done();
   for (std::size_t end = folder.find('/', 1);; end = folder.find('/', end + 1)) {
     const std::string part = folder.substr(0, end);
-    if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return ErrnoStatus(part);
     if (end == std::string::npos) break;
   }
   struct stat info {};
-  return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  if (::stat(folder.c_str(), &info) != 0) return ErrnoStatus(folder);
+  return S_ISDIR(info.st_mode) ? FileStatus::Done() : ErrnoStatus(folder, ENOTDIR);
 }
 
 std::string FolderOf(const std::string& path) {
@@ -79,18 +86,27 @@ std::string FolderOf(const std::string& path) {
 }
 
 // A new directory entry is on the disk only once its folder has been flushed too.
-bool SyncFolder(const std::string& folder) {
-  FileDescriptor dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  return dir.valid() && ::fsync(dir.get()) == 0;
+FileStatus SyncFolder(const std::string& folder) {
+  const std::string name = folder.empty() ? "." : folder;
+  FileDescriptor dir(::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!dir.valid() || ::fsync(dir.get()) != 0) return ErrnoStatus(name);
+  return FileStatus::Done();
 }
 
-// Writes, flushes and closes a file made with O_EXCL; removes it again when any step fails.
-bool FillNewFile(int fd, const std::string& path, const std::uint8_t* data, std::size_t size) {
-  const bool written = WriteAll(fd, reinterpret_cast<const char*>(data), size) && ::fsync(fd) == 0;
-  const bool closed = ::close(fd) == 0;
-  if (written && closed && SyncFolder(FolderOf(path))) return true;
-  ::unlink(path.c_str());
-  return false;
+// Writes `size` bytes through `fd`, made with O_EXCL, flushes it when `flush`, and closes it; removes the
+// file again when any step fails.
+FileStatus FillNewFile(int fd, const std::string& path, const std::uint8_t* data, std::size_t size, bool flush) {
+  FileStatus status = FileStatus::Done(path);
+  if (!WriteAll(fd, reinterpret_cast<const char*>(data), size) || (flush && ::fsync(fd) != 0)) {
+    status = ErrnoStatus(path);
+  }
+  if (::close(fd) != 0 && status.ok()) status = ErrnoStatus(path);
+  if (status.ok() && flush) {
+    const FileStatus folder = SyncFolder(FolderOf(path));
+    if (!folder.ok()) status = folder;
+  }
+  if (!status.ok()) ::unlink(path.c_str());
+  return status;
 }
 
 std::string TimeName(const LocalTime& t, unsigned number) {
@@ -102,19 +118,19 @@ std::string TimeName(const LocalTime& t, unsigned number) {
 
 }  // namespace
 
-bool PosixFileSystem::ReadWholeFile(const std::string& path, std::string& contents) {
+FileStatus PosixFileSystem::ReadWholeFile(const std::string& path, std::string& contents) {
   contents.clear();
   FileDescriptor file(OpenRegular(path, O_RDONLY));
-  if (!file.valid()) return false;
+  if (!file.valid()) return ErrnoStatus(path);
   // Read to the end rather than trusting the size: the file may grow or shrink while it is read.
   char buffer[65536];
   for (;;) {
     const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
-    if (got == 0) return true;
+    if (got == 0) return FileStatus::Done();
     if (got < 0) {
       if (errno == EINTR) continue;
       contents.clear();
-      return false;
+      return ErrnoStatus(path);
     }
     contents.append(buffer, static_cast<std::size_t>(got));
   }
@@ -138,40 +154,39 @@ bool PosixFileSystem::AppendLocked(const std::string& path, std::string_view hea
   return true;  // closing releases the lock
 }
 
-std::string PosixFileSystem::SaveNewFile(const std::string& folder, const std::uint8_t* data,
-                                         std::size_t size) {
-  if (!MakeFolders(folder)) return "";
+FileStatus PosixFileSystem::SaveNewFile(const std::string& folder, const std::uint8_t* data,
+                                        std::size_t size) {
+  if (FileStatus made = MakeFolders(folder); !made.ok()) return made;
   const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
   const LocalTime now = clock_->Now();
   for (unsigned number = 1; number < 1000000; ++number) {
     const std::string path = prefix + TimeName(now, number);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kKeptMode);
     if (fd < 0) {
       if (errno == EEXIST) continue;
-      return "";
+      return ErrnoStatus(path);
     }
-    return FillNewFile(fd, path, data, size) ? path : "";
+    return FillNewFile(fd, path, data, size, true);
   }
-  return "";
+  return ErrnoStatus(prefix, EEXIST);
 }
 
-bool PosixFileSystem::WriteNewFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
-  if (!MakeFolders(FolderOf(path))) return false;
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  const bool written = WriteAll(fd, reinterpret_cast<const char*>(data), size);
-  if (::close(fd) == 0 && written) return true;
-  ::unlink(path.c_str());
-  return false;
+FileStatus PosixFileSystem::WriteNewFile(const std::string& path, const std::uint8_t* data,
+                                         std::size_t size) {
+  if (FileStatus made = MakeFolders(FolderOf(path)); !made.ok()) return made;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kKeptMode);
+  if (fd < 0) return ErrnoStatus(path);
+  return FillNewFile(fd, path, data, size, false);
 }
 
-bool PosixFileSystem::FlushToDisk(const std::string& path) {
+FileStatus PosixFileSystem::FlushToDisk(const std::string& path) {
   FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  return file.valid() && ::fsync(file.get()) == 0 && SyncFolder(FolderOf(path));
+  if (!file.valid() || ::fsync(file.get()) != 0) return ErrnoStatus(path);
+  return SyncFolder(FolderOf(path));
 }
 
-std::string PosixFileSystem::MoveToNewFile(const std::string& path, const std::string& folder) {
-  if (!MakeFolders(folder)) return "";
+FileStatus PosixFileSystem::MoveToNewFile(const std::string& path, const std::string& folder) {
+  if (FileStatus made = MakeFolders(folder); !made.ok()) return made;
   const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
   const LocalTime now = clock_->Now();
   for (unsigned number = 1; number < 1000000; ++number) {
@@ -179,29 +194,32 @@ std::string PosixFileSystem::MoveToNewFile(const std::string& path, const std::s
     // Never replaces a file that another writer has just given this name.
     if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
       if (errno == EEXIST) continue;
-      return "";
+      return ErrnoStatus(path);
     }
-    SyncFolder(FolderOf(target));
-    SyncFolder(FolderOf(path));
-    return target;
+    // Moved either way; a folder that could not be flushed only weakens what a power cut leaves.
+    static_cast<void>(SyncFolder(FolderOf(target)));
+    static_cast<void>(SyncFolder(FolderOf(path)));
+    return FileStatus::Done(target);
   }
-  return "";
+  return ErrnoStatus(prefix, EEXIST);
 }
 
-bool PosixFileSystem::Rename(const std::string& path, const std::string& target) {
-  return ::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0 &&
-         SyncFolder(FolderOf(target));
+FileStatus PosixFileSystem::Rename(const std::string& path, const std::string& target) {
+  if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
+    return ErrnoStatus(path);
+  }
+  return SyncFolder(FolderOf(target));
 }
 
-bool PosixFileSystem::RemoveDurably(const std::string& path) {
-  if (::unlink(path.c_str()) != 0 && errno != ENOENT) return false;
+FileStatus PosixFileSystem::RemoveDurably(const std::string& path) {
+  if (::unlink(path.c_str()) != 0 && errno != ENOENT) return ErrnoStatus(path);
   return SyncFolder(FolderOf(path));
 }
 
-std::vector<std::string> PosixFileSystem::ListFiles(const std::string& folder) {
-  std::vector<std::string> names;
+FileStatus PosixFileSystem::ListFiles(const std::string& folder, std::vector<std::string>& names) {
+  names.clear();
   DIR* dir = ::opendir(folder.c_str());
-  if (dir == nullptr) return names;
+  if (dir == nullptr) return errno == ENOENT ? FileStatus::Done() : ErrnoStatus(folder);
   while (const dirent* entry = ::readdir(dir)) {
     struct stat info {};
     if (::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode)) {
@@ -210,7 +228,7 @@ std::vector<std::string> PosixFileSystem::ListFiles(const std::string& folder) {
   }
   ::closedir(dir);
   std::sort(names.begin(), names.end());
-  return names;
+  return FileStatus::Done();
 }
 
 }  // namespace quillmark

@@ -8,21 +8,22 @@ namespace quillmark {
 // Files through POSIX calls. AppendLocked takes flock(LOCK_EX), so processes that append the same way
 // never interleave. A file without any write permission bit counts as read-only even for root, the way a
 // read-only attribute binds every user. SaveNewFile names files "YYYYMMDD-HHMMSS-<n>.prn" from `clock`
-// so that they sort by time, taking the next n when a name is taken; MoveToNewFile names alike.
+// so that they sort by time, taking the next n when a name is taken; MoveToNewFile names alike. Files it
+// makes for job data are readable by their owner only (0600). Failures carry strerror's text.
 class PosixFileSystem final : public FileSystem {
  public:
   PosixFileSystem() : clock_(&ownClock_) {}
   explicit PosixFileSystem(const Clock& clock) : clock_(&clock) {}
 
-  bool ReadWholeFile(const std::string& path, std::string& contents) override;
+  FileStatus ReadWholeFile(const std::string& path, std::string& contents) override;
   bool AppendLocked(const std::string& path, std::string_view headerIfEmpty, std::string_view text) override;
-  std::string SaveNewFile(const std::string& folder, const std::uint8_t* data, std::size_t size) override;
-  bool WriteNewFile(const std::string& path, const std::uint8_t* data, std::size_t size) override;
-  bool FlushToDisk(const std::string& path) override;
-  std::string MoveToNewFile(const std::string& path, const std::string& folder) override;
-  bool Rename(const std::string& path, const std::string& target) override;
-  bool RemoveDurably(const std::string& path) override;
-  std::vector<std::string> ListFiles(const std::string& folder) override;
+  FileStatus SaveNewFile(const std::string& folder, const std::uint8_t* data, std::size_t size) override;
+  FileStatus WriteNewFile(const std::string& path, const std::uint8_t* data, std::size_t size) override;
+  FileStatus FlushToDisk(const std::string& path) override;
+  FileStatus MoveToNewFile(const std::string& path, const std::string& folder) override;
+  FileStatus Rename(const std::string& path, const std::string& target) override;
+  FileStatus RemoveDurably(const std::string& path) override;
+  FileStatus ListFiles(const std::string& folder, std::vector<std::string>& names) override;
 
  private:
   PosixClock ownClock_;

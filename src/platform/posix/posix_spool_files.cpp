@@ -14,8 +14,14 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "platform/posix/posix_error.h"
+
 namespace quillmark {
 namespace {
+
+constexpr const char* kChanged = "changed since it was read";
+constexpr const char* kLeaseLost = "lease broken by a waiting writer";
+constexpr const char* kOpenedElsewhere = "opened by another program";
 
 using Stamp = PosixSpoolFiles::Stamp;
 using Guard = PosixSpoolFiles::Guard;
@@ -114,9 +120,10 @@ class PosixSpoolFile final : public SpoolFile {
     return done;
   }
 
-  bool Empty(std::int64_t readSize) override {
+  FileStatus Empty(std::int64_t readSize) override {
     struct stat st {};
-    if (::fstat(fd_, &st) != 0 || st.st_size != readSize) return false;
+    if (::fstat(fd_, &st) != 0) return ErrnoStatus({});
+    if (st.st_size != readSize) return FileStatus::Failed({}, kChanged);
     if (guard_ == nullptr) {
       const bool lost = owner_.loseLeaseBeforeEmpty;
       if (lost) ::fcntl(fd_, F_SETLEASE, F_UNLCK);
@@ -124,17 +131,19 @@ class PosixSpoolFile final : public SpoolFile {
       // break time has passed since it came, which was after the lease was taken. Past that time only an
       // unbroken lease proves that nobody wrote.
       const bool writerStillWaits = !lost && BootSeconds() - leasedAt_ < LeaseBreakSeconds() - 1;
-      if (!writerStillWaits && ::fcntl(fd_, F_GETLEASE) != F_WRLCK) return false;
+      if (!writerStillWaits && ::fcntl(fd_, F_GETLEASE) != F_WRLCK) return FileStatus::Failed({}, kLeaseLost);
     } else {
       // A change since Open() means a writer came and went. The slow scan first, so that the last look
       // comes right before the cut.
-      if (OpenedElsewhere(opened_)) return false;
+      if (OpenedElsewhere(opened_)) return FileStatus::Failed({}, kOpenedElsewhere);
       owner_.CountOpeners();
-      if (guard_->openers > 0 || ::fstat(fd_, &st) != 0 || !(StampOf(st) == opened_)) return false;
+      if (guard_->openers > 0) return FileStatus::Failed({}, kOpenedElsewhere);
+      if (::fstat(fd_, &st) != 0) return ErrnoStatus({});
+      if (!(StampOf(st) == opened_)) return FileStatus::Failed({}, kChanged);
     }
-    if (::ftruncate(fd_, 0) != 0) return false;
+    if (::ftruncate(fd_, 0) != 0) return ErrnoStatus({});
     if (guard_ != nullptr && ::fstat(fd_, &st) == 0) guard_->lastSeen = StampOf(st);
-    return true;
+    return FileStatus::Done();
   }
 
  private:

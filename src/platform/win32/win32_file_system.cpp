@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
+#include <utility>
 
 #include "platform/win32/win32_handle.h"
 #include "platform/win32/win32_text.h"
@@ -33,6 +35,24 @@ bool MoveNoReplace(const std::wstring& from, const std::wstring& to) {
 }
 
 }  // namespace
+
+std::string SystemReason(DWORD error) {
+  char* text = nullptr;
+  const DWORD length = ::FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+      error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string reason = length > 0 && text != nullptr ? std::string(text, length) : std::string();
+  if (text != nullptr) ::LocalFree(text);
+  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ' ||
+                             reason.back() == '.')) {
+    reason.pop_back();
+  }
+  return reason.empty() ? "error " + std::to_string(error) : reason;
+}
+
+FileStatus LastErrorStatus(std::string path, DWORD error) {
+  return FileStatus::Failed(std::move(path), SystemReason(error));
+}
 
 long long ReadFully(HANDLE file, void* buffer, long long length) {
   long long done = 0;
@@ -72,21 +92,22 @@ bool MakeFolders(const std::wstring& folder) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool Win32FileSystem::ReadWholeFile(const std::string& path, std::string& contents) {
+FileStatus Win32FileSystem::ReadWholeFile(const std::string& path, std::string& contents) {
   contents.clear();
   FileHandle file(::CreateFileW(WideFromSettings(path).c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid() || !IsDiskFile(file.get())) return false;
+  if (!file.valid()) return LastErrorStatus(path);
+  if (!IsDiskFile(file.get())) return LastErrorStatus(path, ERROR_BAD_FILE_TYPE);
   // Read to the end rather than trusting the size: the file may change while it is read.
   char buffer[65536];
   for (;;) {
     DWORD got = 0;
     if (!::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) {
       contents.clear();
-      return false;
+      return LastErrorStatus(path);
     }
-    if (got == 0) return true;
+    if (got == 0) return FileStatus::Done();
     contents.append(buffer, got);
   }
 }
@@ -109,85 +130,96 @@ bool Win32FileSystem::AppendLocked(const std::string& path, std::string_view hea
   return true;
 }
 
-std::string Win32FileSystem::SaveNewFile(const std::string& folder, const std::uint8_t* data,
-                                         std::size_t size) {
+FileStatus Win32FileSystem::SaveNewFile(const std::string& folder, const std::uint8_t* data,
+                                        std::size_t size) {
   const std::wstring wideFolder = WideFromSettings(folder);
-  if (!MakeFolders(wideFolder)) return "";
+  if (!MakeFolders(wideFolder)) return LastErrorStatus(folder);
   const std::wstring prefix = FolderPrefix(wideFolder);
   const LocalTime now = clock_->Now();
   for (unsigned number = 1; number < 1000000; ++number) {
     const std::wstring path = prefix + TimeName(now, number);
-    bool written = false;
+    FileStatus status = FileStatus::Done(Utf8FromWide(path));
     {
       FileHandle file(
           ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
       if (!file.valid()) {
         const DWORD error = ::GetLastError();
         if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
-        return "";
+        return LastErrorStatus(Utf8FromWide(path), error);
       }
-      written = WriteFully(file.get(), data, size) && ::FlushFileBuffers(file.get());
+      if (!WriteFully(file.get(), data, size) || !::FlushFileBuffers(file.get())) {
+        const DWORD error = ::GetLastError();
+        status = LastErrorStatus(Utf8FromWide(path), error);
+      }
     }
-    if (written) return Utf8FromWide(path);
-    ::DeleteFileW(path.c_str());
-    return "";
+    if (!status.ok()) ::DeleteFileW(path.c_str());
+    return status;
   }
-  return "";
+  return LastErrorStatus(folder, ERROR_FILE_EXISTS);
 }
 
-bool Win32FileSystem::WriteNewFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
+FileStatus Win32FileSystem::WriteNewFile(const std::string& path, const std::uint8_t* data,
+                                         std::size_t size) {
   const std::wstring widePath = WideFromSettings(path);
-  if (!MakeFolders(FolderOf(widePath))) return false;
-  bool written = false;
+  if (!MakeFolders(FolderOf(widePath))) return LastErrorStatus(path);
+  FileStatus status = FileStatus::Done(path);
   {
     FileHandle file(::CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return false;
-    written = WriteFully(file.get(), data, size);
+    if (!file.valid()) return LastErrorStatus(path);
+    if (!WriteFully(file.get(), data, size)) status = LastErrorStatus(path);
   }
-  if (!written) ::DeleteFileW(widePath.c_str());
-  return written;
+  if (!status.ok()) ::DeleteFileW(widePath.c_str());
+  return status;
 }
 
-bool Win32FileSystem::FlushToDisk(const std::string& path) {
+FileStatus Win32FileSystem::FlushToDisk(const std::string& path) {
   // FlushFileBuffers needs write access; others may read the file meanwhile.
   FileHandle file(::CreateFileW(WideFromSettings(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  return file.valid() && IsDiskFile(file.get()) && ::FlushFileBuffers(file.get());
+  if (!file.valid()) return LastErrorStatus(path);
+  if (!IsDiskFile(file.get())) return LastErrorStatus(path, ERROR_BAD_FILE_TYPE);
+  return ::FlushFileBuffers(file.get()) ? FileStatus::Done() : LastErrorStatus(path);
 }
 
-std::string Win32FileSystem::MoveToNewFile(const std::string& path, const std::string& folder) {
+FileStatus Win32FileSystem::MoveToNewFile(const std::string& path, const std::string& folder) {
   const std::wstring wideFolder = WideFromSettings(folder);
-  if (!MakeFolders(wideFolder)) return "";
+  if (!MakeFolders(wideFolder)) return LastErrorStatus(folder);
   const std::wstring from = WideFromSettings(path);
   const std::wstring prefix = FolderPrefix(wideFolder);
   const LocalTime now = clock_->Now();
   for (unsigned number = 1; number < 1000000; ++number) {
     const std::wstring target = prefix + TimeName(now, number);
-    if (MoveNoReplace(from, target)) return Utf8FromWide(target);
+    if (MoveNoReplace(from, target)) return FileStatus::Done(Utf8FromWide(target));
     const DWORD error = ::GetLastError();
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return "";
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return LastErrorStatus(path, error);
   }
-  return "";
+  return LastErrorStatus(folder, ERROR_FILE_EXISTS);
 }
 
-bool Win32FileSystem::Rename(const std::string& path, const std::string& target) {
-  return MoveNoReplace(WideFromSettings(path), WideFromSettings(target));
+FileStatus Win32FileSystem::Rename(const std::string& path, const std::string& target) {
+  return MoveNoReplace(WideFromSettings(path), WideFromSettings(target)) ? FileStatus::Done()
+                                                                        : LastErrorStatus(path);
 }
 
-bool Win32FileSystem::RemoveDurably(const std::string& path) {
+FileStatus Win32FileSystem::RemoveDurably(const std::string& path) {
   const std::wstring widePath = WideFromSettings(path);
-  if (::DeleteFileW(widePath.c_str())) return true;
+  if (::DeleteFileW(widePath.c_str())) return FileStatus::Done();
   const DWORD error = ::GetLastError();
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return FileStatus::Done();
+  return LastErrorStatus(path, error);
 }
 
-std::vector<std::string> Win32FileSystem::ListFiles(const std::string& folder) {
-  std::vector<std::string> names;
+FileStatus Win32FileSystem::ListFiles(const std::string& folder, std::vector<std::string>& names) {
+  names.clear();
   const std::wstring pattern = FolderPrefix(WideFromSettings(folder.empty() ? "." : folder)) + L"*";
   WIN32_FIND_DATAW found{};
   const HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
+  if (search == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return FileStatus::Done();
+    return LastErrorStatus(folder, error);
+  }
   do {
     constexpr DWORD kNotPlain =
         FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
@@ -195,7 +227,7 @@ std::vector<std::string> Win32FileSystem::ListFiles(const std::string& folder) {
   } while (::FindNextFileW(search, &found));
   ::FindClose(search);
   std::sort(names.begin(), names.end());
-  return names;
+  return FileStatus::Done();
 }
 
 }  // namespace quillmark

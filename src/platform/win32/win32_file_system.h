@@ -15,15 +15,15 @@ class Win32FileSystem final : public FileSystem {
   Win32FileSystem() : clock_(&ownClock_) {}
   explicit Win32FileSystem(const Clock& clock) : clock_(&clock) {}
 
-  bool ReadWholeFile(const std::string& path, std::string& contents) override;
+  FileStatus ReadWholeFile(const std::string& path, std::string& contents) override;
   bool AppendLocked(const std::string& path, std::string_view headerIfEmpty, std::string_view text) override;
-  std::string SaveNewFile(const std::string& folder, const std::uint8_t* data, std::size_t size) override;
-  bool WriteNewFile(const std::string& path, const std::uint8_t* data, std::size_t size) override;
-  bool FlushToDisk(const std::string& path) override;
-  std::string MoveToNewFile(const std::string& path, const std::string& folder) override;
-  bool Rename(const std::string& path, const std::string& target) override;
-  bool RemoveDurably(const std::string& path) override;
-  std::vector<std::string> ListFiles(const std::string& folder) override;
+  FileStatus SaveNewFile(const std::string& folder, const std::uint8_t* data, std::size_t size) override;
+  FileStatus WriteNewFile(const std::string& path, const std::uint8_t* data, std::size_t size) override;
+  FileStatus FlushToDisk(const std::string& path) override;
+  FileStatus MoveToNewFile(const std::string& path, const std::string& folder) override;
+  FileStatus Rename(const std::string& path, const std::string& target) override;
+  FileStatus RemoveDurably(const std::string& path) override;
+  FileStatus ListFiles(const std::string& folder, std::vector<std::string>& names) override;
 
  private:
   Win32Clock ownClock_;

@@ -1,6 +1,9 @@
 #pragma once
 // A kernel handle closed when it leaves scope.
 
+#include <string>
+
+#include "platform/file_status.h"
 #include "platform/win32/windows_api.h"
 
 namespace quillmark {
@@ -25,5 +28,10 @@ class FileHandle {
 long long ReadFully(HANDLE file, void* buffer, long long length);
 // Writes everything; false on the first failure.
 bool WriteFully(HANDLE file, const void* data, std::size_t size);
+
+// The system's words for a Win32 error code, without the trailing full stop and line end.
+std::string SystemReason(DWORD error);
+// A failure on `path` for `error` (by default the calling thread's last error).
+FileStatus LastErrorStatus(std::string path, DWORD error = ::GetLastError());
 
 }  // namespace quillmark

@@ -7,6 +7,8 @@
 namespace quillmark {
 namespace {
 
+constexpr const char* kChanged = "changed since it was read";
+
 class Win32SpoolFile final : public SpoolFile {
  public:
   explicit Win32SpoolFile(HANDLE file) : file_(file) {}
@@ -21,8 +23,10 @@ class Win32SpoolFile final : public SpoolFile {
     return ReadFully(file_.get(), buffer, length);
   }
 
-  bool Empty(std::int64_t readSize) override {
-    return Size() == readSize && Rewind() && ::SetEndOfFile(file_.get());
+  FileStatus Empty(std::int64_t readSize) override {
+    if (Size() != readSize) return FileStatus::Failed({}, kChanged);
+    if (!Rewind() || !::SetEndOfFile(file_.get())) return LastErrorStatus({});
+    return FileStatus::Done();
   }
 
  private:
