@@ -23,6 +23,12 @@ class PosixFiles : public ::testing::Test {
   std::string At(const std::string& name) const { return dir_.File(name); }
   void Write(const std::string& name, const std::string& bytes) { testing::WriteFileBytes(At(name), bytes); }
   std::string Read(const std::string& name) const { return testing::ReadFileBytes(At(name)); }
+  Names List(const std::string& folder) {
+    Names names;
+    EXPECT_TRUE(files_.ListFiles(folder, names).ok()) << folder;
+    return names;
+  }
+  static std::string Made(const FileStatus& status) { return status.ok() ? status.path() : ""; }
 
   testing::TempDir dir_;
   testing::FixedClock clock_;  // 2007-03-15 09:41:05
@@ -36,47 +42,47 @@ TEST_F(PosixFiles, ListsRegularFilesInByteOrder) {
   }
   std::filesystem::create_directory(At("folder"));
   std::filesystem::create_symlink(At("a"), At("link"));
-  EXPECT_EQ(files_.ListFiles(dir_.path()),
+  EXPECT_EQ(List(dir_.path()),
             (Names{"000000000002-1.new", "000000000010-1.prn", "10-1.prn", "9-1.prn", "B", "a", "b"}));
-  EXPECT_EQ(files_.ListFiles(At("missing")), Names{});
+  EXPECT_EQ(List(At("missing")), Names{});
 }
 
 // New names sort by time and never replace a file: the next number when one is taken.
 TEST_F(PosixFiles, NewFilesGetTheNextFreeTimeName) {
-  EXPECT_EQ(files_.SaveNewFile(At("Ungedruckt/deep"), Data("one"), 3), At("Ungedruckt/deep/20070315-094105-001.prn"));
+  EXPECT_EQ(Made(files_.SaveNewFile(At("Ungedruckt/deep"), Data("one"), 3)), At("Ungedruckt/deep/20070315-094105-001.prn"));
   Write("Ungedruckt/deep/20070315-094105-002.prn", "taken");
-  EXPECT_EQ(files_.SaveNewFile(At("Ungedruckt/deep"), Data("two"), 3), At("Ungedruckt/deep/20070315-094105-003.prn"));
+  EXPECT_EQ(Made(files_.SaveNewFile(At("Ungedruckt/deep"), Data("two"), 3)), At("Ungedruckt/deep/20070315-094105-003.prn"));
   EXPECT_EQ(Read("Ungedruckt/deep/20070315-094105-001.prn"), "one");
   EXPECT_EQ(Read("Ungedruckt/deep/20070315-094105-002.prn"), "taken");
   EXPECT_EQ(Read("Ungedruckt/deep/20070315-094105-003.prn"), "two");
   Write("file", "");
-  EXPECT_EQ(files_.SaveNewFile(At("file/sub"), Data("x"), 1), "");  // its folder cannot be made
+  EXPECT_EQ(Made(files_.SaveNewFile(At("file/sub"), Data("x"), 1)), "");  // its folder cannot be made
 
   Write("take.prn", "bytes");
-  EXPECT_EQ(files_.MoveToNewFile(At("take.prn"), At("Ungedruckt/deep")), At("Ungedruckt/deep/20070315-094105-004.prn"));
+  EXPECT_EQ(Made(files_.MoveToNewFile(At("take.prn"), At("Ungedruckt/deep"))), At("Ungedruckt/deep/20070315-094105-004.prn"));
   EXPECT_FALSE(testing::FileExists(At("take.prn")));
   EXPECT_EQ(Read("Ungedruckt/deep/20070315-094105-004.prn"), "bytes");
-  EXPECT_EQ(files_.MoveToNewFile(At("take.prn"), At("Ungedruckt")), "");
+  EXPECT_EQ(Made(files_.MoveToNewFile(At("take.prn"), At("Ungedruckt"))), "");
   EXPECT_FALSE(testing::FileExists(At("Ungedruckt/20070315-094105-001.prn")));
 }
 
 TEST_F(PosixFiles, WritesRenamesAndRemovesWithoutReplacingAnything) {
-  EXPECT_TRUE(files_.WriteNewFile(At("Warteschlange/1-1.new"), Data("abc"), 3));
-  EXPECT_TRUE(files_.FlushToDisk(At("Warteschlange/1-1.new")));
-  EXPECT_FALSE(files_.WriteNewFile(At("Warteschlange/1-1.new"), Data("x"), 1));
+  EXPECT_TRUE(files_.WriteNewFile(At("Warteschlange/1-1.new"), Data("abc"), 3).ok());
+  EXPECT_TRUE(files_.FlushToDisk(At("Warteschlange/1-1.new")).ok());
+  EXPECT_FALSE(files_.WriteNewFile(At("Warteschlange/1-1.new"), Data("x"), 1).ok());
   EXPECT_EQ(Read("Warteschlange/1-1.new"), "abc");
-  EXPECT_FALSE(files_.FlushToDisk(At("Warteschlange/missing")));
+  EXPECT_FALSE(files_.FlushToDisk(At("Warteschlange/missing")).ok());
 
   Write("Warteschlange/2-1.prn", "other");
-  EXPECT_FALSE(files_.Rename(At("Warteschlange/1-1.new"), At("Warteschlange/2-1.prn")));
+  EXPECT_FALSE(files_.Rename(At("Warteschlange/1-1.new"), At("Warteschlange/2-1.prn")).ok());
   EXPECT_EQ(Read("Warteschlange/2-1.prn"), "other");
-  EXPECT_TRUE(files_.Rename(At("Warteschlange/1-1.new"), At("Warteschlange/1-1.prn")));
-  EXPECT_EQ(files_.ListFiles(At("Warteschlange")), (Names{"1-1.prn", "2-1.prn"}));
-  EXPECT_FALSE(files_.Rename(At("Warteschlange/1-1.new"), At("Warteschlange/3-1.prn")));
+  EXPECT_TRUE(files_.Rename(At("Warteschlange/1-1.new"), At("Warteschlange/1-1.prn")).ok());
+  EXPECT_EQ(List(At("Warteschlange")), (Names{"1-1.prn", "2-1.prn"}));
+  EXPECT_FALSE(files_.Rename(At("Warteschlange/1-1.new"), At("Warteschlange/3-1.prn")).ok());
 
-  EXPECT_TRUE(files_.RemoveDurably(At("Warteschlange/1-1.prn")));
-  EXPECT_TRUE(files_.RemoveDurably(At("Warteschlange/1-1.prn")));  // gone already: still gone
-  EXPECT_EQ(files_.ListFiles(At("Warteschlange")), Names{"2-1.prn"});
+  EXPECT_TRUE(files_.RemoveDurably(At("Warteschlange/1-1.prn")).ok());
+  EXPECT_TRUE(files_.RemoveDurably(At("Warteschlange/1-1.prn")).ok());  // gone already: still gone
+  EXPECT_EQ(List(At("Warteschlange")), Names{"2-1.prn"});
 }
 
 }  // namespace
