@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -28,6 +29,7 @@ class RecordingPrintSystem : public PrintSystem {
   void AddPrinter(const std::string& name, FakePrinter printer = {}) { printers_[name] = printer; }
 
   const std::string& Transcript() const { return transcript_; }
+  std::function<void()> OnEndDocument;  // called as a document is handed over
   void ClearTranscript() { transcript_.clear(); }
   std::size_t LiveFonts() const { return fonts_.size(); }
   int OpenDevices() const { return openDevices_; }
@@ -82,6 +84,7 @@ class RecordingPrintSystem : public PrintSystem {
     void EndPage() override { Record("page end"); }
     void EndDocument() override {
       ended_ = true;
+      if (system_.OnEndDocument) system_.OnEndDocument();
       Record("end doc");
     }
     void SetTextColor(std::uint32_t rgb) override { Record("text color 0x" + Hex(rgb, 6)); }
