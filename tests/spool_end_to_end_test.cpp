@@ -155,11 +155,14 @@ TEST_P(SpoolSharing, ConcurrentWritersLoseAndDuplicateNothing) {
   for (int w = 0; w < kWriters; ++w) {
     writers.push_back(::fork());
     if (writers.back() != 0) continue;
-    // Bursts for three seconds; the guard takes the file only once it stood still for a pass (200 ms).
+    // Bursts for three seconds; the guard takes the file only once it stood still for a pass (200 ms). The
+    // first burst waits until the file was taken, so that the writers span two takes at least however slow
+    // the machine is.
     const int burst = GetParam() ? 150 : 50;
     for (int n = 0; n < kLines; ++n) {
       const std::string end = n % 300 == 299 ? "\r\n\f" : "\r\n";
       if (!AppendToFile(spool_, "W" + std::to_string(w) + " " + std::to_string(n) + end)) ::_exit(2);
+      if (n == burst - 1) WaitUntil([&] { return Stat(spool_).st_size == 0; }, 20s);
       if (n % burst == burst - 1) ::usleep(GetParam() ? 400'000 : 100'000);
     }
     ::_exit(0);
@@ -171,7 +174,7 @@ TEST_P(SpoolSharing, ConcurrentWritersLoseAndDuplicateNothing) {
   Quit();
 
   std::string everything = ReadFileBytes(spool_);
-  EXPECT_GT(Files("PDF").size(), GetParam() ? 2u : 5u) << "the writers should have spanned many takes";
+  EXPECT_GE(Files("PDF").size(), 2u) << "the writers should have spanned several takes";
   for (const std::string& pdf : Files("PDF")) everything += PdfText(pdf);
   std::vector<std::vector<int>> seen(kWriters, std::vector<int>(kLines));
   const std::regex line("W([0-9])\\s+([0-9]+)");
