@@ -3,6 +3,7 @@
 // 16-bit little-endian parameter, EscParen('U', 10) for ESC ( U with its byte count filled in, and text
 // as it is: Esc('E') + "Bold". Every integer is one byte (taken modulo 256).
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
