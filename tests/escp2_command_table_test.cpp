@@ -235,6 +235,8 @@ std::vector<Row> HorizontalMotion() {
       {.send = "A\tB", .prints = "A@0,0 B@480,0"},
       {.send = Esc('D', 3, 10, 0) + "\tA\tB", .prints = "A@180,0 B@600,0"},
       {.send = Esc('M') + Esc('D', 6, 0) + Esc('P') + "\tA", .prints = "A@300,0"},
+      {.send = Esc('l', 2) + Esc('D', 3, 0) + "\tA\tB", .prints = "A@300,0 B@360,0"},  // from the left margin; past the last tab HT does nothing
+      {.send = "\bA" + Esc('l', 5) + Esc('Q', 3) + "B", .prints = "A@0,0 B@300,0"},  // BS at the margin, a right margin left of the left one
       {.send = Esc('$', W{60}) + "A", .prints = "A@600,0"},
       {.send = Esc('l', 10) + Esc('$', W{60}) + "A", .prints = "A@1200,0"},
       {.send = EscParen('U', 5) + Esc('$', W{720}) + "A", .prints = "A@600,0"},
