@@ -8,6 +8,9 @@ foreach(test
     SpoolEndToEnd/SpoolSharing.TakesBecomePdfsTheFileStaysAndAnIdleQuitIsQuick/Guarded
     ProgramDesktop.TrayIconMenuAndBeendenEndWithCodeZeroAfterPrinting
     Escp2EndToEnd.DosPrintoutsComeOutAsOnThePrinter
+    PdfPrintDeviceTest.AbandonedAndLeftoverPartsVanishAndEndlessLinesStayValid
+    PdfPrintDeviceTest.PaperSizeComesFromSettingsWithA4Fallback
+    GraphicsEndToEnd.LogoBetweenTextLinesAndGraphicsOnlyPages
     CupsPrinting.DosQueuePrintsEveryClientsJobAsQuillmarkRenderDoes
     ProgramDesktop.WithoutIconSigtermEndsWithCodeZeroAfterPrinting
     CupsPrinting.JobArrivesWithTitleTextAndPagesAndAStoppedSchedulerMeansNotDelivered

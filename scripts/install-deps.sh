@@ -13,8 +13,9 @@ packages=(
   xvfb xdotool imagemagick trayer x11-utils
   # icon rendering and measuring
   librsvg2-bin time
-  # the PDF writer: fonts by fontconfig, glyphs and subsets by HarfBuzz, compression; qpdf checks the PDFs
-  libharfbuzz-dev libdeflate-dev libfreetype-dev libfontconfig-dev qpdf
+  # the PDF writer: fonts by fontconfig, glyphs and subsets by HarfBuzz, compression; qpdf and Ghostscript
+  # check the PDFs
+  libharfbuzz-dev libdeflate-dev libfreetype-dev libfontconfig-dev qpdf ghostscript
   # the DOS side of the end-to-end tests; the Debian package: its build and check
   dosbox dpkg-dev lintian
   # the ESC/P 2 typefaces: Roman (Go Mono, DejaVu Serif) and their italics

@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 
 #include "platform/cups/cups_job_options.h"
+#include "support/pdf_reader.h"
 #include "support/program_runner.h"
 
 namespace quillmark {
@@ -29,6 +31,9 @@ TEST(CupsFilter, JobOptionsChooseEmulationCodePagePaperAndBorders) {
       {"media=na_letter_8.5x11in landscape", "A4", kBasic, 437, 279.4f, 215.9f, 10.7f, 9.75f, 0},
       {"PageSize=Legal media=iso_a4_210x297mm", "", kBasic, 437, 215.9f, 355.6f, 10.7f, 9.75f, 0},
       {"media=main,iso-a5 orientation-requested=4", "", kBasic, 437, 210, 148, 10.7f, 9.75f, 0},
+      {"media=iso-a5 orientation-requested=3", "", kBasic, 437, 148, 210, 10.7f, 9.75f, 0},
+      {"media=iso-a5 orientation-requested=5", "", kBasic, 437, 210, 148, 10.7f, 9.75f, 0},
+      {"media=iso-a5 orientation-requested=6", "", kBasic, 437, 148, 210, 10.7f, 9.75f, 0},
       {"PageSize=Custom.100x150mm landscape=false", "", kBasic, 437, 100, 150, 10.7f, 9.75f, 0},
       {"copies=2", "Letter", kBasic, 437, 215.9f, 279.4f, 10.7f, 9.75f, 0},
       {"quillmark-emulation=pcl quillmark-codepage=x quillmark-border-top=-1 quillmark-border-left=1e9 "
@@ -48,7 +53,9 @@ TEST(CupsFilter, JobOptionsChooseEmulationCodePagePaperAndBorders) {
   EXPECT_EQ(PpdDefaultPageSize(std::string(QUILLMARK_SOURCE_DIR) + "/data/cups/quillmark.ppd"), "A4");
 }
 
+// Every job leaves TMPDIR as it found it, printed or refused.
 TEST(CupsFilter, BadInputEndsInAPdfOrAnErrorNeverInAHangOrCrash) {
+  const testing::TempDir temporary;
   std::mt19937 random(14);
   std::string noise(1 << 16, '\0');
   for (char& c : noise) c = static_cast<char>(random());
@@ -62,13 +69,31 @@ TEST(CupsFilter, BadInputEndsInAPdfOrAnErrorNeverInAHangOrCrash) {
     for (const char* options : {"", "quillmark-emulation=escp2"}) {
       const testing::ProgramResult result =
           testing::RunProgram({testing::BuiltProgram("quillmark-cups"), "7", "user", "title", "1", options},
-                              "/tmp", std::chrono::seconds(30), {}, &bytes);
+                              "/tmp", std::chrono::seconds(30), {"TMPDIR=" + temporary.path()}, &bytes);
       const std::string row = std::to_string(bytes.size()) + " bytes, " + options;
       ASSERT_FALSE(result.timedOut) << row;
       EXPECT_EQ(result.exitCode, pdf ? 0 : 1) << row << result.err;
       EXPECT_EQ(result.out.starts_with("%PDF-") && result.out.find("%%EOF") != std::string::npos, pdf) << row;
       EXPECT_EQ(result.err.find("ERROR: ") != std::string::npos, !pdf) << row << result.err;
+      EXPECT_TRUE(std::filesystem::is_empty(temporary.path())) << row;
     }
+  }
+}
+
+// orientation-requested 3 and 6 print portrait, 4 and 5 landscape: the PDF's page says which.
+TEST(CupsFilter, EveryOrientationReachesThePage) {
+  const testing::TempDir temporary;
+  const std::string job = "Text\r\n";
+  for (const auto& [value, size] : {std::pair{"3", "595 x 842"}, {"4", "842 x 595"},
+                                    {"5", "842 x 595"}, {"6", "595 x 842"}}) {
+    const testing::ProgramResult result = testing::RunProgram(
+        {testing::BuiltProgram("quillmark-cups"), "7", "user", "title", "1",
+         std::string("media=iso_a4_210x297mm orientation-requested=") + value},
+        "/tmp", std::chrono::seconds(30), {"TMPDIR=" + temporary.path()}, &job);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    testing::WriteFileBytes(temporary.File("out.pdf"), result.out);
+    EXPECT_NE(testing::ReadPdfInfo(temporary.File("out.pdf"))["Page size"].find(size), std::string::npos) << value;
+    std::filesystem::remove(temporary.File("out.pdf"));
   }
 }
 

@@ -114,6 +114,24 @@ TEST(CupsPrinting, JobArrivesWithTitleTextAndPagesAndAStoppedSchedulerMeansNotDe
 
   LinuxPrintSystem system;
   JobSettings settings;
+  // A queue whose papers leave 42 points at the top and 50 at the bottom: the page starts below the top one.
+  std::string ppd = testing::ReadFileBytes(kSource + "/data/cups/quillmark.ppd");
+  for (const auto& [from, to] : {std::pair{"12 12 583.28 829.89", "20 50 575 799.89"}, {"12 12 600 780", "20 50 600 750"},
+                                 {"12 12 600 996", "20 50 600 966"}, {"12 12 407.53 583.28", "20 50 407.53 553.28"}}) {
+    ppd.replace(ppd.find(from), std::string_view(from).size(), to);
+  }
+  testing::WriteFileBytes(dir.File("margins.ppd"), ppd);
+  ASSERT_EQ(testing::RunProgram({"/usr/sbin/lpadmin", "-p", "Margins", "-E", "-v",
+                                 server.values["CUPS_TEST_PRINTER_URI"] + "?snmp=false", "-P",
+                                 dir.File("margins.ppd")},
+                                dir.path(), 30s, {"CUPS_SERVER=" + server.values["CUPS_SERVER"]})
+                .exitCode,
+            0);
+  settings.Printer.Assign("Margins");
+  auto margins = system.OpenDevice(settings);
+  ASSERT_TRUE(margins);
+  EXPECT_EQ(margins->PhysicalOffsetX(), std::lround(20.0 * margins->DotsPerInchX() / 72));
+  EXPECT_EQ(margins->PhysicalOffsetY(), 42 * margins->DotsPerInchY() / 72);
   settings.Printer.Assign("Office");
   auto device = system.OpenDevice(settings);
   ASSERT_TRUE(device);

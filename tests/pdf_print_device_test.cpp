@@ -4,7 +4,9 @@
 
 #include <filesystem>
 #include <limits>
+#include <string_view>
 
+#include "emulation/code_pages.h"
 #include "platform/pdf/background_deflater.h"
 #include "platform/pdf/pdf_syntax.h"
 #include "platform/printing/linux_print_system.h"
@@ -45,6 +47,16 @@ TEST(PdfDeflaterThreads, EachPieceComesBackAsDeflateMakesIt) {
     EXPECT_EQ(deflater.Take(), pdf::Deflate(piece)) << n;
   }
   deflater.Start("left unfinished at the end");
+}
+
+std::string Utf8(std::u32string_view text) {
+  std::string utf8;
+  for (const char32_t c : text) {
+    const int tail = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+    utf8 += static_cast<char>(tail == 0 ? c : ((0xFF00u >> (tail + 1)) & 0xFF) | (c >> (6 * tail)));
+    for (int k = tail - 1; k >= 0; --k) utf8 += static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F));
+  }
+  return utf8;
 }
 
 class PdfPrintDeviceTest : public ::testing::Test {
@@ -173,13 +185,7 @@ TEST_F(PdfPrintDeviceTest, FacesUnicodeTextRectanglesAndImagesArriveAsDrawn) {
   const auto words = testing::ReadPdfWords(pdf);
   ASSERT_EQ(words.size(), std::size(lines));
   for (std::size_t i = 0; i < std::size(lines); ++i) {
-    std::string utf8;
-    for (const char32_t c : lines[i].text) {
-      const int tail = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
-      utf8 += static_cast<char>(tail == 0 ? c : ((0xFF00u >> (tail + 1)) & 0xFF) | (c >> (6 * tail)));
-      for (int k = tail - 1; k >= 0; --k) utf8 += static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F));
-    }
-    EXPECT_EQ(words[i].text, utf8) << i;
+    EXPECT_EQ(words[i].text, Utf8(lines[i].text)) << i;
     EXPECT_NEAR(words[i].xMin, 230, 0.5) << i;
     EXPECT_NEAR(words[i].yMin, 253.0 + 100.0 * static_cast<double>(i), 1.0) << i;
   }
@@ -209,6 +215,40 @@ TEST_F(PdfPrintDeviceTest, FacesUnicodeTextRectanglesAndImagesArriveAsDrawn) {
   } probes[] = {{90, 125, 0xFF0000},  {90, 145, 0xFFFFFF},  {25, 225, 0xFF0000}, {75, 225, 0xFFFFFF},
                 {125, 225, 0xFF0000}, {175, 225, 0xFFFFFF}, {25, 265, 0xFFFFFF}};
   for (const auto& probe : probes) EXPECT_EQ(pixel(probe.x, probe.y), probe.rgb) << probe.x << "," << probe.y;
+}
+
+// Each code page's upper half (its line and block characters are drawn, not written) comes back from the
+// PDF as the same characters, in both faces: every glyph has its Unicode value.
+TEST_F(PdfPrintDeviceTest, EveryCodePageReadsBackAsItsCharacters) {
+  auto device = Start("codepages.pdf");
+  std::string expected;
+  int line = 0;
+  for (const char* face : {"Roman", "Sans Serif"}) {
+    FontRequest request;
+    request.height = -42;
+    request.width = 30;
+    request.weight = 400;
+    request.pitchAndFamily = 0x31;
+    request.faceName = face;
+    device->SelectFont(system_.CreateFont(request));
+    for (const int codePage : {437, 850, 852, 857, 858, 860, 863, 865, 866, 895}) {
+      std::u32string text;
+      for (const char16_t* c = CodePageUpperHalf(codePage); c != CodePageUpperHalf(codePage) + 128; ++c) {
+        if (*c != u' ' && *c != 0xA0 && *c != 0xAD && (*c < 0x2500 || *c > 0x25A0)) text += *c;
+      }
+      TextRect rect{100, 100 + 60 * line++, 0, 0};
+      device->MeasureUnicodeText(text, rect);
+      device->DrawUnicodeText(text, rect);
+      expected += Utf8(text);
+    }
+  }
+  device->EndPage();
+  device->EndDocument();
+  std::string read;
+  for (const char c : testing::ReadPdfText(dir_.File("codepages.pdf"))) {
+    if (static_cast<unsigned char>(c) > ' ') read += c;
+  }
+  EXPECT_EQ(read, expected);
 }
 
 // A document the take store did not let through leaves nothing; partial files of a killed run go at the

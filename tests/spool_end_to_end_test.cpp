@@ -26,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/pdf_reader.h"
 #include "support/program_runner.h"
 
 namespace quillmark {
@@ -105,11 +106,12 @@ class SpoolEndToEnd : public ::testing::Test {
     return Files("PDF").size() == count;
   }
 
-  // The text of the first `pages` pages, of all when 0.
+  // The text of the first `pages` pages, of all when 0 (then read by two PDF readers).
   std::string PdfText(const std::string& path, int pages = 0) const {
-    std::vector<std::string> command = {"/usr/bin/pdftotext", "-layout", path, "-"};
-    if (pages > 0) command.insert(command.begin() + 1, {"-l", std::to_string(pages)});
-    return testing::RunProgram(command, dir_.path(), 120s).out;
+    if (pages == 0) return testing::ReadPdfText(path);
+    return testing::RunProgram({"/usr/bin/pdftotext", "-layout", "-l", std::to_string(pages), path, "-"},
+                               dir_.path(), 120s)
+        .out;
   }
 
   bool LogHas(const std::string& text) const {
@@ -181,11 +183,14 @@ TEST_P(SpoolSharing, ConcurrentWritersLoseAndDuplicateNothing) {
   for (int w = 0; w < kWriters; ++w) {
     writers.push_back(::fork());
     if (writers.back() != 0) continue;
-    // Bursts for three seconds; the guard takes the file only once it stood still for a pass (200 ms).
+    // Bursts for three seconds; the guard takes the file only once it stood still for a pass (200 ms). The
+    // first burst waits until the file was taken, so that the writers span two takes at least however slow
+    // the machine is.
     const int burst = GetParam() ? 150 : 50;
     for (int n = 0; n < kLines; ++n) {
       const std::string end = n % 300 == 299 ? "\r\n\f" : "\r\n";
       if (!AppendToFile(spool_, "W" + std::to_string(w) + " " + std::to_string(n) + end)) ::_exit(2);
+      if (n == burst - 1) WaitUntil([&] { return Stat(spool_).st_size == 0; }, 20s);
       if (n % burst == burst - 1) ::usleep(GetParam() ? 400'000 : 100'000);
     }
     ::_exit(0);
@@ -197,7 +202,7 @@ TEST_P(SpoolSharing, ConcurrentWritersLoseAndDuplicateNothing) {
   Quit();
 
   std::string everything = ReadFileBytes(spool_);
-  EXPECT_GT(Files("PDF").size(), GetParam() ? 2u : 5u) << "the writers should have spanned many takes";
+  EXPECT_GE(Files("PDF").size(), 2u) << "the writers should have spanned several takes";
   for (const std::string& pdf : Files("PDF")) everything += PdfText(pdf);
   std::vector<std::vector<int>> seen(kWriters, std::vector<int>(kLines));
   const std::regex line("W([0-9])\\s+([0-9]+)");
@@ -291,22 +296,27 @@ TEST_F(SpoolEndToEnd, KilledAtRandomMomentsLosesNoLine) {
     testing::WriteFileBytes(dir_.File("written"), std::to_string(n));
     ::_exit(0);
   }
-  const unsigned seed = std::random_device{}();
+  // Seeded from the test's name: a failure names its seed and runs again with the same moments.
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::uint32_t seed = 2166136261u;  // FNV-1a
+  for (const char c : std::string(test->test_suite_name()) + "." + test->name()) {
+    seed = (seed ^ static_cast<unsigned char>(c)) * 16777619u;
+  }
+  SCOPED_TRACE("seed " + std::to_string(seed));
   std::mt19937 random(seed);
   int duringLongJobs = 0;
   for (int cycle = 0; cycle < kCycles; ++cycle) {
-    if (cycle % 3 == 2) {
-      // Wait for a long job on its way, then kill while it prints.
-      WaitUntil(
-          [&] {
-            for (const std::string& take : Files("Warteschlange")) {
-              if (std::filesystem::file_size(take) > kLongPages) return true;
-            }
-            return false;
-          },
-          5s);
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution(50, 500)(random)));
+    // Every third kill waits for a long job on its way and strikes while it prints, however slow the
+    // machine; the others at a random moment.
+    const int pause = std::uniform_int_distribution(50, 500)(random);
+    const bool longJob = cycle % 3 == 2 && WaitUntil([&] {
+      for (const std::string& take : Files("Warteschlange")) {
+        std::error_code error;
+        if (std::filesystem::file_size(take, error) > kLongPages) return true;
+      }
+      return false;
+    }, 20s);
+    std::this_thread::sleep_for(std::chrono::milliseconds(longJob ? pause / 10 : pause));
     const std::vector<std::string> takes = Files("Warteschlange");
     duringLongJobs += std::any_of(takes.begin(), takes.end(), [&](const std::string& take) {
       std::error_code error;

@@ -51,32 +51,28 @@ TEST(SpoolWatcherTest, FileThatCannotBeTakenWholeIsLeftAlone) {
   const std::string unreadable =
       "Spooldatei 'SPOOL.PRN' konnte nicht gelesen werden und bleibt unveraendert.";
   const struct {
-    std::int64_t size;
-    bool shortRead;
-    bool failEmpty;
-    bool failKeep;
-    SpoolNotice notice;
-    std::string logged;
-    bool taken;
+    std::int64_t size = 0;  // what Size() reports, when not 0
+    bool shortRead = false, failEmpty = false, failKeep = false;
+    SpoolNotice notice = SpoolNotice::kNone;
+    std::string logged = "";
+    bool taken = false;
   } cases[] = {
-      {0, false, false, false, SpoolNotice::kNone, "", true},
-      {0, true, false, false, SpoolNotice::kNone, unreadable, false},
-      {-1, false, false, false, SpoolNotice::kNone, unreadable, false},
-      {0, false, true, false, SpoolNotice::kNone, "", false},
-      {std::int64_t{1} << 31, false, false, false, SpoolNotice::kNone,
-       "Spooldatei 'SPOOL.PRN' ist zu gross (2147483648 Bytes) und wird nicht gelesen.", false},
-      {0, false, false, true, SpoolNotice::kNone,
-       "Spooldatei 'SPOOL.PRN' bleibt unveraendert: ihre Daten konnten nicht in 'Warteschlange' gesichert "
-       "werden. (Warteschlange/000000000003-0.tmp: No space left on device)\r\n",
-       false},
-      {0, false, false, false, SpoolNotice::kNotRegular,
-       "Spooldatei 'SPOOL.PRN' ist keine gewoehnliche Datei (FIFO, Geraet oder Ordner) und wird nicht "
-       "geoeffnet.",
-       false},
-      {0, false, false, false, SpoolNotice::kGuardedWithoutLease,
-       "Spooldatei 'SPOOL.PRN' wird ohne Lease bewacht: sie wird nur geleert, wenn kein anderes Programm sie "
-       "geoeffnet hat und ihre Groesse gleich blieb.",
-       true},
+      {.taken = true},
+      {.shortRead = true, .logged = unreadable},
+      {.size = -1, .logged = unreadable},
+      {.failEmpty = true},
+      {.size = std::int64_t{1} << 31,
+       .logged = "Spooldatei 'SPOOL.PRN' ist zu gross (2147483648 Bytes) und wird nicht gelesen."},
+      {.failKeep = true,
+       .logged = "Spooldatei 'SPOOL.PRN' bleibt unveraendert: ihre Daten konnten nicht in 'Warteschlange' "
+                 "gesichert werden. (Warteschlange/000000000003-0.tmp: No space left on device)\r\n"},
+      {.notice = SpoolNotice::kNotRegular,
+       .logged = "Spooldatei 'SPOOL.PRN' ist keine gewoehnliche Datei (FIFO, Geraet oder Ordner) und wird "
+                 "nicht geoeffnet."},
+      {.notice = SpoolNotice::kGuardedWithoutLease,
+       .logged = "Spooldatei 'SPOOL.PRN' wird ohne Lease bewacht: sie wird nur geleert, wenn kein anderes "
+                 "Programm sie geoeffnet hat und ihre Groesse gleich blieb.",
+       .taken = true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(&c - cases);

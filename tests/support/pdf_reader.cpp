@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 #include <sstream>
 
@@ -15,12 +16,63 @@ std::string Run(const std::vector<std::string>& argv) {
   return result.exitCode == 0 ? result.out : std::string();
 }
 
-// Every PDF a test reads must also pass qpdf's structure check.
+std::string Utf8(char32_t c) {
+  const int tail = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+  std::string out(1, static_cast<char>(tail == 0 ? c : ((0xFF00u >> (tail + 1)) & 0xFF) | (c >> (6 * tail))));
+  for (int k = tail - 1; k >= 0; --k) out += static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F));
+  return out;
+}
+
+// The characters of a text, without white space and in byte order: two readers that lay a page out
+// differently still find the same characters.
+std::string Characters(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) > ' ') out += c;
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+// Every PDF a test reads must also pass qpdf's structure check, and Ghostscript, a stricter reader that
+// stops at the first error, must read the same characters from it as poppler.
 void ExpectSoundPdf(const std::string& path) {
-  if (!FileExists("/usr/bin/qpdf")) return;
-  const ProgramResult result =
-      RunProgram({"/usr/bin/qpdf", "--check", path}, "/tmp", std::chrono::seconds(60));
-  if (result.exitCode != 0) ADD_FAILURE() << "qpdf --check " << path << ":\n" << result.out << result.err;
+  if (FileExists("/usr/bin/qpdf")) {
+    const ProgramResult result = RunProgram({"/usr/bin/qpdf", "--check", path}, "/tmp", std::chrono::seconds(60));
+    if (result.exitCode != 0) ADD_FAILURE() << "qpdf --check " << path << ":\n" << result.out << result.err;
+  }
+  if (!FileExists("/usr/bin/gs") || !FileExists("/usr/bin/pdftotext")) return;
+  const ProgramResult gs = RunProgram({"/usr/bin/gs", "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER", "-dPDFSTOPONERROR",
+                                       "-sDEVICE=txtwrite", "-dTextFormat=0", "-sOutputFile=-", path},
+                                      "/tmp", std::chrono::seconds(60));
+  if (gs.exitCode != 0 || gs.out.find("**** Error") != std::string::npos || gs.err.find("Error") != std::string::npos) {
+    ADD_FAILURE() << "Ghostscript cannot read " << path << ":\n" << gs.out << gs.err;
+    return;
+  }
+  // Its characters that start on the page (by their top: 24 points above the baseline at most, the tallest
+  // printer character): both readers leave out what a program drew beyond the paper.
+  static const std::regex kChar(R"re(<char bbox="(-?[0-9.]+) (-?[0-9.]+) [^"]*" c="([^"]*)"/>)re");
+  static const std::regex kSize(R"(Page size: *([0-9.]+) x ([0-9.]+))");
+  std::smatch size;
+  const std::string info = Run({"/usr/bin/pdfinfo", path});
+  const bool sized = std::regex_search(info, size, kSize);
+  const double pageWidth = sized ? std::stod(size[1]) : 1e9, pageHeight = sized ? std::stod(size[2]) : 1e9;
+  std::string ghostscript;
+  for (std::sregex_iterator m(gs.out.begin(), gs.out.end(), kChar), end; m != end; ++m) {
+    if (std::stod((*m)[1]) >= pageWidth || std::stod((*m)[2]) - 24 >= pageHeight) continue;
+    std::string c = (*m)[3];
+    for (const auto& [entity, text] : {std::pair{"&amp;", "&"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""},
+                                       {"&apos;", "'"}}) {
+      if (c == entity) c = text;
+    }
+    if (c.starts_with("&#x")) c = Utf8(static_cast<char32_t>(std::stoul(c.substr(3), nullptr, 16)));
+    ghostscript += c;
+  }
+  const std::string poppler = Run({"/usr/bin/pdftotext", "-raw", path, "-"});
+  if (Characters(ghostscript) != Characters(poppler)) {
+    ADD_FAILURE() << "Ghostscript and poppler read different text from " << path << ":\n" << ghostscript
+                  << "\n---\n" << poppler;
+  }
 }
 
 }  // namespace
@@ -62,6 +114,7 @@ std::map<std::string, std::string> ReadPdfInfo(const std::string& path) {
 }
 
 std::vector<std::string> ReadPdfFonts(const std::string& path) {
+  ExpectSoundPdf(path);
   std::istringstream lines(Run({"/usr/bin/pdffonts", path}));
   std::vector<std::string> rows;
   for (std::string line; std::getline(lines, line);) rows.push_back(line);

@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/print_device.h"
 #include "spool/job_records.h"
@@ -27,9 +29,12 @@ class RecordingPrintSystem : public PrintSystem {
   void AddPrinter(const std::string& name, FakePrinter printer = {}) { printers_[name] = printer; }
 
   const std::string& Transcript() const { return transcript_; }
+  std::function<void()> OnEndDocument;  // called as a document is handed over
   void ClearTranscript() { transcript_.clear(); }
   std::size_t LiveFonts() const { return fonts_.size(); }
   int OpenDevices() const { return openDevices_; }
+  // Every image drawn, in order, with its dots.
+  const std::vector<BitImage>& Images() const { return images_; }
 
   std::unique_ptr<PrintDevice> OpenDevice(const JobSettings& settings) override {
     const std::string name(settings.Printer.View());
@@ -79,6 +84,7 @@ class RecordingPrintSystem : public PrintSystem {
     void EndPage() override { Record("page end"); }
     void EndDocument() override {
       ended_ = true;
+      if (system_.OnEndDocument) system_.OnEndDocument();
       Record("end doc");
     }
     void SetTextColor(std::uint32_t rgb) override { Record("text color 0x" + Hex(rgb, 6)); }
@@ -111,6 +117,7 @@ class RecordingPrintSystem : public PrintSystem {
     }
     void FillRectangle(const TextRect& r) override { Record("fill " + Corners(r)); }
     void DrawBitImage(const BitImage& image, const TextRect& r) override {
+      system_.images_.push_back(image);
       Record("image " + std::to_string(image.width) + "x" + std::to_string(image.height) + " at " +
              Corners(r));
     }
@@ -148,6 +155,7 @@ class RecordingPrintSystem : public PrintSystem {
 
   std::map<std::string, FakePrinter> printers_;
   std::map<FontHandle, FontRequest> fonts_;
+  std::vector<BitImage> images_;
   FontHandle nextFont_ = 1;
   int openDevices_ = 0;
   std::string transcript_;

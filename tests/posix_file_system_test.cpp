@@ -1,0 +1,89 @@
+// The POSIX file system on a real temporary folder: what the queue and the kept documents rely on.
+
+#include "platform/posix/posix_file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/fixed_clock.h"
+#include "support/program_runner.h"
+
+namespace quillmark {
+namespace {
+
+using Names = std::vector<std::string>;
+
+const std::uint8_t* Data(const std::string& text) { return reinterpret_cast<const std::uint8_t*>(text.data()); }
+
+class PosixFiles : public ::testing::Test {
+ protected:
+  std::string At(const std::string& name) const { return dir_.File(name); }
+  void Write(const std::string& name, const std::string& bytes) { testing::WriteFileBytes(At(name), bytes); }
+  std::string Read(const std::string& name) const { return testing::ReadFileBytes(At(name)); }
+  Names List(const std::string& folder) {
+    Names names;
+    EXPECT_TRUE(files_.ListFiles(folder, names).ok()) << folder;
+    return names;
+  }
+  static std::string Made(const FileStatus& status) { return status.ok() ? status.path() : ""; }
+
+  testing::TempDir dir_;
+  testing::FixedClock clock_;  // 2007-03-15 09:41:05
+  PosixFileSystem files_{clock_};
+};
+
+// Regular files only, sorted by byte value, so that the queue's numbered names come out oldest first.
+TEST_F(PosixFiles, ListsRegularFilesInByteOrder) {
+  for (const char* name : {"b", "a", "B", "10-1.prn", "9-1.prn", "000000000002-1.new", "000000000010-1.prn"}) {
+    Write(name, "x");
+  }
+  std::filesystem::create_directory(At("folder"));
+  std::filesystem::create_symlink(At("a"), At("link"));
+  EXPECT_EQ(List(dir_.path()),
+            (Names{"000000000002-1.new", "000000000010-1.prn", "10-1.prn", "9-1.prn", "B", "a", "b"}));
+  EXPECT_EQ(List(At("missing")), Names{});
+}
+
+// New names sort by time and never replace a file: the next number when one is taken.
+TEST_F(PosixFiles, NewFilesGetTheNextFreeTimeName) {
+  EXPECT_EQ(Made(files_.SaveNewFile(At("Ungedruckt/deep"), Data("one"), 3)), At("Ungedruckt/deep/20070315-094105-001.prn"));
+  Write("Ungedruckt/deep/20070315-094105-002.prn", "taken");
+  EXPECT_EQ(Made(files_.SaveNewFile(At("Ungedruckt/deep"), Data("two"), 3)), At("Ungedruckt/deep/20070315-094105-003.prn"));
+  EXPECT_EQ(Read("Ungedruckt/deep/20070315-094105-001.prn"), "one");
+  EXPECT_EQ(Read("Ungedruckt/deep/20070315-094105-002.prn"), "taken");
+  EXPECT_EQ(Read("Ungedruckt/deep/20070315-094105-003.prn"), "two");
+  Write("file", "");
+  EXPECT_EQ(Made(files_.SaveNewFile(At("file/sub"), Data("x"), 1)), "");  // its folder cannot be made
+
+  Write("take.prn", "bytes");
+  EXPECT_EQ(Made(files_.MoveToNewFile(At("take.prn"), At("Ungedruckt/deep"))), At("Ungedruckt/deep/20070315-094105-004.prn"));
+  EXPECT_FALSE(testing::FileExists(At("take.prn")));
+  EXPECT_EQ(Read("Ungedruckt/deep/20070315-094105-004.prn"), "bytes");
+  EXPECT_EQ(Made(files_.MoveToNewFile(At("take.prn"), At("Ungedruckt"))), "");
+  EXPECT_FALSE(testing::FileExists(At("Ungedruckt/20070315-094105-001.prn")));
+}
+
+TEST_F(PosixFiles, WritesRenamesAndRemovesWithoutReplacingAnything) {
+  EXPECT_TRUE(files_.WriteNewFile(At("Warteschlange/1-1.new"), Data("abc"), 3).ok());
+  EXPECT_TRUE(files_.FlushToDisk(At("Warteschlange/1-1.new")).ok());
+  EXPECT_FALSE(files_.WriteNewFile(At("Warteschlange/1-1.new"), Data("x"), 1).ok());
+  EXPECT_EQ(Read("Warteschlange/1-1.new"), "abc");
+  EXPECT_FALSE(files_.FlushToDisk(At("Warteschlange/missing")).ok());
+
+  Write("Warteschlange/2-1.prn", "other");
+  EXPECT_FALSE(files_.Rename(At("Warteschlange/1-1.new"), At("Warteschlange/2-1.prn")).ok());
+  EXPECT_EQ(Read("Warteschlange/2-1.prn"), "other");
+  EXPECT_TRUE(files_.Rename(At("Warteschlange/1-1.new"), At("Warteschlange/1-1.prn")).ok());
+  EXPECT_EQ(List(At("Warteschlange")), (Names{"1-1.prn", "2-1.prn"}));
+  EXPECT_FALSE(files_.Rename(At("Warteschlange/1-1.new"), At("Warteschlange/3-1.prn")).ok());
+
+  EXPECT_TRUE(files_.RemoveDurably(At("Warteschlange/1-1.prn")).ok());
+  EXPECT_TRUE(files_.RemoveDurably(At("Warteschlange/1-1.prn")).ok());  // gone already: still gone
+  EXPECT_EQ(List(At("Warteschlange")), Names{"2-1.prn"});
+}
+
+}  // namespace
+}  // namespace quillmark
