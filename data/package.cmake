@@ -12,7 +12,7 @@ install(FILES ${PROJECT_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DAT
 
 # The CUPS filter comes in by its own install rules (lib/cups/filter, share/cups). The faces the emulations
 # print with are found through fontconfig at run time, so their packages are named here.
-set(QUILLMARK_DEB_DEPENDS "fonts-dejavu-core, fonts-dejavu-extra, fonts-go")
+set(QUILLMARK_DEB_DEPENDS "fonts-dejavu-core, fonts-dejavu-extra, fonts-go, fonts-liberation2")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quillmark)

@@ -21,6 +21,7 @@
 
 #include "app/command_line.h"
 #include "emulation/code_pages.h"
+#include "emulation/emulation_names.h"
 #include "emulation/printer_document.h"
 #include "log/error_log.h"
 #include "pdf_file_output.h"
@@ -155,8 +156,9 @@ constexpr RenderOption kRenderOptions[] = {
     {{"", "--paper", true}, SetPaper},
     {{"", "--emulation", true},
      [](const std::string& value, Options& options) -> std::optional<std::string> {
-       if (value != "basic" && value != "escp2") return "--emulation needs basic or escp2";
-       options.emulation = value == "escp2" ? Emulation::kEscP2 : Emulation::kBasic;
+       const auto emulation = EmulationNamed(value);
+       if (!emulation) return "--emulation needs basic, escp2, pcl or auto";
+       options.emulation = *emulation;
        return std::nullopt;
      }},
     {{"", "--codepage", true},

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "emulation/emulation_names.h"
 #include "emulation/printer_document.h"
 #include "log/error_log.h"
 #include "platform/win32/win32_clock.h"
@@ -74,8 +75,9 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
       options.printer = WideFromSettings(argv[++i]);
     } else if (arg == "--emulation" && hasValue) {
       const std::string name = argv[++i];
-      if (name != "basic" && name != "escp2") return "--emulation needs basic or escp2";
-      options.emulation = name == "escp2" ? Emulation::kEscP2 : Emulation::kBasic;
+      const auto emulation = EmulationNamed(name);
+      if (!emulation) return "--emulation needs basic, escp2, pcl or auto";
+      options.emulation = *emulation;
     } else if (arg == "--border-left" || arg == "--border-top") {
       if (!hasValue ||
           !ParseLength(argv[++i], arg == "--border-left" ? options.borderLeft : options.borderTop)) {

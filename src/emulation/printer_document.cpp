@@ -5,6 +5,7 @@
 #include "emulation/dot_math.h"
 #include "emulation/escp2/escp2_interpreter.h"
 #include "emulation/interpreter.h"
+#include "emulation/pcl/pcl_run.h"
 #include "emulation/select_font.h"
 
 namespace quillmark {
@@ -120,7 +121,11 @@ bool PrintDocument(PrintJob& job, PrintSystem& printers, const ErrorLog& log,
   OpenPrinterDevice(job, printers, log);
   std::int32_t readPosition = 0;
   StartDocument(job, printers);
-  if (job.Settings.Mode == Emulation::kEscP2) {
+  Emulation mode = job.Settings.Mode;
+  if (mode == Emulation::kAuto) mode = LooksLikePcl(job.Data.get(), job.DataLength) ? Emulation::kPcl : Emulation::kEscP2;
+  if (mode == Emulation::kPcl) {
+    RunPcl(job, printers, &log);
+  } else if (mode == Emulation::kEscP2) {
     RunEscp2(job, printers);
   } else {
     while (readPosition < job.DataLength) InterpretByte(job, readPosition, printers);
