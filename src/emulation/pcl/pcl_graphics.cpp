@@ -75,13 +75,30 @@ void PclInterpreter::RasterRow(const std::uint8_t* data, std::int32_t length) {
   const auto widest = static_cast<std::int32_t>(std::max<std::int64_t>(0, (state_.logicalWidth - raster.left) / pixel));
   const auto deepest = static_cast<std::int32_t>(std::max<std::int64_t>(0, (state_.physicalLength - raster.top) / pixel));
   if (raster.sourceHeight > 0 && raster.rows >= raster.sourceHeight) return;
-  std::int32_t width = raster.sourceWidth > 0 ? raster.sourceWidth : widest;
-  width = std::min(width, widest);
+  const std::int32_t width = std::min(raster.sourceWidth > 0 ? raster.sourceWidth : widest, widest);
   const std::int32_t rowBytes = (width + 7) / 8;
   DecodePclRasterRow(raster.compression, data, length, rowBytes, raster.seed);
   if (raster.rows < deepest && rowBytes > 0) {
-    if (raster_.width == 0) raster_.width = width;
-    // Rows keep the width the picture began with.
+    // Without a source width the picture is as wide as its widest row's ink.
+    std::int32_t used = rowBytes;
+    if (raster.sourceWidth == 0) {
+      while (used > 0 && raster.seed[static_cast<std::size_t>(used - 1)] == 0) --used;
+      used = std::max(used, raster_.BytesPerRow());
+    }
+    const std::int32_t before = raster_.BytesPerRow();
+    if (used > before) {
+      // A wider row: the rows so far are laid out again at the new width.
+      std::vector<std::uint8_t> wider(static_cast<std::size_t>(used) * static_cast<std::size_t>(raster.rows), 0);
+      for (std::int32_t row = 0; row < raster_.height; ++row) {
+        std::copy_n(raster_.bits.begin() + row * before, before, wider.begin() + row * used);
+      }
+      raster_.bits = std::move(wider);
+    }
+    if (raster.sourceWidth > 0) {
+      raster_.width = width;
+    } else if (used * 8 > raster_.width) {
+      raster_.width = std::min(used * 8, width);
+    }
     const std::int32_t keep = raster_.BytesPerRow();
     raster_.bits.resize(static_cast<std::size_t>(keep) * static_cast<std::size_t>(raster.rows), 0);
     raster_.bits.insert(raster_.bits.end(), raster.seed.begin(), raster.seed.begin() + std::min(keep, rowBytes));
@@ -176,6 +193,8 @@ void PclInterpreter::RunMacro(std::int32_t id, bool call) {
   // A called macro (and the overlay) prints with the environment of the moment and leaves it as it was.
   PclState saved;
   if (call) saved = state_;
+  // The overlay prints from the top of the page, wherever the page's text ended.
+  if (inOverlay_) state_.cursor = PclCursor{0, FirstLine()};
   Interpret(reinterpret_cast<const std::uint8_t*>(bytes.data()), static_cast<std::int32_t>(bytes.size()));
   if (call) {
     FlushUnderline();

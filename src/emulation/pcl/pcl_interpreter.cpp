@@ -48,15 +48,26 @@ PclInterpreter::~PclInterpreter() {
   for (const CachedFont& font : fonts_) printers_.DeleteFont(font.handle);
 }
 
+// units * dpi / 7200 to the nearest dot, a half to the even one, in exact integer arithmetic: half dots
+// are common (a first line at 187.5 dots) and must not round by floating-point noise.
+std::int32_t PclDots(std::int64_t units, std::int32_t dpi) {
+  const std::int64_t numerator = units * dpi;
+  std::int64_t quotient = numerator / kPclUnitsPerInch;
+  std::int64_t remainder = numerator % kPclUnitsPerInch;
+  if (remainder < 0) {
+    remainder += kPclUnitsPerInch;
+    --quotient;
+  }
+  if (2 * remainder > kPclUnitsPerInch || (2 * remainder == kPclUnitsPerInch && (quotient & 1) != 0)) ++quotient;
+  return SaturateToInt32(quotient);
+}
+
 std::int32_t PclInterpreter::DotX(std::int64_t x) const {
-  const double inches = static_cast<double>(state_.logicalLeft + state_.leftRegistration + x) /
-                        static_cast<double>(kPclUnitsPerInch);
-  return RoundToDots(inches * target_.dpiX) - target_.offsetX;
+  return PclDots(state_.logicalLeft + state_.leftRegistration + x, target_.dpiX) - target_.offsetX;
 }
 
 std::int32_t PclInterpreter::DotY(std::int64_t y) const {
-  const double inches = static_cast<double>(state_.topRegistration + y) / static_cast<double>(kPclUnitsPerInch);
-  return RoundToDots(inches * target_.dpiY) - target_.offsetY;
+  return PclDots(state_.topRegistration + y, target_.dpiY) - target_.offsetY;
 }
 
 void PclInterpreter::Reset() {

@@ -30,6 +30,9 @@ struct PclTarget {
   std::int32_t symbolSet = 341;  // PC-8
 };
 
+// Dots of a length in 1/7200 inch at `dpi`.
+std::int32_t PclDots(std::int64_t units, std::int32_t dpi);
+
 class PclInterpreter final : private PclCommandSink {
  public:
   // The device's first page has been started by the caller; it is used for the first PCL page.
