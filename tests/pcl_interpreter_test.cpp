@@ -175,6 +175,7 @@ TEST(PclInterpreter, SyntaxIsReadWholeAndNothingLeaksIntoTheText) {
       {"\x1b(s-1.5h+2.25V\x1b&a+.5C\x1b&a-0.5CA"sv, "'A'@75"},      // signs and fractions
       {"\x1b(s\x07" "A"sv, "'A'@75"},                              // a control code ends a sequence
       {"\x1b\r"sv, ""},                                             // ESC before no command
+      {"\x1b*p30x*p0YA"sv, "'A'@105"},                             // a second sequence chained without ESC
   };
   for (const auto& row : rows) EXPECT_EQ(Print(row.bytes).marks, row.marks) << ::testing::PrintToString(row.bytes);
 }

@@ -106,8 +106,9 @@ void PclInterpreter::DefaultMargins() {
   state_.cursor = PclCursor{0, FirstLine()};
 }
 
+// Programs repeat the page setup before every line; only a change starts a new page.
 void PclInterpreter::SetPageSize(std::int32_t code) {
-  if (FindPclPageSize(code) == nullptr) return;
+  if (FindPclPageSize(code) == nullptr || code == state_.pageSize) return;
   EjectPage(false);
   state_.pageSize = code;
   ApplyPageGeometry();
@@ -115,7 +116,7 @@ void PclInterpreter::SetPageSize(std::int32_t code) {
 }
 
 void PclInterpreter::SetOrientation(std::int32_t orientation) {
-  if (orientation < 0 || orientation > 3) return;
+  if (orientation < 0 || orientation > 3 || orientation == state_.orientation) return;
   EjectPage(false);
   state_.orientation = orientation;
   ApplyPageGeometry();

@@ -32,7 +32,7 @@ std::int32_t ReadPclSequence(const std::uint8_t* data, std::int32_t length, std:
   const std::int64_t end = length;
   std::int64_t at = position;
   if (at >= end) return 0;
-  const std::uint8_t first = data[at];
+  std::uint8_t first = data[at];
   if (first >= '0' && first <= '~') {
     PclCommand command;
     command.terminator = first;
@@ -74,8 +74,16 @@ std::int32_t ReadPclSequence(const std::uint8_t* data, std::int32_t length, std:
     if (at >= end) break;
     const std::uint8_t parameter = data[at];
     if (!IsLower(parameter) && !IsUpper(parameter)) {
-      // Not a parameter character: the sequence ends here. A control code or the next ESC still acts;
-      // any other byte belongs to the broken sequence and is dropped with it.
+      // Not a parameter character. Some programs chain a second sequence without its ESC after a lowercase
+      // parameter (ESC * p 300 x * p 600 Y): a parameterized character starts it. Otherwise the sequence
+      // ends here; a control code or the next ESC still acts, any other byte is dropped with it.
+      if (parameter >= '!' && parameter <= '/' && !command.hasValue && !command.relative && at + 1 < end &&
+          IsGroup(data[at + 1])) {
+        first = parameter;
+        group = data[at + 1];
+        at += 2;
+        continue;
+      }
       if (parameter >= ' ') ++at;
       break;
     }

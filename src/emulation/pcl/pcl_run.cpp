@@ -34,7 +34,12 @@ std::int32_t SymbolSetFor(std::int32_t codePage) {
 }  // namespace
 
 bool LooksLikePcl(const std::uint8_t* data, std::int32_t length) {
-  return Begins(data, length, "\x1b" "E") || Begins(data, length, "\x1b%-12345X") || Begins(data, length, "@PJL");
+  if (Begins(data, length, "\x1b" "E") || Begins(data, length, "\x1b%-12345X") || Begins(data, length, "@PJL")) {
+    return true;
+  }
+  // Drivers that send no reset start with a page or raster command: ESC & or ESC * and a group letter. No
+  // ESC/P command has a letter there (ESC & is followed by NUL, ESC * by a density below 'A').
+  return length >= 3 && data[0] == 0x1B && (data[1] == '&' || data[1] == '*') && data[2] >= 'a' && data[2] <= 'z';
 }
 
 void RunPcl(PrintJob& job, PrintSystem& printers, const ErrorLog* log) {

@@ -14,7 +14,8 @@ namespace quillmark {
 // with HP-GL/2 in it gets one line in `log`.
 void RunPcl(PrintJob& job, PrintSystem& printers, const ErrorLog* log = nullptr);
 
-// True when the take begins as a LaserJet job does: ESC E, a UEL (ESC %-12345X) or @PJL.
+// True when the take begins as a LaserJet job does: ESC E, a UEL (ESC %-12345X), @PJL, or a page or
+// raster command (ESC & or ESC * with a group letter).
 bool LooksLikePcl(const std::uint8_t* data, std::int32_t length);
 
 }  // namespace quillmark
