@@ -47,7 +47,8 @@ Options:
       --border-top MM   top border in millimetres (default 10.7)
       --paper SIZE      paper: A4, A5, Letter, Legal (also the media asked of a CUPS printer) or
                         WIDTHxHEIGHT in millimetres (default A4, 210x297)
-      --emulation NAME  the printer to emulate: basic (default) or escp2 (Epson ESC/P 2)
+      --emulation NAME  the printer to emulate: basic (default), escp2 (Epson ESC/P 2), pcl (HP LaserJet,
+                        PCL 5e) or auto (pcl for data that starts like a LaserJet job, else escp2)
       --codepage N      the ESC/P 2 printer's character table at power-on: 437 (default), 850, 852,
                         857, 858, 860, 863, 865, 866 or 895
   -h, --help            show this help

@@ -35,7 +35,8 @@ Options:
                         for standard input, when printing through "Microsoft Print to PDF"; none for any
                         other printer)
   -p, --printer NAME    Windows printer to print on (default: "Microsoft Print to PDF")
-      --emulation NAME  the printer to emulate: basic (default) or escp2 (Epson ESC/P 2)
+      --emulation NAME  the printer to emulate: basic (default), escp2 (Epson ESC/P 2), pcl (HP LaserJet,
+                        PCL 5e) or auto (pcl for data that starts like a LaserJet job, else escp2)
       --border-left MM  left border in millimetres (default 9.75)
       --border-top MM   top border in millimetres (default 10.7)
   -h, --help            show this help
