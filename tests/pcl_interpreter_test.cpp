@@ -137,6 +137,8 @@ TEST(PclInterpreter, CommandsMoveTheCursorAndMarkThePageAsTheManualSays) {
       {"ESC ( 0 N: Latin 1 prints 0xE9 as é", "\x1b(0N\xe9"sv, 30, 187.5, "'é'@75"},
       {"ESC ( 8 U: Roman-8 prints 0xE9 as Õ", "\x1b(8U\xe9"sv, 30, 187.5, "'Õ'@75"},
       {"PC-8 prints 0x81 as ü", "\x81"sv, 30, 187.5, "'ü'@75"},
+      {"box lines fill the line pitch and join", "\xb3\n\b\xc0\xc4"sv, 60, 237.5,
+       "fill 89,150-92,227 fill 88,224-135,227"},
       {"ASCII has no upper half", "\x1b(0U\x81" "A"sv, 30, 187.5, "'A'@75"},
       {"macros: define, execute, call", "\x1b&f1y0X" "AB\x1b&f1X\x1b&f1y2X\x1b&f3X"sv, 60, 187.5, "'ABAB'@75"},
       {"a called macro leaves the environment as it was", "\x1b&f1y0X\x1b&l8D\x1b&f1X\x1b&f1y3X\n"sv, 0, 237.5},

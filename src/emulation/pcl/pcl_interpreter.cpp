@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "emulation/dot_math.h"
+#include "emulation/escp2/escp2_blocks.h"
 #include "emulation/pcl/pcl_commands.h"
 #include "emulation/pcl/pcl_page_sizes.h"
 #include "emulation/pcl/pcl_symbol_sets.h"
@@ -489,6 +490,19 @@ void PclInterpreter::PrintByte(std::uint8_t byte) {
     return;
   }
   pageMarked_ = true;
+  if (IsBlockCharacter(character) && target_.device != nullptr) {
+    // Line and block characters fill the whole line pitch, so that boxes join from line to line.
+    const std::int64_t pitch = state.vmi > 0 ? state.vmi : kPclUnitsPerInch / 6;
+    const TextRect cell{DotX(state.cursor.x), DotY(state.cursor.y - pitch * 3 / 4), DotX(state.cursor.x + advance),
+                        DotY(state.cursor.y + pitch / 4)};
+    blocks_.clear();
+    if (BlockRectangles(character, cell, std::max(1, target_.dpiY / 100), blocks_)) {
+      for (const TextRect& rect : blocks_) page_.Fill(rect);
+      if (state.underline != 0) Underline(state.cursor.x, state.cursor.x + advance);
+      state.cursor.x += advance;
+      return;
+    }
+  }
   if (character != U' ' && fontHandle_ != 0) {
     const std::int32_t left = DotX(state.cursor.x);
     const std::int32_t top = DotY(state.cursor.y) - fontAscent_;

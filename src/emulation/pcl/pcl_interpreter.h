@@ -133,6 +133,8 @@ class PclInterpreter final : private PclCommandSink {
   std::int64_t underlineLeft_ = 0;
   std::int64_t underlineRight_ = 0;
 
+  std::vector<TextRect> blocks_;  // the rectangles of one line or block character
+
   // Raster rows of the picture being received, at the raster resolution.
   BitImage raster_;
 

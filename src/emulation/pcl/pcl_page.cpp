@@ -9,6 +9,7 @@ namespace {
 constexpr std::uint32_t kBlackInk = 0x000000;
 constexpr std::uint32_t kWhiteInk = 0xFFFFFF;
 constexpr std::size_t kMarkBytes = sizeof(TextRect) + 32;
+constexpr std::size_t kFillLookBack = 8;
 
 }  // namespace
 
@@ -42,12 +43,46 @@ void PclPage::Text(FontHandle font, char32_t character, const TextRect& cell, st
 
 void PclPage::Fill(const TextRect& rect, Ink ink) {
   if (rect.right <= rect.left || rect.bottom <= rect.top) return;
+  if (ink == Ink::kWhite) {
+    // An erase covers the black drawn before it, so those go first.
+    FlushFills();
+    if (!Admit(kMarkBytes, rect)) return;
+    marks_.push_back(Mark{.kind = Mark::Kind::kFill, .ink = ink, .font = 0, .rect = rect, .text = {}, .image = 0});
+    return;
+  }
+  // Rules and box lines come as many short pieces; joined, a table border is a few long rectangles.
+  const std::size_t first = fills_.size() > kFillLookBack ? fills_.size() - kFillLookBack : 0;
+  for (std::size_t i = fills_.size(); i-- > first;) {
+    TextRect& pending = fills_[i];
+    if (pending.top == rect.top && pending.bottom == rect.bottom && rect.left <= pending.right &&
+        rect.right >= pending.left) {
+      pending.left = std::min(pending.left, rect.left);
+      pending.right = std::max(pending.right, rect.right);
+      lowest_ = std::max(lowest_, rect.bottom);
+      return;
+    }
+    if (pending.left == rect.left && pending.right == rect.right && rect.top <= pending.bottom &&
+        rect.bottom >= pending.top) {
+      pending.top = std::min(pending.top, rect.top);
+      pending.bottom = std::max(pending.bottom, rect.bottom);
+      lowest_ = std::max(lowest_, rect.bottom);
+      return;
+    }
+  }
   if (!Admit(kMarkBytes, rect)) return;
-  marks_.push_back(Mark{.kind = Mark::Kind::kFill, .ink = ink, .font = 0, .rect = rect, .text = {}, .image = 0});
+  fills_.push_back(rect);
+}
+
+void PclPage::FlushFills() {
+  for (const TextRect& rect : fills_) {
+    marks_.push_back(Mark{.kind = Mark::Kind::kFill, .ink = Ink::kBlack, .font = 0, .rect = rect, .text = {}, .image = 0});
+  }
+  fills_.clear();
 }
 
 void PclPage::Image(BitImage image, const TextRect& rect, Ink ink) {
   if (rect.right <= rect.left || rect.bottom <= rect.top || image.width <= 0 || image.height <= 0) return;
+  if (ink == Ink::kWhite) FlushFills();
   if (!Admit(kMarkBytes + image.bits.size(), rect)) return;
   images_.push_back(std::move(image));
   marks_.push_back(
@@ -79,10 +114,12 @@ void PclPage::Play(PrintDevice& device) const {
     }
   }
   if (ink != Ink::kBlack) device.SetTextColor(kBlackInk);
+  for (const TextRect& rect : fills_) device.FillRectangle(rect);
 }
 
 void PclPage::Clear() {
   marks_.clear();
+  fills_.clear();
   images_.clear();
   bytes_ = 0;
   lowest_ = 0;

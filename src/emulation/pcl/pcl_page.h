@@ -23,14 +23,15 @@ class PclPage {
   void Fill(const TextRect& rect, Ink ink = Ink::kBlack);
   void Image(BitImage image, const TextRect& rect, Ink ink = Ink::kBlack);
 
-  bool Empty() const { return marks_.empty(); }
+  bool Empty() const { return marks_.empty() && fills_.empty(); }
   bool Overflowed() const { return overflowed_; }
   // The lowest dot row any mark reaches; 0 on an empty page.
   std::int32_t Lowest() const { return lowest_; }
   // The top of the lowest text line.
   std::int32_t LowestTextTop() const { return lowestTextTop_; }
 
-  // Draws every mark on the device's current page, in the order they were made.
+  // Draws every mark on the device's current page in the order they were made; black rectangles may come
+  // later than text made after them (the page looks the same).
   void Play(PrintDevice& device) const;
   void Clear();
 
@@ -46,9 +47,11 @@ class PclPage {
     std::size_t image = 0;
   };
   bool Admit(std::size_t bytes, const TextRect& rect);
+  void FlushFills();
 
   std::vector<Mark> marks_;
   std::vector<BitImage> images_;
+  std::vector<TextRect> fills_;  // black rectangles, joined while they come
   std::size_t bytes_ = 0;
   bool overflowed_ = false;
   std::int32_t lowest_ = 0;
