@@ -122,6 +122,8 @@ TEST(PclInterpreter, CommandsMoveTheCursorAndMarkThePageAsTheManualSays) {
       {"ESC * c # A # B 0 P: a black rule at the cursor", "\x1b*p300x300Y\x1b*c300a60b0P"sv, 300, 450,
        "fill 375,450-675,510"},
       {"ESC * c # H # V: rule sizes in decipoints", "\x1b*c720h72v0P"sv, 0, 187.5, "fill 75,188-375,218"},
+      {"nothing prints within a sixth of an inch of the sheet's edges; rules stay on the logical page",
+       "\x1b&a-9999VA\x1b*p-75x+0Y\x1b*c9999a100b0P"sv, 0, 0, "fill 75,50-2475,100"},
       {"ESC * c 1 P: white erases", "\x1b*c30a30b1P"sv, 0, 187.5, "white 75,188-105,218"},
       {"ESC * c 100 g 2 P: full shading is black", "\x1b*c30a30b100g2P"sv, 0, 187.5, "fill 75,188-105,218"},
       {"ESC * c 10 g 2 P: a shade is a pattern", "\x1b*c30a30b10g2P"sv, 0, 187.5, "image 30x30 75,188-105,218"},

@@ -29,12 +29,14 @@ void PclInterpreter::Rectangle(std::int32_t fill) {
   const TextRect rect{DotX(left), DotY(top), DotX(left) + ceilDots(right - left, target_.dpiX),
                       DotY(top) + ceilDots(bottom - top, target_.dpiY)};
   pageMarked_ = true;
+  TextRect printable = rect;
+  if (!ClipToPrintable(printable)) return;
   if (fill == 0 || fill == 5 || (fill == 2 && state.patternId >= 100)) {
-    page_.Fill(rect);
+    page_.Fill(printable);
     return;
   }
   if (fill == 1) {
-    page_.Fill(rect, PclPage::Ink::kWhite);
+    page_.Fill(printable, PclPage::Ink::kWhite);
     return;
   }
   // Shading and cross-hatching: the printer's 300-dpi pattern, anchored to the page.
@@ -44,11 +46,19 @@ void PclInterpreter::Rectangle(std::int32_t fill) {
   image.width = static_cast<std::int32_t>((right - left + kPclUnitsPerDot300 - 1) / kPclUnitsPerDot300);
   image.height = static_cast<std::int32_t>((bottom - top + kPclUnitsPerDot300 - 1) / kPclUnitsPerDot300);
   image.bits.assign(static_cast<std::size_t>(image.BytesPerRow()) * static_cast<std::size_t>(image.height), 0);
+  // Every pattern repeats after 16 rows: each of those rows is made once and copied down.
+  constexpr std::int32_t kPeriod = 16;
+  const auto rowBytes = static_cast<std::size_t>(image.BytesPerRow());
   bool any = false;
   for (std::int32_t y = 0; y < image.height; ++y) {
+    std::uint8_t* row = image.bits.data() + static_cast<std::size_t>(y) * rowBytes;
+    if (y >= kPeriod) {
+      std::copy_n(row - kPeriod * rowBytes, rowBytes, row);
+      continue;
+    }
     for (std::int32_t x = 0; x < image.width; ++x) {
       if (!PclPatternDot(fill, state.patternId, x0 + x, y0 + y)) continue;
-      image.bits[static_cast<std::size_t>(y * image.BytesPerRow() + x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+      row[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
       any = true;
     }
   }

@@ -19,6 +19,9 @@ constexpr std::size_t kMaxCursorStack = 20;
 constexpr std::int32_t kMaxDotsPerInch = 9600;
 constexpr std::int64_t kHalfInch = kPclUnitsPerInch / 2;
 constexpr std::int64_t kTabColumns = 8;
+constexpr std::int32_t kMaxCopySheets = 10000;
+// The LaserJet prints nothing within a sixth of an inch of the sheet's edges.
+constexpr std::int64_t kUnprintable = 50 * kPclUnitsPerDot300;
 // The underline of a fixed underline: 5 dots below the baseline, 3 dots thick at 300 dpi.
 constexpr std::int64_t kUnderlineDistance = 5 * kPclUnitsPerDot300;
 constexpr std::int64_t kUnderlineThickness = 3 * kPclUnitsPerDot300;
@@ -69,6 +72,19 @@ std::int32_t PclInterpreter::DotX(std::int64_t x) const {
 
 std::int32_t PclInterpreter::DotY(std::int64_t y) const {
   return PclDots(state_.topRegistration + y, target_.dpiY) - target_.offsetY;
+}
+
+bool PclInterpreter::ClipToPrintable(TextRect& rect) const {
+  // The printable area is fixed on the sheet: registration moves the logical page, not the paper.
+  const std::int32_t left = PclDots(kUnprintable, target_.dpiX) - target_.offsetX;
+  const std::int32_t right = PclDots(state_.physicalWidth - kUnprintable, target_.dpiX) - target_.offsetX;
+  const std::int32_t top = PclDots(kUnprintable, target_.dpiY) - target_.offsetY;
+  const std::int32_t bottom = PclDots(state_.physicalLength - kUnprintable, target_.dpiY) - target_.offsetY;
+  rect.left = std::max(rect.left, left);
+  rect.right = std::min(rect.right, right);
+  rect.top = std::max(rect.top, top);
+  rect.bottom = std::min(rect.bottom, bottom);
+  return rect.left < rect.right && rect.top < rect.bottom;
 }
 
 void PclInterpreter::Reset() {
@@ -231,7 +247,14 @@ void PclInterpreter::EjectPage(bool always) {
 
 void PclInterpreter::PrintSheet() {
   droppedMarks_ = droppedMarks_ || page_.Overflowed();
-  const std::int32_t copies = std::clamp(state_.copies, 1, 999);
+  // Copies multiply whatever a take holds; past a bound every page prints once, so that a take of form
+  // feeds cannot make millions of sheets.
+  std::int32_t copies = std::clamp(state_.copies, 1, 999);
+  if (copies > 1 && copySheets_ + copies - 1 > kMaxCopySheets) {
+    copies = 1;
+    droppedCopies_ = true;
+  }
+  copySheets_ += copies - 1;
   for (std::int32_t copy = 0; copy < copies; ++copy) {
     if (target_.device != nullptr) {
       // The caller started the first sheet.
@@ -497,7 +520,9 @@ void PclInterpreter::PrintByte(std::uint8_t byte) {
                         DotY(state.cursor.y + pitch / 4)};
     blocks_.clear();
     if (BlockRectangles(character, cell, std::max(1, target_.dpiY / 100), blocks_)) {
-      for (const TextRect& rect : blocks_) page_.Fill(rect);
+      for (TextRect& rect : blocks_) {
+        if (ClipToPrintable(rect)) page_.Fill(rect);
+      }
       if (state.underline != 0) Underline(state.cursor.x, state.cursor.x + advance);
       state.cursor.x += advance;
       return;
@@ -507,8 +532,12 @@ void PclInterpreter::PrintByte(std::uint8_t byte) {
     const std::int32_t left = DotX(state.cursor.x);
     const std::int32_t top = DotY(state.cursor.y) - fontAscent_;
     const std::int32_t right = font.proportional ? left + deviceAdvance : DotX(state.cursor.x + advance);
-    page_.Text(fontHandle_, character, TextRect{left, top, right, top + fontEm_},
-               font.proportional ? deviceAdvance : fontAdvance_);
+    // A character wholly in the unprintable margin leaves no mark.
+    TextRect visible{left, top, right, top + fontEm_};
+    if (ClipToPrintable(visible)) {
+      page_.Text(fontHandle_, character, TextRect{left, top, right, top + fontEm_},
+                 font.proportional ? deviceAdvance : fontAdvance_);
+    }
   }
   if (state.underline != 0) Underline(state.cursor.x, state.cursor.x + advance);
   state.cursor.x += advance;
@@ -531,7 +560,8 @@ void PclInterpreter::FlushUnderline() {
   underlineOpen_ = false;
   // A floating underline sits by the font; the resident faces put it where the fixed one is.
   const std::int64_t top = underlineY_ + kUnderlineDistance;
-  page_.Fill(TextRect{DotX(underlineLeft_), DotY(top), DotX(underlineRight_), DotY(top + kUnderlineThickness)});
+  TextRect rect{DotX(underlineLeft_), DotY(top), DotX(underlineRight_), DotY(top + kUnderlineThickness)};
+  if (ClipToPrintable(rect)) page_.Fill(rect);
 }
 
 }  // namespace quillmark

@@ -50,6 +50,8 @@ class PclInterpreter final : private PclCommandSink {
   std::int32_t Sheets() const { return sheets_; }
   bool SkippedHpgl2() const { return skippedHpgl2_; }
   bool DroppedMarks() const { return droppedMarks_; }
+  // Copies left out because the take asked for too many sheets.
+  bool DroppedCopies() const { return droppedCopies_; }
   // The lowest dot row marked on the last sheet, and the top of its lowest text line.
   std::int32_t LastSheetLowest() const { return lastLowest_; }
   std::int32_t LastSheetTextTop() const { return lastTextTop_; }
@@ -108,6 +110,8 @@ class PclInterpreter final : private PclCommandSink {
   std::int32_t DeviceAdvance(FontHandle font, char32_t character);
   void Underline(std::int64_t left, std::int64_t right);
   void FlushUnderline();
+  // Cuts `rect` (dots) to the sheet's printable area; false when nothing of it is left.
+  bool ClipToPrintable(TextRect& rect) const;
   void ApplyPageGeometry();
   void DefaultMargins();
   void StartNextPage();
@@ -149,6 +153,8 @@ class PclInterpreter final : private PclCommandSink {
   bool hpgl2_ = false;  // inside HP-GL/2 until ESC % # A
   bool skippedHpgl2_ = false;
   bool droppedMarks_ = false;
+  bool droppedCopies_ = false;
+  std::int32_t copySheets_ = 0;  // sheets printed as extra copies
   bool pageMarked_ = false;
   std::int32_t sheets_ = 0;
   std::int32_t lastLowest_ = 0;

@@ -70,6 +70,9 @@ void RunPcl(PrintJob& job, PrintSystem& printers, const ErrorLog* log) {
   if (printer.SkippedHpgl2() && log != nullptr) {
     log->LogError("", "HP-GL/2-Grafik im PCL-Druckauftrag wird nicht gedruckt.", "", 0, 0);
   }
+  if (printer.DroppedCopies() && log != nullptr) {
+    log->LogError("", "Der PCL-Druckauftrag verlangt mehr als 10000 Kopien; weitere Seiten einmal gedruckt.", "", 0, 0);
+  }
   if (printer.DroppedMarks() && log != nullptr) {
     log->LogError("", "Eine PCL-Seite war zu voll; was nicht mehr passte, fehlt.", "", 0, 0);
   }
