@@ -110,6 +110,7 @@ TEST(PclInterpreter, CommandsMoveTheCursorAndMarkThePageAsTheManualSays) {
       {"ESC ( s 0 T Line Printer is 16.67 pitch only", "\x1b(s0T\x1b(s16.67HA"sv, 18, 187.5},
       {"the pitch outranks the typeface: Line Printer at 10 pitch is Courier", "\x1b(s0TA"sv, 30, 187.5},
       {"SO and SI switch to the secondary font and back", "\x1b)s12H\x0e" "A\x0f" "A"sv, 55, 187.5},
+      {"a secondary font setting keeps the HMI in use", "\x1b&k10H\x1b)s12HAB"sv, 50, 187.5},
       {"ESC & l 1 O: landscape Letter's logical page", "\x1b&l1OA"sv, 30, 187.5, "'A'@60"},
       {"ESC & l 26 A: A4's logical page", "\x1b&l26AA"sv, 30, 187.5, "'A'@71"},
       {"perforation skip: the 60th LF starts a new page", kSixtyLines, 30, 187.5, "| 'A'@75", 2},

@@ -28,8 +28,9 @@ PclFontCharacteristics& Wanted(Printer& p, const Command& c) {
 }
 
 void FontChange(Printer& p, const Command& c) {
-  p.MutableState().byId[c.parameterized == ')' ? 1 : 0] = -1;
-  p.FontChanged();
+  const bool secondary = c.parameterized == ')';
+  p.MutableState().byId[secondary ? 1 : 0] = -1;
+  p.FontChanged(secondary == p.State().secondary);
 }
 
 // Job and page control.
@@ -60,7 +61,9 @@ void PitchMode(Printer& p, const Command& c) {
   const double pitch = c.Int() == 0 ? 10.0 : c.Int() == 2 ? 16.67 : c.Int() == 4 ? 12.0 : 0.0;
   if (pitch == 0) return;
   p.MutableState().wanted[0].pitch = pitch;
-  FontChange(p, Command{});
+  Command primary;
+  primary.parameterized = '(';
+  FontChange(p, primary);
 }
 void LineTermination(Printer& p, const Command& c) {
   if (c.Int() >= 0 && c.Int() <= 3) p.MutableState().lineTermination = c.Int();
@@ -148,7 +151,7 @@ void FontById(Printer& p, const Command& c) {
   const std::size_t which = c.parameterized == ')' ? 1 : 0;
   if (p.SoftFonts().Find(c.Int()) == nullptr) return;  // an unknown ID leaves the font as it is
   p.MutableState().byId[which] = c.Int();
-  p.FontChanged();
+  p.FontChanged((which == 1) == p.State().secondary);
 }
 void DefaultFont(Printer& p, const Command& c) {
   if (c.Int() != 3) return;

@@ -223,9 +223,10 @@ void PclInterpreter::PushPop(std::int32_t operation) {
   }
 }
 
-void PclInterpreter::FontChanged() {
+void PclInterpreter::FontChanged(bool active) {
   FlushUnderline();
   fontValid_ = false;
+  if (!active) return;  // the other font changed: the one in use and its HMI stay
   const PclFont& font = CurrentFont();
   // Selecting a font sets the HMI to its pitch; a proportional font's is the width of its space.
   state_.hmi = std::llround(static_cast<double>(kPclUnitsPerInch) / font.pitch);

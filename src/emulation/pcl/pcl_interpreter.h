@@ -76,7 +76,8 @@ class PclInterpreter final : private PclCommandSink {
   void FormFeed();
   void HalfLineFeed();
   void PushPop(std::int32_t operation);
-  void FontChanged();
+  // A font setting changed; `active` when it concerns the font in use (which then sets the HMI).
+  void FontChanged(bool active = true);
   void PrintTransparent(const std::uint8_t* data, std::int32_t length);
   void Rectangle(std::int32_t fill);
   void StartRaster(std::int32_t mode);
