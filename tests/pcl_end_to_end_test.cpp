@@ -21,10 +21,11 @@ using namespace std::chrono_literals;
 const std::string kData = std::string(QUILLMARK_SOURCE_DIR) + "/tests/data/pcl/";
 
 // Prints `file` on Letter paper and returns the PDF's path.
-std::string Render(const testing::TempDir& dir, const std::string& file, const std::string& emulation = "pcl") {
+std::string Render(const testing::TempDir& dir, const std::string& file,
+                   const std::string& emulation = "pcl") {
   const std::string pdf = dir.File(file + ".pdf");
-  const auto result = testing::RunProgram({testing::BuiltProgram("quillmark-render"), "--emulation", emulation,
-                                           "--paper=Letter", "-o", pdf, kData + file},
+  const auto result = testing::RunProgram({testing::BuiltProgram("quillmark-render"), "--emulation",
+                                           emulation, "--paper=Letter", "-o", pdf, kData + file},
                                           dir.path(), 60s);
   EXPECT_EQ(result.exitCode, 0) << result.err;
   return pdf;
@@ -33,8 +34,9 @@ std::string Render(const testing::TempDir& dir, const std::string& file, const s
 // Words at 300 dpi, the LaserJet's own dots; the footer is left out.
 std::vector<testing::PdfWord> Words(const std::string& pdf) {
   auto words = testing::ReadPdfWords(pdf, 300);
-  std::erase_if(words, [](const testing::PdfWord& w) { return w.text == "Gedruckt" || w.text == "mit" ||
-                                                              w.text == "Quillmark" || w.text == "1.0"; });
+  std::erase_if(words, [](const testing::PdfWord& w) {
+    return w.text == "Gedruckt" || w.text == "mit" || w.text == "Quillmark" || w.text == "1.0";
+  });
   return words;
 }
 
@@ -132,7 +134,8 @@ TEST(PclEndToEnd, AutoTellsLaserJetTakesFromEpsonTakes) {
   for (const auto& [path, laserJet] : takes) {
     std::string bytes = testing::ReadFileBytes(path);
     if (path.find("/fuzz/corpus/") != std::string::npos) bytes.erase(0, 1);  // the fuzzer's printer byte
-    EXPECT_EQ(LooksLikePcl(reinterpret_cast<const std::uint8_t*>(bytes.data()), static_cast<std::int32_t>(bytes.size())),
+    EXPECT_EQ(LooksLikePcl(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                           static_cast<std::int32_t>(bytes.size())),
               laserJet)
         << path;
   }

@@ -66,15 +66,27 @@ struct Case {
   std::string_view bytes;
   double x;
   double y;
-  std::string marks = "*";  // "*": not compared
-  std::int32_t sheets = -1;   // -1: not compared
+  std::string marks = "*";   // "*": not compared
+  std::int32_t sheets = -1;  // -1: not compared
 };
 
 // Letter, portrait, 300 dpi: the top margin is half an inch (150 dots), lines are 50 dots at 6 lpi and
 // the first line's baseline lies three quarters of a line below the top margin; Courier 10 is 30 dots
 // a character.
+// A LaserJet bitmap font (ID 5): its 64-byte header (fixed pitch of 120 quarter dots, 10 cpi) and the
+// character A, 8 x 10 dots whose top row lies 10 dots above the baseline, then A printed with it.
+std::string SoftFontTake() {
+  std::string header(64, '\0');
+  header[1] = 64, header[17] = 120, header[19] = 40;
+  const std::string character =
+      std::string("\x04\x00\x0e\x01\x00\x00\x00\x00\x00\x0a\x00\x08\x00\x0a\x00\x78", 16) +
+      std::string(10, '\xff');
+  return "\x1b*c5D\x1b)s64W" + header + "\x1b*c65E\x1b(s26W" + character + "\x1b(5XA";
+}
+
 TEST(PclInterpreter, CommandsMoveTheCursorAndMarkThePageAsTheManualSays) {
   static const std::string kSixtyLines = std::string(60, '\n') + "A";
+  static const std::string kSoftFont = SoftFontTake();
   const Case cases[] = {
       {"power-on: left edge, first line", ""sv, 0, 187.5, "", 0},
       {"text advances by the HMI", "AB"sv, 60, 187.5, "'AB'@75"},
@@ -100,23 +112,37 @@ TEST(PclInterpreter, CommandsMoveTheCursorAndMarkThePageAsTheManualSays) {
       {"ESC & f 0 S / 1 S: push and pop", "\x1b*p100x100Y\x1b&f0S\x1b*p9x9Y\x1b&f1S"sv, 100, 250},
       {"ESC & l 4 E: top margin in lines", "\x1b&l4E\x1b&a0R"sv, 0, 237.5},
       {"ESC & a 5 L: left margin in columns", "\x1b&a5L\r"sv, 150, 187.5},
-      {"ESC 9 clears the margins", "\x1b&a5L\x1b" "9\r"sv, 0, 187.5},
+      {"ESC 9 clears the margins",
+       "\x1b&a5L\x1b"
+       "9\r"sv,
+       0, 187.5},
       {"ESC & a 9 M, ESC & s 0 C: a full line wraps", "\x1b&a9M\x1b&s0CAAAAAAAAAAB"sv, 30, 237.5,
        "'AAAAAAAAAA'@75 'B'@75"},
-      {"without wrap text runs past the right margin", "\x1b&a1M" "AAA"sv, 90, 187.5, "'AAA'@75"},
+      {"without wrap text runs past the right margin",
+       "\x1b&a1M"
+       "AAA"sv,
+       90, 187.5, "'AAA'@75"},
       {"ESC & k # H: HMI in 1/120 inch", "\x1b&k10HAB"sv, 50, 187.5, "'A'@75 'B'@100"},
       {"ESC ( s 12 H: 12 pitch", "\x1b(s12HAB"sv, 50, 187.5, "'AB'@75"},
       {"ESC & k 2 S: compressed pitch 16.67", "\x1b&k2SAB"sv, 36, 187.5},
       {"ESC ( s 0 T Line Printer is 16.67 pitch only", "\x1b(s0T\x1b(s16.67HA"sv, 18, 187.5},
       {"the pitch outranks the typeface: Line Printer at 10 pitch is Courier", "\x1b(s0TA"sv, 30, 187.5},
-      {"SO and SI switch to the secondary font and back", "\x1b)s12H\x0e" "A\x0f" "A"sv, 55, 187.5},
+      {"SO and SI switch to the secondary font and back",
+       "\x1b)s12H\x0e"
+       "A\x0f"
+       "A"sv,
+       55, 187.5},
       {"a secondary font setting keeps the HMI in use", "\x1b&k10H\x1b)s12HAB"sv, 50, 187.5},
       {"ESC & l 1 O: landscape Letter's logical page", "\x1b&l1OA"sv, 30, 187.5, "'A'@60"},
       {"ESC & l 26 A: A4's logical page", "\x1b&l26AA"sv, 30, 187.5, "'A'@71"},
       {"perforation skip: the 60th LF starts a new page", kSixtyLines, 30, 187.5, "| 'A'@75", 2},
       {"ESC & l 0 L: no skip, 60 lines fit the sheet", "\x1b&l0L\x1b&a59RA"sv, 30, 3137.5, "'A'@75", 1},
       {"ESC & l 2 F: text length in lines", "\x1b&l2F\n\nA"sv, 30, 187.5, "| 'A'@75", 2},
-      {"FF ejects even an empty page; ESC E only a marked one", "A\f\f\x1b" "E\x1b" "E"sv, 0, 187.5, "'A'@75 |", 2},
+      {"FF ejects even an empty page; ESC E only a marked one",
+       "A\f\f\x1b"
+       "E\x1b"
+       "E"sv,
+       0, 187.5, "'A'@75 |", 2},
       {"ESC & l 2 X: copies", "\x1b&l2XA\f"sv, 30, 187.5, "'A'@75 | 'A'@75", 2},
       {"ESC & d D underlines the text until ESC & d @", "\x1b&dDAB\x1b&d@C"sv, 90, 187.5,
        "'ABC'@75 fill 75,192-135,196"},
@@ -127,10 +153,12 @@ TEST(PclInterpreter, CommandsMoveTheCursorAndMarkThePageAsTheManualSays) {
        "\x1b&a-9999VA\x1b*p-75x+0Y\x1b*c9999a100b0P"sv, 0, 0, "fill 75,50-2475,100"},
       {"ESC * c 1 P: white erases", "\x1b*c30a30b1P"sv, 0, 187.5, "white 75,188-105,218"},
       {"ESC * c 100 g 2 P: full shading is black", "\x1b*c30a30b100g2P"sv, 0, 187.5, "fill 75,188-105,218"},
-      {"ESC * c 10 g 2 P: a shade is a pattern", "\x1b*c30a30b10g2P"sv, 0, 187.5, "image 30x30 75,188-105,218"},
+      {"ESC * c 10 g 2 P: a shade is a pattern", "\x1b*c30a30b10g2P"sv, 0, 187.5,
+       "image 30x30 75,188-105,218"},
       {"ESC * c 0 g 2 P: no shade, no mark", "\x1b*c30a30b0g2P"sv, 0, 187.5, ""},
-      {"raster at the cursor moves down a row per row", "\x1b*t300R\x1b*p30X\x1b*r1A\x1b*b2W\xff\x00\x1b*b1W\x80\x1b*rB"sv,
-       30, 189.5, "image 8x2 105,188-113,190"},
+      {"raster at the cursor moves down a row per row",
+       "\x1b*t300R\x1b*p30X\x1b*r1A\x1b*b2W\xff\x00\x1b*b1W\x80\x1b*rB"sv, 30, 189.5,
+       "image 8x2 105,188-113,190"},
       {"raster ESC * r # S width, 75 dpi, from the left edge",
        "\x1b*p30X\x1b*r8S\x1b*r0A\x1b*b1W\xaa\x1b*b1Y\x1b*b1W\x55\x1b*rC"sv, 0, 199.5,
        "image 8x3 75,188-107,200"},
@@ -142,15 +170,29 @@ TEST(PclInterpreter, CommandsMoveTheCursorAndMarkThePageAsTheManualSays) {
       {"PC-8 prints 0x81 as ü", "\x81"sv, 30, 187.5, "'ü'@75"},
       {"box lines fill the line pitch and join", "\xb3\n\b\xc0\xc4"sv, 60, 237.5,
        "fill 89,150-92,227 fill 88,224-135,227"},
-      {"ASCII has no upper half", "\x1b(0U\x81" "A"sv, 30, 187.5, "'A'@75"},
-      {"macros: define, execute, call", "\x1b&f1y0X" "AB\x1b&f1X\x1b&f1y2X\x1b&f3X"sv, 60, 187.5, "'ABAB'@75"},
-      {"a called macro leaves the environment as it was", "\x1b&f1y0X\x1b&l8D\x1b&f1X\x1b&f1y3X\n"sv, 0, 237.5},
-      {"an overlay macro marks every page; FF keeps the column", "\x1b&f2y0X" "O\x1b&f1X\x1b&f2y4X" "A\fB"sv,
+      {"ASCII has no upper half",
+       "\x1b(0U\x81"
+       "A"sv,
+       30, 187.5, "'A'@75"},
+      {"a downloaded bitmap character prints as its dots", kSoftFont, 30, 187.5, "image 8x10 75,178-83,188"},
+      {"macros: define, execute, call",
+       "\x1b&f1y0X"
+       "AB\x1b&f1X\x1b&f1y2X\x1b&f3X"sv,
+       60, 187.5, "'ABAB'@75"},
+      {"a called macro leaves the environment as it was", "\x1b&f1y0X\x1b&l8D\x1b&f1X\x1b&f1y3X\n"sv, 0,
+       237.5},
+      {"an overlay macro marks every page; FF keeps the column",
+       "\x1b&f2y0X"
+       "O\x1b&f1X\x1b&f2y4X"
+       "A\fB"sv,
        60, 187.5, "'A'@75 'O'@75 | 'B'@105 'O'@75", 2},
-      {"a deleted macro does nothing", "\x1b&f1y0X" "A\x1b&f1X\x1b&f1y8X\x1b&f1y2X"sv, 0, 187.5, "", 0},
+      {"a deleted macro does nothing",
+       "\x1b&f1y0X"
+       "A\x1b&f1X\x1b&f1y8X\x1b&f1y2X"sv,
+       0, 187.5, "", 0},
       {"HP-GL/2 is skipped as a whole", "A\x1b%1BIN;LBtext\x03;PD1,1;\x1b%0AB"sv, 60, 187.5, "'AB'@75"},
-      {"PJL lines and the UEL print nothing", "\x1b%-12345X@PJL JOB\r\n@PJL ENTER LANGUAGE=PCL\r\nA"sv, 30, 187.5,
-       "'A'@75"},
+      {"PJL lines and the UEL print nothing", "\x1b%-12345X@PJL JOB\r\n@PJL ENTER LANGUAGE=PCL\r\nA"sv, 30,
+       187.5, "'A'@75"},
   };
   for (const Case& c : cases) {
     const Outcome outcome = Print(c.bytes);
@@ -173,16 +215,19 @@ TEST(PclInterpreter, SyntaxIsReadWholeAndNothingLeaksIntoTheText) {
   } rows[] = {
       {"\x1b(s0p12h10v0s0b3TA"sv, "'A'@75"},
       {"\x1b(s0P\x1b(s12H\x1b(s10V\x1b(s0S\x1b(s0B\x1b(s3TA"sv, "'A'@75"},
-      {"\x1b&z5.5q-2Q\x1bQA"sv, "'A'@75"},                         // unknown, both kinds
-      {"\x1b*v6Wabcdef\x1b*l3wxyz1QA"sv, "'A'@75"},                // data commands, combined too
-      {"\x1b*b9999WA"sv, "image 8x1 75,188-107,192"},               // data longer than the take
-      {"\x1b&l"sv, ""},                                             // cut in a sequence
-      {"\x1b(s-1.5h+2.25V\x1b&a+.5C\x1b&a-0.5CA"sv, "'A'@75"},      // signs and fractions
-      {"\x1b(s\x07" "A"sv, "'A'@75"},                              // a control code ends a sequence
-      {"\x1b\r"sv, ""},                                             // ESC before no command
-      {"\x1b*p30x*p0YA"sv, "'A'@105"},                             // a second sequence chained without ESC
+      {"\x1b&z5.5q-2Q\x1bQA"sv, "'A'@75"},                      // unknown, both kinds
+      {"\x1b*v6Wabcdef\x1b*l3wxyz1QA"sv, "'A'@75"},             // data commands, combined too
+      {"\x1b*b9999WA"sv, "image 8x1 75,188-107,192"},           // data longer than the take
+      {"\x1b&l"sv, ""},                                         // cut in a sequence
+      {"\x1b(s-1.5h+2.25V\x1b&a+.5C\x1b&a-0.5CA"sv, "'A'@75"},  // signs and fractions
+      {"\x1b(s\x07"
+       "A"sv,
+       "'A'@75"},                       // a control code ends a sequence
+      {"\x1b\r"sv, ""},                 // ESC before no command
+      {"\x1b*p30x*p0YA"sv, "'A'@105"},  // a second sequence chained without ESC
   };
-  for (const auto& row : rows) EXPECT_EQ(Print(row.bytes).marks, row.marks) << ::testing::PrintToString(row.bytes);
+  for (const auto& row : rows)
+    EXPECT_EQ(Print(row.bytes).marks, row.marks) << ::testing::PrintToString(row.bytes);
 }
 
 // The raster compression methods decode as the manual's examples show.
@@ -196,12 +241,12 @@ TEST(PclInterpreter, RasterRowsDecodeByEveryCompressionMethod) {
       {0, {}, {0xAA, 0x55}, {0xAA, 0x55, 0x00, 0x00}},
       {1, {}, {0x02, 0xFF, 0x00, 0x11}, {0xFF, 0xFF, 0xFF, 0x11}},
       {2, {}, {0xFE, 0xAA, 0x00, 0x55}, {0xAA, 0xAA, 0xAA, 0x55}},
-      {2, {}, {0x80, 0x01, 0x12, 0x34}, {0x12, 0x34, 0x00, 0x00}},  // -128 is no operation
-      {3, {1, 2, 3, 4}, {0x21, 0xAA, 0xBB}, {1, 0xAA, 0xBB, 4}},     // 2 bytes at offset 1
-      {3, {1, 2, 3, 4}, {0x00, 0x0A, 0x01, 0x0B}, {0x0A, 2, 0x0B, 4}}, // offsets count on from the last byte
-      {3, {1, 2, 3, 4}, {}, {1, 2, 3, 4}},                            // an empty row repeats the seed
-      {9, {1, 2, 3, 4}, {0x09, 0xAA, 0xBB}, {1, 0xAA, 0xBB, 4}},      // literal: offset 1, 2 bytes
-      {9, {1, 2, 3, 4}, {0xA1, 0x77}, {1, 0x77, 0x77, 0x77}},         // run: offset 1, 3 times
+      {2, {}, {0x80, 0x01, 0x12, 0x34}, {0x12, 0x34, 0x00, 0x00}},      // -128 is no operation
+      {3, {1, 2, 3, 4}, {0x21, 0xAA, 0xBB}, {1, 0xAA, 0xBB, 4}},        // 2 bytes at offset 1
+      {3, {1, 2, 3, 4}, {0x00, 0x0A, 0x01, 0x0B}, {0x0A, 2, 0x0B, 4}},  // offsets count on from the last byte
+      {3, {1, 2, 3, 4}, {}, {1, 2, 3, 4}},                              // an empty row repeats the seed
+      {9, {1, 2, 3, 4}, {0x09, 0xAA, 0xBB}, {1, 0xAA, 0xBB, 4}},        // literal: offset 1, 2 bytes
+      {9, {1, 2, 3, 4}, {0xA1, 0x77}, {1, 0x77, 0x77, 0x77}},           // run: offset 1, 3 times
   };
   for (const auto& row : rows) {
     std::vector<std::uint8_t> seed = row.seed;

@@ -15,7 +15,9 @@ using Printer = PclInterpreter;
 constexpr std::int64_t kDecipoint = kPclUnitsPerInch / 720;
 constexpr std::int32_t kLinesPerInch[] = {1, 2, 3, 4, 6, 8, 12, 16, 24, 48};
 
-std::int64_t Units(double value, std::int64_t unit) { return std::llround(value * static_cast<double>(unit)); }
+std::int64_t Units(double value, std::int64_t unit) {
+  return std::llround(value * static_cast<double>(unit));
+}
 
 // An absolute value or one relative to `current`, by the sign the value carried.
 std::int64_t Position(const Command& c, std::int64_t current, std::int64_t origin, std::int64_t unit) {
@@ -190,7 +192,9 @@ void RasterResolution(Printer& p, const Command& c) {
 }
 void RasterStart(Printer& p, const Command& c) { p.StartRaster(c.Int()); }
 void RasterEnd(Printer& p, const Command&) { p.EndRaster(); }
-void RasterWidth(Printer& p, const Command& c) { p.MutableState().raster.sourceWidth = std::clamp(c.Int(), 0, 65535); }
+void RasterWidth(Printer& p, const Command& c) {
+  p.MutableState().raster.sourceWidth = std::clamp(c.Int(), 0, 65535);
+}
 void RasterHeight(Printer& p, const Command& c) {
   p.MutableState().raster.sourceHeight = std::clamp(c.Int(), 0, 65535);
 }

@@ -32,8 +32,8 @@ constexpr Alias kAliases[] = {
     {266, &kUnivers},  // Albertus
 };
 
-constexpr const PclResidentFace* kFaces[] = {&kLinePrinter, &kCourier,  &kCgTimes,       &kLetterGothic,
-                                             &kUnivers,     &kArial,    &kTimesNewRoman};
+constexpr const PclResidentFace* kFaces[] = {&kLinePrinter, &kCourier, &kCgTimes,      &kLetterGothic,
+                                             &kUnivers,     &kArial,   &kTimesNewRoman};
 
 constexpr double kLinePrinterPitch = 16.67;
 constexpr double kLinePrinterHeight = 8.5;

@@ -45,7 +45,8 @@ void PclInterpreter::Rectangle(std::int32_t fill) {
   BitImage image;
   image.width = static_cast<std::int32_t>((right - left + kPclUnitsPerDot300 - 1) / kPclUnitsPerDot300);
   image.height = static_cast<std::int32_t>((bottom - top + kPclUnitsPerDot300 - 1) / kPclUnitsPerDot300);
-  image.bits.assign(static_cast<std::size_t>(image.BytesPerRow()) * static_cast<std::size_t>(image.height), 0);
+  image.bits.assign(static_cast<std::size_t>(image.BytesPerRow()) * static_cast<std::size_t>(image.height),
+                    0);
   // Every pattern repeats after 16 rows: each of those rows is made once and copied down.
   constexpr std::int32_t kPeriod = 16;
   const auto rowBytes = static_cast<std::size_t>(image.BytesPerRow());
@@ -82,8 +83,10 @@ void PclInterpreter::RasterRow(const std::uint8_t* data, std::int32_t length) {
   if (!raster.active) StartRaster(0);
   const std::int64_t pixel = kPclUnitsPerInch / raster.resolution;
   // Rows and dots beyond the logical page are clipped, so a picture never outgrows a page.
-  const auto widest = static_cast<std::int32_t>(std::max<std::int64_t>(0, (state_.logicalWidth - raster.left) / pixel));
-  const auto deepest = static_cast<std::int32_t>(std::max<std::int64_t>(0, (state_.physicalLength - raster.top) / pixel));
+  const auto widest =
+      static_cast<std::int32_t>(std::max<std::int64_t>(0, (state_.logicalWidth - raster.left) / pixel));
+  const auto deepest =
+      static_cast<std::int32_t>(std::max<std::int64_t>(0, (state_.physicalLength - raster.top) / pixel));
   if (raster.sourceHeight > 0 && raster.rows >= raster.sourceHeight) return;
   const std::int32_t width = std::min(raster.sourceWidth > 0 ? raster.sourceWidth : widest, widest);
   const std::int32_t rowBytes = (width + 7) / 8;
@@ -98,7 +101,8 @@ void PclInterpreter::RasterRow(const std::uint8_t* data, std::int32_t length) {
     const std::int32_t before = raster_.BytesPerRow();
     if (used > before) {
       // A wider row: the rows so far are laid out again at the new width.
-      std::vector<std::uint8_t> wider(static_cast<std::size_t>(used) * static_cast<std::size_t>(raster.rows), 0);
+      std::vector<std::uint8_t> wider(static_cast<std::size_t>(used) * static_cast<std::size_t>(raster.rows),
+                                      0);
       for (std::int32_t row = 0; row < raster_.height; ++row) {
         std::copy_n(raster_.bits.begin() + row * before, before, wider.begin() + row * used);
       }
@@ -111,7 +115,8 @@ void PclInterpreter::RasterRow(const std::uint8_t* data, std::int32_t length) {
     }
     const std::int32_t keep = raster_.BytesPerRow();
     raster_.bits.resize(static_cast<std::size_t>(keep) * static_cast<std::size_t>(raster.rows), 0);
-    raster_.bits.insert(raster_.bits.end(), raster.seed.begin(), raster.seed.begin() + std::min(keep, rowBytes));
+    raster_.bits.insert(raster_.bits.end(), raster.seed.begin(),
+                        raster.seed.begin() + std::min(keep, rowBytes));
     raster_.bits.resize(static_cast<std::size_t>(keep) * static_cast<std::size_t>(raster.rows + 1), 0);
     raster_.height = raster.rows + 1;
   }
@@ -124,7 +129,8 @@ void PclInterpreter::RasterOffset(std::int32_t rows) {
   if (!raster.active) StartRaster(0);
   const std::int64_t pixel = kPclUnitsPerInch / raster.resolution;
   const std::int64_t deepest = (state_.physicalLength - raster.top) / pixel;
-  raster.rows = static_cast<std::int32_t>(std::clamp<std::int64_t>(raster.rows + std::max(0, rows), 0, deepest));
+  raster.rows =
+      static_cast<std::int32_t>(std::clamp<std::int64_t>(raster.rows + std::max(0, rows), 0, deepest));
   std::fill(raster.seed.begin(), raster.seed.end(), 0);
   state_.cursor.y = std::min(state_.physicalLength, raster.top + raster.rows * pixel);
 }

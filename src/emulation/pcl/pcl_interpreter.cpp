@@ -62,7 +62,8 @@ std::int32_t PclDots(std::int64_t units, std::int32_t dpi) {
     remainder += kPclUnitsPerInch;
     --quotient;
   }
-  if (2 * remainder > kPclUnitsPerInch || (2 * remainder == kPclUnitsPerInch && (quotient & 1) != 0)) ++quotient;
+  if (2 * remainder > kPclUnitsPerInch || (2 * remainder == kPclUnitsPerInch && (quotient & 1) != 0))
+    ++quotient;
   return SaturateToInt32(quotient);
 }
 
@@ -290,7 +291,8 @@ void PclInterpreter::Finish() {
 
 void PclInterpreter::Run(const std::uint8_t* data, std::int32_t length) { Interpret(data, length); }
 
-std::int32_t PclInterpreter::SkipPjl(const std::uint8_t* data, std::int32_t length, std::int32_t position) const {
+std::int32_t PclInterpreter::SkipPjl(const std::uint8_t* data, std::int32_t length,
+                                     std::int32_t position) const {
   // Job-language lines (and blank lines between them) up to the first line that is none.
   while (position < length) {
     if (data[position] == '\r' || data[position] == '\n') {
@@ -299,7 +301,8 @@ std::int32_t PclInterpreter::SkipPjl(const std::uint8_t* data, std::int32_t leng
     }
     if (!StartsWith(data, length, position, "@PJL")) break;
     const void* end = std::memchr(data + position, '\n', static_cast<std::size_t>(length - position));
-    position = end == nullptr ? length : static_cast<std::int32_t>(static_cast<const std::uint8_t*>(end) - data) + 1;
+    position =
+        end == nullptr ? length : static_cast<std::int32_t>(static_cast<const std::uint8_t*>(end) - data) + 1;
   }
   return position;
 }
@@ -342,14 +345,15 @@ void PclInterpreter::Interpret(const std::uint8_t* data, std::int32_t length) {
         struct StopFinder final : PclCommandSink {
           bool stop = false;
           void Command(const PclCommand& command) override {
-            stop = stop || (command.parameterized == '&' && command.group == 'f' && command.terminator == 'X' &&
-                            command.Int() == 1);
+            stop = stop || (command.parameterized == '&' && command.group == 'f' &&
+                            command.terminator == 'X' && command.Int() == 1);
           }
         } finder;
         const std::int32_t used = ReadPclSequence(data, length, position, finder);
         if (!finder.stop) {
           if (definition_.size() + static_cast<std::size_t>(used + 1) + macroBytes_ <= kMaxPclMacroBytes) {
-            definition_.append(reinterpret_cast<const char*>(data + start), static_cast<std::size_t>(used + 1));
+            definition_.append(reinterpret_cast<const char*>(data + start),
+                               static_cast<std::size_t>(used + 1));
           }
           position += used;
           continue;
@@ -362,7 +366,8 @@ void PclInterpreter::Interpret(const std::uint8_t* data, std::int32_t length) {
     }
     lineStart = byte == '\n';
     if (defining_) {
-      if (definition_.size() + macroBytes_ < kMaxPclMacroBytes) definition_.push_back(static_cast<char>(byte));
+      if (definition_.size() + macroBytes_ < kMaxPclMacroBytes)
+        definition_.push_back(static_cast<char>(byte));
       continue;
     }
     if (byte < 32) {
@@ -517,8 +522,8 @@ void PclInterpreter::PrintByte(std::uint8_t byte) {
   if (IsBlockCharacter(character) && target_.device != nullptr) {
     // Line and block characters fill the whole line pitch, so that boxes join from line to line.
     const std::int64_t pitch = state.vmi > 0 ? state.vmi : kPclUnitsPerInch / 6;
-    const TextRect cell{DotX(state.cursor.x), DotY(state.cursor.y - pitch * 3 / 4), DotX(state.cursor.x + advance),
-                        DotY(state.cursor.y + pitch / 4)};
+    const TextRect cell{DotX(state.cursor.x), DotY(state.cursor.y - pitch * 3 / 4),
+                        DotX(state.cursor.x + advance), DotY(state.cursor.y + pitch / 4)};
     blocks_.clear();
     if (BlockRectangles(character, cell, std::max(1, target_.dpiY / 100), blocks_)) {
       for (TextRect& rect : blocks_) {

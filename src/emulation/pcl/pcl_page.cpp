@@ -35,7 +35,8 @@ void PclPage::Text(FontHandle font, char32_t character, const TextRect& cell, st
     }
   }
   if (!Admit(kMarkBytes + sizeof(char32_t), cell)) return;
-  Mark mark{.kind = Mark::Kind::kText, .ink = Ink::kBlack, .font = font, .rect = cell, .text = {}, .image = 0};
+  Mark mark{
+      .kind = Mark::Kind::kText, .ink = Ink::kBlack, .font = font, .rect = cell, .text = {}, .image = 0};
   mark.text.push_back(character);
   marks_.push_back(std::move(mark));
   lowestTextTop_ = std::max(lowestTextTop_, cell.top);
@@ -47,7 +48,8 @@ void PclPage::Fill(const TextRect& rect, Ink ink) {
     // An erase covers the black drawn before it, so those go first.
     FlushFills();
     if (!Admit(kMarkBytes, rect)) return;
-    marks_.push_back(Mark{.kind = Mark::Kind::kFill, .ink = ink, .font = 0, .rect = rect, .text = {}, .image = 0});
+    marks_.push_back(
+        Mark{.kind = Mark::Kind::kFill, .ink = ink, .font = 0, .rect = rect, .text = {}, .image = 0});
     return;
   }
   // Rules and box lines come as many short pieces; joined, a table border is a few long rectangles.
@@ -75,7 +77,8 @@ void PclPage::Fill(const TextRect& rect, Ink ink) {
 
 void PclPage::FlushFills() {
   for (const TextRect& rect : fills_) {
-    marks_.push_back(Mark{.kind = Mark::Kind::kFill, .ink = Ink::kBlack, .font = 0, .rect = rect, .text = {}, .image = 0});
+    marks_.push_back(
+        Mark{.kind = Mark::Kind::kFill, .ink = Ink::kBlack, .font = 0, .rect = rect, .text = {}, .image = 0});
   }
   fills_.clear();
 }
@@ -85,8 +88,12 @@ void PclPage::Image(BitImage image, const TextRect& rect, Ink ink) {
   if (ink == Ink::kWhite) FlushFills();
   if (!Admit(kMarkBytes + image.bits.size(), rect)) return;
   images_.push_back(std::move(image));
-  marks_.push_back(
-      Mark{.kind = Mark::Kind::kImage, .ink = ink, .font = 0, .rect = rect, .text = {}, .image = images_.size() - 1});
+  marks_.push_back(Mark{.kind = Mark::Kind::kImage,
+                        .ink = ink,
+                        .font = 0,
+                        .rect = rect,
+                        .text = {},
+                        .image = images_.size() - 1});
 }
 
 void PclPage::Play(PrintDevice& device) const {

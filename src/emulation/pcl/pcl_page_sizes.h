@@ -7,8 +7,8 @@
 namespace quillmark {
 
 struct PclPageSize {
-  std::int32_t code;           // ESC & l # A
-  std::int32_t width;          // the physical page, portrait
+  std::int32_t code;   // ESC & l # A
+  std::int32_t width;  // the physical page, portrait
   std::int32_t length;
   std::int32_t portraitOffset;   // physical left edge to the logical page, portrait
   std::int32_t landscapeOffset;  // the same in landscape

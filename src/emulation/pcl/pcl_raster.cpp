@@ -33,9 +33,9 @@ void Put(std::vector<std::uint8_t>& row, std::int64_t at, std::uint8_t value) {
 
 // An 8 x 8 ordered dither: a shade of n/64 sets the dots whose threshold is below n.
 constexpr std::uint8_t kBayer[8][8] = {
-    {0, 32, 8, 40, 2, 34, 10, 42},  {48, 16, 56, 24, 50, 18, 58, 26}, {12, 44, 4, 36, 14, 46, 6, 38},
-    {60, 28, 52, 20, 62, 30, 54, 22}, {3, 35, 11, 43, 1, 33, 9, 41},  {51, 19, 59, 27, 49, 17, 57, 25},
-    {15, 47, 7, 39, 13, 45, 5, 37},  {63, 31, 55, 23, 61, 29, 53, 21},
+    {0, 32, 8, 40, 2, 34, 10, 42},    {48, 16, 56, 24, 50, 18, 58, 26}, {12, 44, 4, 36, 14, 46, 6, 38},
+    {60, 28, 52, 20, 62, 30, 54, 22}, {3, 35, 11, 43, 1, 33, 9, 41},    {51, 19, 59, 27, 49, 17, 57, 25},
+    {15, 47, 7, 39, 13, 45, 5, 37},   {63, 31, 55, 23, 61, 29, 53, 21},
 };
 
 // The printer's eight shading levels.
@@ -52,8 +52,8 @@ std::int32_t ShadeLevel(std::int32_t percent) {
 
 }  // namespace
 
-void DecodePclRasterRow(std::int32_t method, const std::uint8_t* data, std::int32_t length, std::int32_t width,
-                        std::vector<std::uint8_t>& seed) {
+void DecodePclRasterRow(std::int32_t method, const std::uint8_t* data, std::int32_t length,
+                        std::int32_t width, std::vector<std::uint8_t>& seed) {
   seed.resize(static_cast<std::size_t>(std::max(0, width)));
   Reader in(data, length);
   if (method == 3 || method == 9) {
@@ -63,7 +63,8 @@ void DecodePclRasterRow(std::int32_t method, const std::uint8_t* data, std::int3
       if (method == 3) {
         const std::int64_t count = (command >> 5) + 1;
         at += in.Extend(command & 31, 31);
-        for (std::int64_t i = 0; i < count && in.More(); ++i) Put(seed, at++, static_cast<std::uint8_t>(in.Next()));
+        for (std::int64_t i = 0; i < count && in.More(); ++i)
+          Put(seed, at++, static_cast<std::uint8_t>(in.Next()));
       } else if ((command & 0x80) == 0) {
         at += in.Extend((command >> 3) & 15, 15);
         const std::int64_t count = in.Extend(command & 7, 7) + 1;
@@ -75,7 +76,8 @@ void DecodePclRasterRow(std::int32_t method, const std::uint8_t* data, std::int3
         const std::int64_t count = in.Extend(command & 31, 31) + 2;
         const std::int32_t value = in.Next();
         if (value < 0) break;
-        for (std::int64_t i = 0; i < count && at < width; ++i) Put(seed, at++, static_cast<std::uint8_t>(value));
+        for (std::int64_t i = 0; i < count && at < width; ++i)
+          Put(seed, at++, static_cast<std::uint8_t>(value));
       }
     }
     return;
@@ -95,7 +97,8 @@ void DecodePclRasterRow(std::int32_t method, const std::uint8_t* data, std::int3
     while (in.More() && at < width) {
       const std::int32_t control = in.Next();
       if (control < 128) {
-        for (std::int32_t i = 0; i <= control && in.More(); ++i) Put(seed, at++, static_cast<std::uint8_t>(in.Next()));
+        for (std::int32_t i = 0; i <= control && in.More(); ++i)
+          Put(seed, at++, static_cast<std::uint8_t>(in.Next()));
       } else if (control > 128) {
         const std::int32_t value = in.Next();
         if (value < 0) break;
@@ -117,13 +120,20 @@ bool PclPatternDot(std::int32_t fill, std::int32_t pattern, std::int64_t x, std:
   const bool rising = ((x + y) % period) < 2;
   const bool falling = (((x - y) % period) + period) % period < 2;
   switch (pattern) {
-    case 1: return horizontal;
-    case 2: return vertical;
-    case 3: return rising;
-    case 4: return falling;
-    case 5: return horizontal || vertical;
-    case 6: return rising || falling;
-    default: return false;
+    case 1:
+      return horizontal;
+    case 2:
+      return vertical;
+    case 3:
+      return rising;
+    case 4:
+      return falling;
+    case 5:
+      return horizontal || vertical;
+    case 6:
+      return rising || falling;
+    default:
+      return false;
   }
 }
 

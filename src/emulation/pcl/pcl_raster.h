@@ -11,8 +11,8 @@ namespace quillmark {
 // Decodes one row of `method` from data into `seed`, which is `width` bytes long afterwards. Methods 0,
 // 1 and 2 replace the row (the rest of it cleared); 3 and 9 change the seed row where the data says.
 // Unknown methods leave a clear row.
-void DecodePclRasterRow(std::int32_t method, const std::uint8_t* data, std::int32_t length, std::int32_t width,
-                        std::vector<std::uint8_t>& seed);
+void DecodePclRasterRow(std::int32_t method, const std::uint8_t* data, std::int32_t length,
+                        std::int32_t width, std::vector<std::uint8_t>& seed);
 
 // The pattern dots of a shaded (`percent`, fill type 2) or cross-hatched (`pattern` 1-6, fill type 3)
 // area at 300 dpi, for the dot at (x, y) of the page.

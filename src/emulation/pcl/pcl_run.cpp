@@ -34,12 +34,16 @@ std::int32_t SymbolSetFor(std::int32_t codePage) {
 }  // namespace
 
 bool LooksLikePcl(const std::uint8_t* data, std::int32_t length) {
-  if (Begins(data, length, "\x1b" "E") || Begins(data, length, "\x1b%-12345X") || Begins(data, length, "@PJL")) {
+  if (Begins(data, length,
+             "\x1b"
+             "E") ||
+      Begins(data, length, "\x1b%-12345X") || Begins(data, length, "@PJL")) {
     return true;
   }
   // Drivers that send no reset start with a page or raster command: ESC & or ESC * and a group letter. No
   // ESC/P command has a letter there (ESC & is followed by NUL, ESC * by a density below 'A').
-  return length >= 3 && data[0] == 0x1B && (data[1] == '&' || data[1] == '*') && data[2] >= 'a' && data[2] <= 'z';
+  return length >= 3 && data[0] == 0x1B && (data[1] == '&' || data[1] == '*') && data[2] >= 'a' &&
+         data[2] <= 'z';
 }
 
 void RunPcl(PrintJob& job, PrintSystem& printers, const ErrorLog* log) {
@@ -71,7 +75,8 @@ void RunPcl(PrintJob& job, PrintSystem& printers, const ErrorLog* log) {
     log->LogError("", "HP-GL/2-Grafik im PCL-Druckauftrag wird nicht gedruckt.", "", 0, 0);
   }
   if (printer.DroppedCopies() && log != nullptr) {
-    log->LogError("", "Der PCL-Druckauftrag verlangt mehr als 10000 Kopien; weitere Seiten einmal gedruckt.", "", 0, 0);
+    log->LogError("", "Der PCL-Druckauftrag verlangt mehr als 10000 Kopien; weitere Seiten einmal gedruckt.",
+                  "", 0, 0);
   }
   if (printer.DroppedMarks() && log != nullptr) {
     log->LogError("", "Eine PCL-Seite war zu voll; was nicht mehr passte, fehlt.", "", 0, 0);

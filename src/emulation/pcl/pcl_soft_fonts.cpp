@@ -87,7 +87,8 @@ void PclSoftFonts::DefineCharacter(const std::uint8_t* data, std::int32_t length
   glyph->height = Word(data, 12);
   glyph->deltaX = SignedWord(data, 14);
   if (glyph->width > kLargestBitmap || glyph->height > kLargestBitmap) return;
-  glyph->expected = static_cast<std::size_t>((glyph->width + 7) / 8) * static_cast<std::size_t>(glyph->height);
+  glyph->expected =
+      static_cast<std::size_t>((glyph->width + 7) / 8) * static_cast<std::size_t>(glyph->height);
   if (bytes_ + glyph->expected > kMaxBytes) return;
   glyph->bits.reserve(std::min<std::size_t>(glyph->expected, static_cast<std::size_t>(length) * 64));
   Unpack(*glyph, kind, data + kCharacterHeader, length - kCharacterHeader);

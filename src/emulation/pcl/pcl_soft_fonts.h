@@ -18,9 +18,9 @@ struct PclSoftGlyph {
   std::int32_t top = 0;   // dots from the baseline up to the bitmap's top row
   std::int32_t width = 0;
   std::int32_t height = 0;
-  std::int32_t deltaX = 0;           // the advance in quarter dots
-  std::vector<std::uint8_t> bits;    // rows of (width + 7) / 8 bytes, high bit leftmost
-  std::size_t expected = 0;          // bytes the bitmap needs; continuations fill it up
+  std::int32_t deltaX = 0;         // the advance in quarter dots
+  std::vector<std::uint8_t> bits;  // rows of (width + 7) / 8 bytes, high bit leftmost
+  std::size_t expected = 0;        // bytes the bitmap needs; continuations fill it up
 };
 
 struct PclSoftFont {

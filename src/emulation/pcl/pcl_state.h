@@ -20,15 +20,15 @@ struct PclCursor {
 
 struct PclRaster {
   bool active = false;
-  std::int32_t resolution = 75;  // ESC * t # R
-  std::int32_t compression = 0;  // ESC * b # M
-  std::int32_t sourceWidth = 0;  // ESC * r # S; 0: as wide as the rows
-  std::int32_t sourceHeight = 0; // ESC * r # T; 0: as many rows as sent
+  std::int32_t resolution = 75;   // ESC * t # R
+  std::int32_t compression = 0;   // ESC * b # M
+  std::int32_t sourceWidth = 0;   // ESC * r # S; 0: as wide as the rows
+  std::int32_t sourceHeight = 0;  // ESC * r # T; 0: as many rows as sent
   std::int32_t presentation = 0;
-  bool fromCursor = false;  // ESC * r 1 A: the left graphics margin is the cursor's X
-  std::int64_t left = 0;    // where the rows begin
-  std::int64_t top = 0;     // the first row's top
-  std::int32_t rows = 0;    // rows placed so far
+  bool fromCursor = false;         // ESC * r 1 A: the left graphics margin is the cursor's X
+  std::int64_t left = 0;           // where the rows begin
+  std::int64_t top = 0;            // the first row's top
+  std::int32_t rows = 0;           // rows placed so far
   std::vector<std::uint8_t> seed;  // the row before, for delta-row compression
 };
 
@@ -55,8 +55,8 @@ struct PclState {
   std::int64_t hmi = 720;
   std::int64_t vmi = 1200;
   std::int32_t lineTermination = 0;
-  bool wrap = false;  // ESC & s 0 C
-  std::int32_t underline = 0;  // 0 off, 1 fixed, 3 floating
+  bool wrap = false;                               // ESC & s 0 C
+  std::int32_t underline = 0;                      // 0 off, 1 fixed, 3 floating
   std::array<PclFontCharacteristics, 2> wanted{};  // primary, secondary
   std::array<std::int32_t, 2> byId{-1, -1};        // a soft font chosen by ID instead
   bool secondary = false;                          // SO selected the secondary font
@@ -66,9 +66,9 @@ struct PclState {
 
   // Pictures.
   PclRaster raster;
-  std::int64_t rectWidth = 0;  // ESC * c # A / H
-  std::int64_t rectHeight = 0; // ESC * c # B / V
-  std::int32_t patternId = 0;  // ESC * c # G
+  std::int64_t rectWidth = 0;   // ESC * c # A / H
+  std::int64_t rectHeight = 0;  // ESC * c # B / V
+  std::int32_t patternId = 0;   // ESC * c # G
 
   // Downloads.
   std::int32_t macroId = 0;
