@@ -138,6 +138,8 @@ TEST(PclInterpreter, CommandsMoveTheCursorAndMarkThePageAsTheManualSays) {
       {"perforation skip: the 60th LF starts a new page", kSixtyLines, 30, 187.5, "| 'A'@75", 2},
       {"ESC & l 0 L: no skip, 60 lines fit the sheet", "\x1b&l0L\x1b&a59RA"sv, 30, 3137.5, "'A'@75", 1},
       {"ESC & l 2 F: text length in lines", "\x1b&l2F\n\nA"sv, 30, 187.5, "| 'A'@75", 2},
+      {"ESC & l 0 H prints a marked page, an empty one stays", "A\x1b&l0H\x1b&l0HB"sv, 60, 187.5,
+       "'A'@75 | 'B'@105", 2},
       {"FF ejects even an empty page; ESC E only a marked one",
        "A\f\f\x1b"
        "E\x1b"

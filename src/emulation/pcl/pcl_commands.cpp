@@ -73,6 +73,13 @@ void LineTermination(Printer& p, const Command& c) {
 void Wrap(Printer& p, const Command& c) {
   if (c.Int() == 0 || c.Int() == 1) p.MutableState().wrap = c.Int() == 0;
 }
+// Paper source: the printer prints a marked page before it feeds from the tray named (0: just eject).
+void PaperSource(Printer& p, const Command& c) {
+  if (c.Int() < 0 || c.Int() > 69) return;
+  const bool marked = p.PageMarked();
+  p.EjectPage(false);
+  if (marked) p.MoveTo(p.State().cursor.x, p.FirstLine());
+}
 void Copies(Printer& p, const Command& c) {
   if (c.Int() >= 1) p.MutableState().copies = std::min(c.Int(), 999);
 }
@@ -234,6 +241,7 @@ constexpr PclRow kRows[] = {
     {'%', 0, 'X', Uel},
     {'%', 0, 'B', EnterHpgl2},
     {'&', 'l', 'X', Copies},
+    {'&', 'l', 'H', PaperSource},
     {'&', 'l', 'S', Duplex},
     {'&', 'l', 'U', LeftRegistration},
     {'&', 'l', 'Z', TopRegistration},

@@ -88,6 +88,7 @@ class PclInterpreter final : private PclCommandSink {
   void EnterHpgl2();
   void EjectPage(bool always);
   bool InMacro() const { return macroDepth_ > 0; }
+  bool PageMarked() const { return pageMarked_ || !page_.Empty(); }
   PclState& MutableState() { return state_; }
   PclSoftFonts& SoftFonts() { return softFonts_; }
   std::int64_t PclUnit() const { return kPclUnitsPerInch / state_.unitsPerInch; }
