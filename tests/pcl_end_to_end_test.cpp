@@ -116,6 +116,28 @@ TEST(PclEndToEnd, RasterDumpCoversItsBoxAtSeventyFiveDpi) {
   EXPECT_NEAR(bottom + 1, 187.5 + 48 * 4, 1);
 }
 
+// HP-GL/2 is skipped whole, with one line for the take however many pictures it holds.
+TEST(PclEndToEnd, HpglIsSkippedWithOneLogLine) {
+  if (!testing::PopplerInstalled()) GTEST_SKIP() << "poppler-utils missing";
+  testing::TempDir dir;
+  testing::WriteFileBytes(dir.File("plot.pcl"),
+                          "\x1b"
+                          "EBefore\x1b%0BIN;SP1;PA0,0;PD1000,1000;LBx\x03;\x1b%0A"
+                          "\r\nAfter\x1b%1BPU;PD;\x1b"
+                          "E");
+  const auto result = testing::RunProgram({testing::BuiltProgram("quillmark-render"), "--emulation", "pcl",
+                                           "-o", dir.File("plot.pdf"), dir.File("plot.pcl")},
+                                          dir.path(), 60s);
+  EXPECT_EQ(result.exitCode, 0);
+  const std::string line = "HP-GL/2-Grafik im PCL-Druckauftrag wird nicht gedruckt.";
+  EXPECT_NE(result.err.find(line), std::string::npos) << result.err;
+  EXPECT_EQ(result.err.find(line), result.err.rfind(line)) << result.err;
+  const std::string text = testing::ReadPdfText(dir.File("plot.pdf"));
+  EXPECT_NE(text.find("Before"), std::string::npos);
+  EXPECT_NE(text.find("After"), std::string::npos);
+  EXPECT_EQ(text.find("PD"), std::string::npos) << text;
+}
+
 // Auto takes every LaserJet take the tests hold for PCL and every Epson take for ESC/P 2.
 TEST(PclEndToEnd, AutoTellsLaserJetTakesFromEpsonTakes) {
   const std::string root = QUILLMARK_SOURCE_DIR;
