@@ -65,7 +65,8 @@ void RunPcl(PrintJob& job, PrintSystem& printers, const ErrorLog* log) {
     width = device->PaperWidthDots() * 25.4 / job.DpiX;
     length = device->PaperHeightDots() * 25.4 / job.DpiY;
   }
-  target.pageSize = NearestPclPageSize(width, length).code;
+  // A sheet lying across (landscape paper) holds the same size turned: a landscape page prints on it upright.
+  target.pageSize = NearestPclPageSize(std::min(width, length), std::max(width, length)).code;
   target.symbolSet = SymbolSetFor(job.Settings.CodePage);
 
   PclInterpreter printer(target, printers);
