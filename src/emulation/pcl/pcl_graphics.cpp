@@ -120,7 +120,7 @@ void PclInterpreter::RasterRow(const std::uint8_t* data, std::int32_t length) {
     raster_.bits.resize(static_cast<std::size_t>(keep) * static_cast<std::size_t>(raster.rows + 1), 0);
     raster_.height = raster.rows + 1;
   }
-  ++raster.rows;
+  if (raster.rows <= deepest) ++raster.rows;  // rows below the page only move the cursor to its foot
   state_.cursor.y = std::min(state_.physicalLength, raster.top + raster.rows * pixel);
 }
 
@@ -129,8 +129,8 @@ void PclInterpreter::RasterOffset(std::int32_t rows) {
   if (!raster.active) StartRaster(0);
   const std::int64_t pixel = kPclUnitsPerInch / raster.resolution;
   const std::int64_t deepest = (state_.physicalLength - raster.top) / pixel;
-  raster.rows =
-      static_cast<std::int32_t>(std::clamp<std::int64_t>(raster.rows + std::max(0, rows), 0, deepest));
+  raster.rows = static_cast<std::int32_t>(
+      std::clamp<std::int64_t>(std::int64_t{raster.rows} + std::max(0, rows), 0, deepest));
   std::fill(raster.seed.begin(), raster.seed.end(), 0);
   state_.cursor.y = std::min(state_.physicalLength, raster.top + raster.rows * pixel);
 }
