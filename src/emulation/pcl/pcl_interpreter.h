@@ -106,7 +106,7 @@ class PclInterpreter final : private PclCommandSink {
   std::int32_t SkipPjl(const std::uint8_t* data, std::int32_t length, std::int32_t position) const;
   std::int32_t SkipHpgl2(const std::uint8_t* data, std::int32_t length, std::int32_t position);
   void ControlCode(std::uint8_t byte);
-  void PrintByte(std::uint8_t byte);
+  void PrintByte(std::uint8_t byte);  // pcl_text.cpp, with the font and underline helpers
   const PclFont& CurrentFont();
   FontHandle HandleFor(const FontRequest& request);
   std::int32_t DeviceAdvance(FontHandle font, char32_t character);
@@ -116,7 +116,6 @@ class PclInterpreter final : private PclCommandSink {
   bool ClipToPrintable(TextRect& rect) const;
   void ApplyPageGeometry();
   void DefaultMargins();
-  void StartNextPage();
   void PrintSheet();
   void RunMacro(std::int32_t id, bool call);
 
