@@ -2,8 +2,9 @@
 // would send them to an Epson-compatible printer (code page 437, ESC/P control codes).
 // Deterministic: the same arguments always give the same bytes.
 //
-//   quillmark-corpus OUTDIR [PAGES]   writes OUTDIR/report.prn (PAGES pages, default 1000) and
-//                                     OUTDIR/one-page.prn
+//   quillmark-corpus OUTDIR [PAGES]   writes OUTDIR/report.prn (PAGES pages, default 1000),
+//                                     OUTDIR/one-page.prn and OUTDIR/report.pcl (the report for an
+//                                     HP LaserJet)
 
 #include <cstdint>
 #include <cstdio>
@@ -64,18 +65,27 @@ std::string BoxLine(char left, char joint, char right) {
   return line;
 }
 
-void Page(std::string& out, Numbers& numbers, int page, int pages) {
+// The printer commands of the report, for an Epson printer and for an HP LaserJet: the same text either way.
+struct Codes {
+  std::string_view reset, titleOn, titleOff, elite, pica, strikeOn, strikeOff, boldOn, boldOff;
+  std::string_view notesOn, notesOff, proportionalOn, proportionalOff, markOn, markOff;
+};
+constexpr Codes kEpson{
+    .reset = "\x1b@", .titleOn = "\x1bW\x01\x1b" "E", .titleOff = "\x1b" "F\x1bW\x00"sv, .elite = "\x1bM",
+    .pica = "\x1bP", .strikeOn = "\x1bG", .strikeOff = "\x1bH", .boldOn = "\x1b" "E", .boldOff = "\x1b" "F",
+    .notesOn = "\x1b" "0\x0f", .notesOff = "\x12\x1b" "2", .proportionalOn = "\x1bp\x01",
+    .proportionalOff = "\x1bp\x00"sv, .markOn = "\x0e", .markOff = ""};
+constexpr Codes kLaserJet{
+    .reset = "\x1b" "E\x1b)s5H", .titleOn = "\x1b(s5h3B", .titleOff = "\x1b(s10h0B", .elite = "\x1b(s12H",
+    .pica = "\x1b(s10H", .strikeOn = "\x1b(s3B", .strikeOff = "\x1b(s0B", .boldOn = "\x1b(s3B",
+    .boldOff = "\x1b(s0B", .notesOn = "\x1b&l8D\x1b(s16.67H", .notesOff = "\x1b(s10H\x1b&l6D",
+    .proportionalOn = "\x1b(s1P", .proportionalOff = "\x1b(s0P", .markOn = "\x0e", .markOff = "\x0f"};
+
+void Page(std::string& out, Numbers& numbers, int page, int pages, const Codes& codes) {
   // Title in double width and bold, then a normal header line.
-  out += ESC;
-  out += "W\x01";
-  out += ESC;
-  out += "E";
+  out += codes.titleOn;
   out += "Umsatzliste Quartal " + std::to_string(page % 4 + 1);
-  out += ESC;
-  out += "F";
-  out += ESC;
-  out += "W"sv;
-  out += '\0';
+  out += codes.titleOff;
   out += kCrLf;
   out += "Filiale N\x81rnberg"sv;
   out.append(44, ' ');
@@ -84,8 +94,7 @@ void Page(std::string& out, Numbers& numbers, int page, int pages) {
   out += kCrLf;
   out += kCrLf;
   // The table in 12 characters per inch with box drawing.
-  out += ESC;
-  out += "M";
+  out += codes.elite;
   out += BoxLine('\xDA', '\xC2', '\xBF') + std::string(kCrLf);
   for (const auto& [heading, width] : {std::pair{" Kunde"sv, 30}, {" Artikel"sv, 19}, {"      Betrag"sv, 25}}) {
     out += '\xB3';
@@ -105,36 +114,29 @@ void Page(std::string& out, Numbers& numbers, int page, int pages) {
     out += Padded(kGoods[numbers.Below(static_cast<std::uint32_t>(std::size(kGoods)))], 18);
     out += '\xB3';
     if (highlight) {
-      out += ESC;
-      out += "G";
+      out += codes.strikeOn;
     }
     std::string amount = "   ";
     amount += Money(cents);
     amount += " EUR";
     out += Padded(amount, 25);
     if (highlight) {
-      out += ESC;
-      out += "H";
+      out += codes.strikeOff;
     }
     out += "\xB3";
     out += kCrLf;
   }
   out += BoxLine('\xC0', '\xC1', '\xD9') + std::string(kCrLf);
-  out += ESC;
-  out += "P";
+  out += codes.pica;
   // Totals in bold, closer line spacing for the notes in condensed print.
-  out += ESC;
-  out += "E";
+  out += codes.boldOn;
   out += "Summe der Seite:"sv;
   out.append(36, ' ');
   out += Money(total);
   out += " EUR"sv;
-  out += ESC;
-  out += "F";
+  out += codes.boldOff;
   out += kCrLf;
-  out += ESC;
-  out += "0";
-  out += '\x0f';
+  out += codes.notesOn;
   for (int note = 0; note < 6; ++note) {
     out += "Hinweis " + std::to_string(note + 1) +
            ": Betr\x84ge in Euro, zahlbar innerhalb von 14 Tagen ohne Abzug. Gem\x84\xE1 unseren "
@@ -142,29 +144,24 @@ void Page(std::string& out, Numbers& numbers, int page, int pages) {
            "unser Eigentum.";
     out += kCrLf;
   }
-  out += '\x12';
-  out += ESC;
-  out += "2";
+  out += codes.notesOff;
   // A proportional signature line and a one-line double width mark.
-  out += ESC;
-  out += "p\x01";
+  out += codes.proportionalOn;
   out += "Gepr\x81" "ft: Buchhaltung, i. A. Sch\x84" "fer";
-  out += ESC;
-  out += "p"sv;
-  out += '\0';
+  out += codes.proportionalOff;
   out += kCrLf;
-  out += '\x0e';
+  out += codes.markOn;
   out += "ENDE SEITE";
   out += kCrLf;
+  out += codes.markOff;
   out += '\x0c';
 }
 
-std::string Report(int pages) {
+std::string Report(int pages, const Codes& codes = kEpson) {
   std::string out;
   Numbers numbers;
-  out += ESC;
-  out += "@";
-  for (int page = 1; page <= pages; ++page) Page(out, numbers, page, pages);
+  out += codes.reset;
+  for (int page = 1; page <= pages; ++page) Page(out, numbers, page, pages, codes);
   return out;
 }
 
@@ -187,7 +184,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string folder = argv[1];
-  if (!Write(folder + "/report.prn", Report(pages)) || !Write(folder + "/one-page.prn", Report(1))) {
+  if (!Write(folder + "/report.prn", Report(pages)) || !Write(folder + "/one-page.prn", Report(1)) ||
+      !Write(folder + "/report.pcl", Report(pages, kLaserJet))) {
     std::fprintf(stderr, "cannot write into %s\n", folder.c_str());
     return 1;
   }

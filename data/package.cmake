@@ -30,7 +30,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
 
 set(CPACK_DEBIAN_QUILLMARK-TOOLS_PACKAGE_NAME quillmark-tools)
-set(CPACK_DEBIAN_QUILLMARK-TOOLS_PACKAGE_DEPENDS "fonts-dejavu-core, fonts-dejavu-extra, fonts-go")
+set(CPACK_DEBIAN_QUILLMARK-TOOLS_PACKAGE_DEPENDS "fonts-dejavu-core, fonts-dejavu-extra, fonts-go, fonts-liberation2")
 set(CPACK_DEBIAN_QUILLMARK-TOOLS_PACKAGE_SUGGESTS "cups")
 string(CONCAT CPACK_COMPONENT_QUILLMARK-TOOLS_DESCRIPTION
        "printer emulation for DOS programs: command-line tools and CUPS filter\n"

@@ -20,6 +20,8 @@ packages=(
   dosbox dpkg-dev lintian
   # the ESC/P 2 typefaces: Roman (Go Mono, DejaVu Serif) and their italics
   fonts-go fonts-dejavu-extra
+  # the LaserJet's resident faces (Liberation Mono, Serif and Sans)
+  fonts-liberation2
   # mutation testing (make mutate)
   python3
 )

@@ -27,7 +27,7 @@ TEST(CupsFilter, JobOptionsChooseEmulationCodePagePaperAndBorders) {
       {"", "", kBasic, 437, 210, 297, 10.7f, 9.75f, 0},
       {"quillmark-emulation=escp2 quillmark-codepage=850 quillmark-border-top=5 quillmark-border-left=0.5",
        "", Emulation::kEscP2, 850, 210, 297, 5, 0.5f, 0},
-      {"media=letter", "", kBasic, 437, 215.9f, 279.4f, 10.7f, 9.75f, 0},
+      {"quillmark-emulation=PCL media=letter", "", Emulation::kPcl, 437, 215.9f, 279.4f, 10.7f, 9.75f, 0},
       {"media=na_letter_8.5x11in landscape", "A4", kBasic, 437, 279.4f, 215.9f, 10.7f, 9.75f, 0},
       {"PageSize=Legal media=iso_a4_210x297mm", "", kBasic, 437, 215.9f, 355.6f, 10.7f, 9.75f, 0},
       {"media=main,iso-a5 orientation-requested=4", "", kBasic, 437, 210, 148, 10.7f, 9.75f, 0},
@@ -36,7 +36,7 @@ TEST(CupsFilter, JobOptionsChooseEmulationCodePagePaperAndBorders) {
       {"media=iso-a5 orientation-requested=6", "", kBasic, 437, 148, 210, 10.7f, 9.75f, 0},
       {"PageSize=Custom.100x150mm landscape=false", "", kBasic, 437, 100, 150, 10.7f, 9.75f, 0},
       {"copies=2", "Letter", kBasic, 437, 215.9f, 279.4f, 10.7f, 9.75f, 0},
-      {"quillmark-emulation=pcl quillmark-codepage=x quillmark-border-top=-1 quillmark-border-left=1e9 "
+      {"quillmark-emulation=postscript quillmark-codepage=x quillmark-border-top=-1 quillmark-border-left=1e9 "
        "media=x",
        "Letter", kBasic, 437, 215.9f, 279.4f, 10.7f, 9.75f, 5},
   };

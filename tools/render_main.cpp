@@ -20,6 +20,7 @@
 
 #include "app/command_line.h"
 #include "emulation/code_pages.h"
+#include "emulation/emulation_names.h"
 #include "emulation/printer_document.h"
 #include "log/error_log.h"
 #include "job_io.h"
@@ -48,7 +49,8 @@ Options:
       --paper SIZE      paper (also the media asked of a CUPS printer): A3-A6, B4, B5, Letter, Legal,
                         Executive, Tabloid, a PWG name such as na_legal_8.5x14in, Custom.WxH with mm, in
                         or pt, or WxH in millimetres (default A4)
-      --emulation NAME  the printer to emulate: basic (default) or escp2 (Epson ESC/P 2)
+      --emulation NAME  the printer to emulate: basic (default), escp2 (Epson ESC/P 2), pcl (HP LaserJet,
+                        PCL 5e) or auto (pcl for data that starts like a LaserJet job, else escp2)
       --codepage N      the ESC/P 2 printer's character table at power-on: 437 (default), 850, 852,
                         857, 858, 860, 863, 865, 866 or 895
   -h, --help            show this help
@@ -138,8 +140,9 @@ constexpr RenderOption kRenderOptions[] = {
     {{"", "--paper", true}, SetPaper},
     {{"", "--emulation", true},
      [](const std::string& value, Options& options) -> std::optional<std::string> {
-       if (value != "basic" && value != "escp2") return "--emulation needs basic or escp2";
-       options.emulation = value == "escp2" ? Emulation::kEscP2 : Emulation::kBasic;
+       const auto emulation = EmulationNamed(value);
+       if (!emulation) return "--emulation needs basic, escp2, pcl or auto";
+       options.emulation = *emulation;
        return std::nullopt;
      }},
     {{"", "--codepage", true},

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "emulation/emulation_names.h"
 #include "emulation/printer_document.h"
 #include "log/error_log.h"
 #include "platform/win32/win32_clock.h"
@@ -39,7 +40,8 @@ Options:
                         other printer)
   -p, --printer NAME    Windows printer to print on, by its name in Settings > Printers (default:
                         "Microsoft Print to PDF")
-      --emulation NAME  the printer to emulate: basic (default) or escp2 (Epson ESC/P 2)
+      --emulation NAME  the printer to emulate: basic (default), escp2 (Epson ESC/P 2), pcl (HP LaserJet,
+                        PCL 5e) or auto (pcl for data that starts like a LaserJet job, else escp2)
       --border-left MM  left border in millimetres (default 9.75)
       --border-top MM   top border in millimetres (default 10.7)
   -h, --help            show this help
@@ -88,8 +90,9 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
     } else if (option.name == "--printer") {
       options.printer = WideFromSettings(option.value);
     } else if (option.name == "--emulation") {
-      if (option.value != "basic" && option.value != "escp2") return "--emulation needs basic or escp2";
-      options.emulation = option.value == "escp2" ? Emulation::kEscP2 : Emulation::kBasic;
+      const auto emulation = EmulationNamed(option.value);
+      if (!emulation) return "--emulation needs basic, escp2, pcl or auto";
+      options.emulation = *emulation;
     } else if (!ParseLength(option.value, option.name == "--border-left" ? options.borderLeft
                                                                           : options.borderTop)) {
       return std::string(option.name) + " needs a length in millimetres";

@@ -4,9 +4,11 @@
 // keeps its own command state; the page (device, resolution, origin, position, font) is the Printout's.
 // Print worker thread only.
 
+#include <cstdint>
 #include <memory>
 
 #include "emulation/printer_state.h"
+#include "log/error_log.h"
 #include "platform/print_device.h"
 
 namespace quillmark {
@@ -19,6 +21,11 @@ class Emulator {
   virtual void Print(Printout& printout, PrintSystem& printers) = 0;
 };
 
-std::unique_ptr<Emulator> MakeEmulator(Emulation emulation);
+// The emulator for `emulation` (not kAuto); `log` takes what it reports, once per take.
+std::unique_ptr<Emulator> MakeEmulator(Emulation emulation, const ErrorLog* log = nullptr);
+
+// kAuto made definite for a take: PCL when it begins as a LaserJet job does, else ESC/P 2. Any other
+// emulation stays as it is.
+Emulation ChooseEmulation(Emulation configured, const std::uint8_t* data, std::int32_t length);
 
 }  // namespace quillmark

@@ -20,7 +20,26 @@ inline constexpr std::string_view kSansFamily = "DejaVu Sans";
 inline constexpr std::string_view kRomanMonoFamily = "Go Mono";
 inline constexpr std::string_view kRomanFamily = "DejaVu Serif";
 
+// The LaserJet's resident typefaces (the PCL printer's face names) and the metric-compatible or nearest
+// TrueType families that stand for them, from fonts-liberation2 and fonts-dejavu-core. (The URW faces
+// are CFF fonts, which the PDF writer does not embed.)
+struct LaserJetFace {
+  std::string_view name;
+  std::string_view family;
+};
+inline constexpr LaserJetFace kLaserJetFaces[] = {
+    {"Courier", "Liberation Mono"},          {"CG Times", "Liberation Serif"},
+    {"Univers", "Liberation Sans"},          {"Arial", "Liberation Sans"},
+    {"Times New Roman", "Liberation Serif"}, {"Letter Gothic", "DejaVu Sans Mono"},
+    {"Line Printer", "DejaVu Sans Mono"},
+};
+
 inline FontFace ChooseFontFace(const FontRequest& request) {
+  for (const LaserJetFace& laserJet : kLaserJetFaces) {
+    if (request.faceName == laserJet.name) {
+      return FontFace{laserJet.family, request.weight >= 600, request.italic != 0};
+    }
+  }
   const bool fixedPitch = (request.pitchAndFamily & 0x03) != 2;
   const bool roman = request.faceName == "Roman";
   FontFace face;

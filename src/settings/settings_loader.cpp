@@ -59,6 +59,8 @@ std::string ChoiceValue(const SettingsReader& reader, std::string_view key) {
 Emulation ReadEmulation(const SettingsReader& reader, const ErrorLog& log) {
   const std::string value = ChoiceValue(reader, "Emulation");
   if (EqualsIgnoringCase(value, "ESC/P2")) return Emulation::kEscP2;
+  if (EqualsIgnoringCase(value, "PCL")) return Emulation::kPcl;
+  if (EqualsIgnoringCase(value, "Auto")) return Emulation::kAuto;
   if (!value.empty() && !EqualsIgnoringCase(value, "Basic")) {
     log.LogError("", "Unbekannte Emulation '" + value + "' in der Settings.ini, es gilt Basic.", "", 0, 0);
   }

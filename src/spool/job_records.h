@@ -32,6 +32,8 @@ struct FixedText {
 enum class Emulation : std::uint8_t {
   kBasic,  // the original control-code set, exactly
   kEscP2,  // an Epson 24-pin ESC/P 2 printer
+  kPcl,    // an HP LaserJet, PCL 5e
+  kAuto,   // PCL for a take that begins as a LaserJet job does, else ESC/P 2
 };
 
 struct JobSettings {

@@ -8,8 +8,9 @@ namespace quillmark {
 
 std::wstring_view ChooseWindowsFace(const FontRequest& request) {
   const FontFace face = ChooseFontFace(request);
-  if (face.family == kSansFamily) return L"Arial";
-  if (face.family == kRomanFamily) return L"Times New Roman";
+  // The LaserJet's stand-ins are metric twins of these Windows faces.
+  if (face.family == kSansFamily || face.family == "Liberation Sans") return L"Arial";
+  if (face.family == kRomanFamily || face.family == "Liberation Serif") return L"Times New Roman";
   return L"Courier New";
 }
 

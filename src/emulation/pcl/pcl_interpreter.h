@@ -1,0 +1,165 @@
+#pragma once
+// The HP LaserJet printer (PCL 5e): reads a take and prints its pages on an open document. It keeps its own
+// page state in PCL units (1/7200 inch) and draws in the device's dots; each page is held until it is
+// ejected, then printed once per copy. Print worker thread only.
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "emulation/pcl/pcl_page.h"
+#include "emulation/pcl/pcl_parser.h"
+#include "emulation/pcl/pcl_soft_fonts.h"
+#include "emulation/pcl/pcl_state.h"
+#include "platform/print_device.h"
+
+namespace quillmark {
+
+// Where the printer prints: the open device (nullptr: pages are counted, nothing is drawn), its dots and
+// the distance from the sheet's corner to its printable area, the paper in its tray and the symbol set it
+// starts with.
+struct PclTarget {
+  PrintDevice* device = nullptr;
+  std::int32_t dpiX = 300;
+  std::int32_t dpiY = 300;
+  std::int32_t offsetX = 0;
+  std::int32_t offsetY = 0;
+  std::int32_t pageSize = 2;
+  std::int32_t symbolSet = 341;  // PC-8
+};
+
+// Dots of a length in 1/7200 inch at `dpi`.
+std::int32_t PclDots(std::int64_t units, std::int32_t dpi);
+
+class PclInterpreter final : private PclCommandSink {
+ public:
+  // The device's first page has been started by the caller; it is used for the first PCL page.
+  PclInterpreter(const PclTarget& target, PrintSystem& printers);
+  ~PclInterpreter();
+  PclInterpreter(const PclInterpreter&) = delete;
+  PclInterpreter& operator=(const PclInterpreter&) = delete;
+
+  void Run(const std::uint8_t* data, std::int32_t length);
+  // Prints the page still open, if anything is on it. The device's last page stays open.
+  void Finish();
+
+  const PclState& State() const { return state_; }
+  // Sheets started on the device, copies included.
+  std::int32_t Sheets() const { return sheets_; }
+  bool SkippedHpgl2() const { return skippedHpgl2_; }
+  bool DroppedMarks() const { return droppedMarks_; }
+  // Copies left out because the take asked for too many sheets.
+  bool DroppedCopies() const { return droppedCopies_; }
+  // The lowest dot row marked on the last sheet, and the top of its lowest text line.
+  std::int32_t LastSheetLowest() const { return lastLowest_; }
+  std::int32_t LastSheetTextTop() const { return lastTextTop_; }
+  // Device dots of a position of the logical page.
+  std::int32_t DotX(std::int64_t x) const;
+  std::int32_t DotY(std::int64_t y) const;
+
+  // For the command handlers (pcl_commands.cpp).
+  void Reset();
+  void SetPageSize(std::int32_t code);
+  void SetOrientation(std::int32_t orientation);
+  void SetTopMargin(std::int64_t lines);
+  void SetTextLength(std::int64_t lines);
+  void SetLeftMargin(std::int64_t x);
+  void SetRightMargin(std::int64_t x);
+  void ClearHorizontalMargins();
+  void SetVmi(std::int64_t vmi);
+  void SetHmi(std::int64_t hmi);
+  void MoveTo(std::int64_t x, std::int64_t y);
+  void CarriageReturn();
+  void LineFeed();
+  void FormFeed();
+  void HalfLineFeed();
+  void PushPop(std::int32_t operation);
+  // A font setting changed; `active` when it concerns the font in use (which then sets the HMI).
+  void FontChanged(bool active = true);
+  void PrintTransparent(const std::uint8_t* data, std::int32_t length);
+  void Rectangle(std::int32_t fill);
+  void StartRaster(std::int32_t mode);
+  void RasterRow(const std::uint8_t* data, std::int32_t length);
+  void RasterOffset(std::int32_t rows);
+  void EndRaster();
+  void MacroControl(std::int32_t operation);
+  void EnterHpgl2();
+  void EjectPage(bool always);
+  bool InMacro() const { return macroDepth_ > 0; }
+  bool PageMarked() const { return pageMarked_ || !page_.Empty(); }
+  PclState& MutableState() { return state_; }
+  PclSoftFonts& SoftFonts() { return softFonts_; }
+  std::int64_t PclUnit() const { return kPclUnitsPerInch / state_.unitsPerInch; }
+  std::int64_t FirstLine() const { return state_.topMargin + state_.vmi * 3 / 4; }
+
+ private:
+  struct CachedFont {
+    FontRequest request;
+    FontHandle handle = 0;
+  };
+  struct MacroRun;
+
+  void Command(const PclCommand& command) override;
+  void Interpret(const std::uint8_t* data, std::int32_t length);
+  std::int32_t SkipPjl(const std::uint8_t* data, std::int32_t length, std::int32_t position) const;
+  std::int32_t SkipHpgl2(const std::uint8_t* data, std::int32_t length, std::int32_t position);
+  void ControlCode(std::uint8_t byte);
+  void PrintByte(std::uint8_t byte);  // pcl_text.cpp, with the font and underline helpers
+  const PclFont& CurrentFont();
+  FontHandle HandleFor(const FontRequest& request);
+  std::int32_t DeviceAdvance(FontHandle font, char32_t character);
+  void Underline(std::int64_t left, std::int64_t right);
+  void FlushUnderline();
+  // Cuts `rect` (dots) to the sheet's printable area; false when nothing of it is left.
+  bool ClipToPrintable(TextRect& rect) const;
+  void ApplyPageGeometry();
+  void DefaultMargins();
+  void PrintSheet();
+  void RunMacro(std::int32_t id, bool call);
+
+  PclTarget target_;
+  PrintSystem& printers_;
+  PclState state_;
+  PclSoftFonts softFonts_;
+  PclPage page_;
+  std::vector<CachedFont> fonts_;
+  PclFont font_;
+  bool fontValid_ = false;
+  FontHandle fontHandle_ = 0;
+  std::int32_t fontEm_ = 0;
+  std::int32_t fontAscent_ = 0;
+  std::int32_t fontAdvance_ = 0;  // device dots per character of a fixed-pitch face
+
+  // An underline not yet drawn: one line, one stretch.
+  bool underlineOpen_ = false;
+  std::int64_t underlineY_ = 0;
+  std::int64_t underlineLeft_ = 0;
+  std::int64_t underlineRight_ = 0;
+
+  std::vector<TextRect> blocks_;  // the rectangles of one line or block character
+
+  // Raster rows of the picture being received, at the raster resolution.
+  BitImage raster_;
+
+  std::map<std::int32_t, std::string> macros_;
+  std::size_t macroBytes_ = 0;
+  bool defining_ = false;
+  std::string definition_;
+  std::int32_t macroDepth_ = 0;
+  std::int32_t overlayMacro_ = -1;
+  bool inOverlay_ = false;
+
+  bool hpgl2_ = false;  // inside HP-GL/2 until ESC % # A
+  bool skippedHpgl2_ = false;
+  bool droppedMarks_ = false;
+  bool droppedCopies_ = false;
+  std::int32_t copySheets_ = 0;  // sheets printed as extra copies
+  bool pageMarked_ = false;
+  std::int32_t sheets_ = 0;
+  std::int32_t lastLowest_ = 0;
+  std::int32_t lastTextTop_ = 0;
+};
+
+}  // namespace quillmark
