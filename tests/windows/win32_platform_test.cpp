@@ -120,8 +120,9 @@ TEST_F(Win32Platform, FilesAreReadWhileOthersWriteAndSavedWithoutOverwriting) {
   std::vector<std::string> names;
   EXPECT_TRUE(files.ListFiles(Path("Warteschlange"), names).ok());
   EXPECT_EQ(names, (std::vector<std::string>{"1-1.prn", "2-1.prn"}));
-  EXPECT_EQ(fs::path(files.MoveToNewFile(Path("Warteschlange/1-1.prn"), Path("Ungedruckt")).path()).filename(),
-            "20070315-094105-003.prn");
+  EXPECT_EQ(
+      fs::path(files.MoveToNewFile(Path("Warteschlange/1-1.prn"), Path("Ungedruckt")).path()).filename(),
+      "20070315-094105-003.prn");
   EXPECT_TRUE(files.RemoveDurably(Path("Warteschlange/2-1.prn")).ok());
   EXPECT_TRUE(files.RemoveDurably(Path("Warteschlange/2-1.prn")).ok());
   EXPECT_TRUE(files.ListFiles(Path("Warteschlange"), names).ok() && names.empty());
@@ -160,7 +161,8 @@ TEST_F(Win32Platform, PrintersThatCannotBeOpenedLeaveNothingBehind) {
   printers.RemoveLeftovers(pdf);
   ::CloseHandle(writer);
   std::vector<std::string> left;
-  for (const auto& entry : fs::directory_iterator(Path("pdf"))) left.push_back(entry.path().filename().string());
+  for (const auto& entry : fs::directory_iterator(Path("pdf")))
+    left.push_back(entry.path().filename().string());
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (std::vector<std::string>{"bericht.tmp", "qm12345.tmp", "qmB.tmp", "qmNOTE.tmp"}));
 
