@@ -83,6 +83,12 @@ TEST_F(Win32Platform, SpoolFileTakeAndSharingRule) {
     EXPECT_EQ(notice, SpoolNotice::kNotRegular) << odd;
   }
   EXPECT_EQ(spool.Open(Path("missing\\SPOOL.PRN"), notice), nullptr);
+  // A spool file with a second name is left alone, and so is the file behind it.
+  Write(Path("secret.txt"), "secret");
+  ASSERT_TRUE(::CreateHardLinkA(Path("linked.prn").c_str(), Path("secret.txt").c_str(), nullptr));
+  EXPECT_EQ(spool.Open(Path("linked.prn"), notice), nullptr);
+  EXPECT_EQ(notice, SpoolNotice::kLinked);
+  EXPECT_EQ(Read(Path("secret.txt")), "secret");
 }
 
 TEST_F(Win32Platform, FilesAreReadWhileOthersWriteAndSavedWithoutOverwriting) {
