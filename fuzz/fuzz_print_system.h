@@ -140,7 +140,8 @@ class FuzzFileSystem final : public FileSystem, public LogSink {
     return "";
   }
   FileStatus SaveNewFile(const std::string& folder, const std::uint8_t*, std::size_t) override {
-    return failSaves_ ? FileStatus::Failed(folder, "No space left on device") : FileStatus::Done(folder + "/1.prn");
+    return failSaves_ ? FileStatus::Failed(folder, "No space left on device")
+                      : FileStatus::Done(folder + "/1.prn");
   }
   int keptReports = 0;
   int entries = 0;

@@ -3,7 +3,8 @@
 #   test-windows.sh BUILD_DIR      (BUILD_DIR holds the cross-built .exe files)
 # One Wine prefix per run (BUILD_DIR/wine), a persistent wineserver, then: the unit tests; a PostScript
 # printer whose jobs land in files; quillmark.exe printing a spool file onto it, read back with ps2pdf
-# and pdftotext; the tray menu's "Beenden"; the fatal start-up box; WM_CLOSE; WM_QUERYENDSESSION.
+# and pdftotext; the tray menu's "Beenden"; the fatal start-up box; a second instance; WM_CLOSE;
+# WM_QUERYENDSESSION.
 set -euo pipefail
 
 build=$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)
@@ -213,7 +214,7 @@ if wait_for 'xdotool search --onlyvisible --name "^Executable$" >/dev/null 2>&1'
   kill -0 "$program" 2>/dev/null || fail "the program did not wait for the box"
   xdotool key --window "$(xdotool search --onlyvisible --name '^Executable$' | head -n 1)" Return
   end_program
-  [ "$code" = 0 ] || fail "fatal start-up: exit code $code"
+  [ "$code" = 1 ] || fail "fatal start-up: exit code $code (a start that cannot work ends with 1)"
   grep -q 'Keine Settings.ini gefunden!' "$run/Error.log" || fail "fatal start-up: no Error.log entry"
 else
   fail "no message box"
@@ -233,6 +234,11 @@ if wait_for 'ls "$run"/Ungedruckt/*.prn >/dev/null 2>&1' 30; then
 else
   fail "no file in Ungedruckt"
 fi
+# One instance per working folder: a second start logs one line and ends with exit code 1.
+second=0
+(cd "$run" && exec timeout 60 wine "$build/quillmark.exe" >"$run/second.log" 2>&1) || second=$?
+[ "$second" = 1 ] || fail "second instance: exit code $second"
+grep -q 'Quillmark laeuft in diesem Ordner bereits' "$run/Error.log" || fail "second instance: no Error.log entry"
 # A WM_CLOSE sent before the hidden main window exists reaches nobody: ask again until the program ends.
 wait_for 'wine taskkill /im quillmark.exe >/dev/null 2>&1; sleep 1; ! kill -0 "$program" 2>/dev/null' 20
 end_program

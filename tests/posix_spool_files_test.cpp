@@ -37,7 +37,7 @@ TEST(PosixSpoolFilesTest, FileIsTakenOnlyWhileNobodyElseCanWriteIt) {
     auto file = files.Open(spool, notice);
     if (file == nullptr) file = files.Open(spool, notice);  // the guard takes it once it stood still
     ASSERT_NE(file, nullptr);
-    files.loseLeaseBeforeEmpty = true;
+    posix_spool::PosixSpoolFilesTestPeer::LoseLeaseBeforeEmpty(files);
     if (sharing == PosixSpoolFiles::Sharing::Guarded) testing::WriteFileBytes(spool, "data, more");
     EXPECT_FALSE(file->Empty(4).ok());
     EXPECT_NE(testing::ReadFileBytes(spool), "");

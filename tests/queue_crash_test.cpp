@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "log/log_sink.h"
 #include "spool/print_worker.h"
 #include "spool/spool_watcher.h"
 #include "spool/take_store.h"
@@ -32,7 +33,8 @@ std::vector<std::string> Serve(CrashDisk& disk, std::span<const std::string> job
   printers.AddPrinter("P");
   printers.OnEndDocument = [&] { disk.Deliver(); };
   testing::FixedClock clock;
-  const ErrorLog log(disk, clock);
+  StandardErrorSink sink;
+  const ErrorLog log(sink, clock);
   TakeStore store(disk);
   SpoolWatcherMemory memory;
   QueueLeftoverTakes(state, store, disk, log);

@@ -20,6 +20,10 @@ const char* EmulationName(Emulation emulation) {
       return "Basic";
     case Emulation::kEscP2:
       return "ESC/P2";
+    case Emulation::kPcl:
+      return "PCL";
+    case Emulation::kAuto:
+      return "Auto";
   }
   return "?";
 }

@@ -54,6 +54,12 @@ class FileSystem {
     return FileStatus::NotSupported(path);
   }
 
+  // Rename without the flush, for a step that must follow another at once; a journalling file system
+  // writes renames in order, so a later flushed change brings this one to the disk too.
+  virtual FileStatus RenameUnflushed(const std::string& path, const std::string& target) {
+    return Rename(path, target);
+  }
+
   // Removes the file `path` and flushes its folder. Done when it is gone (also when it was never there).
   virtual FileStatus RemoveDurably(const std::string& path) { return FileStatus::NotSupported(path); }
 

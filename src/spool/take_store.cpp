@@ -107,7 +107,7 @@ FileStatus TakeStore::MarkEmptying(const std::string& path, const std::string& s
   const std::string marked = stem + (stamp.empty() ? "" : "~" + stamp) + std::string(kEmptying);
   // Not flushed here: the emptying that follows reaches the disk only after this rename on a journalling
   // file system, and a kill leaves both in the page cache.
-  const FileStatus renamed = files_.Rename(path, marked);
+  const FileStatus renamed = files_.RenameUnflushed(path, marked);
   return renamed.ok() ? FileStatus::Done(marked) : renamed;
 }
 
@@ -118,13 +118,17 @@ std::string TakeStore::Commit(const std::string& path) {
 }
 
 void TakeStore::Forget(const std::string& path) {
-  static_cast<void>(files_.RemoveDurably(path));
+  // Its printing records first: a record without its take is removed at the next start anyway.
   const std::string stem = StemOf(path);
-  std::lock_guard lock(triesMutex_);
-  const auto tried = std::find(tried_.begin(), tried_.end(), stem);
-  if (tried == tried_.end()) return;
-  for (int n = 1; n <= kMaxTries; ++n) static_cast<void>(files_.RemoveDurably(TryPath(stem, n)));
-  tried_.erase(tried);
+  {
+    std::lock_guard lock(triesMutex_);
+    const auto tried = std::find(tried_.begin(), tried_.end(), stem);
+    if (tried != tried_.end()) {
+      for (int n = 1; n <= kMaxTries; ++n) static_cast<void>(files_.RemoveDurably(TryPath(stem, n)));
+      tried_.erase(tried);
+    }
+  }
+  static_cast<void>(files_.RemoveDurably(path));
 }
 
 void TakeStore::NotePrinting(const std::string& path) {
@@ -165,10 +169,20 @@ std::vector<TakeStore::Leftover> TakeStore::Leftovers(FileStatus& listed) {
   std::vector<std::string> names;
   listed = files_.ListFiles(kQueueFolder, names);
   std::map<std::string, int> tries;
+  std::map<std::string, bool> takes;
   for (const std::string& name : names) {
     std::string stem;
     int n = 0;
     if (ParseTry(name, stem, n)) tries[stem] = std::max(tries[stem], n);
+    if (name.find('.') != std::string::npos) takes[StemOf(name)] |= !ParseTry(name, stem, n);
+  }
+  // Records of a take that is gone: the run died between removing them and removing it.
+  for (const std::string& name : names) {
+    std::string stem;
+    int n = 0;
+    if (ParseTry(name, stem, n) && !takes[stem]) {
+      static_cast<void>(files_.RemoveDurably(kQueueFolder + ("/" + name)));
+    }
   }
   for (const std::string& name : names) {
     std::uint64_t sequence = 0;

@@ -44,7 +44,6 @@ class CrashDisk final : public FileSystem, public SpoolFiles {
     contents = found != live_.files.end() ? found->second : path == kSpool ? live_.spool : std::string();
     return found != live_.files.end() || path == kSpool ? FileStatus::Done() : Missing(path);
   }
-  bool AppendLocked(const std::string&, std::string_view, std::string_view) override { return true; }
   FileStatus SaveNewFile(const std::string& folder, const std::uint8_t* data, std::size_t size) override {
     const std::string path = NewName(folder);
     const std::string bytes(reinterpret_cast<const char*>(data), size);

@@ -84,6 +84,12 @@ TEST_F(Win32Platform, SpoolFileTakeAndSharingRule) {
     EXPECT_EQ(notice, SpoolNotice::kNotRegular) << odd;
   }
   EXPECT_EQ(spool.Open(Path("missing\\SPOOL.PRN"), notice), nullptr);
+  // A spool file with a second name is left alone, and so is the file behind it.
+  Write(Path("secret.txt"), "secret");
+  ASSERT_TRUE(::CreateHardLinkA(Path("linked.prn").c_str(), Path("secret.txt").c_str(), nullptr));
+  EXPECT_EQ(spool.Open(Path("linked.prn"), notice), nullptr);
+  EXPECT_EQ(notice, SpoolNotice::kLinked);
+  EXPECT_EQ(Read(Path("secret.txt")), "secret");
 }
 
 TEST_F(Win32Platform, FilesAreReadWhileOthersWriteAndSavedWithoutOverwriting) {
@@ -122,8 +128,9 @@ TEST_F(Win32Platform, FilesAreReadWhileOthersWriteAndSavedWithoutOverwriting) {
   std::vector<std::string> names;
   EXPECT_TRUE(files.ListFiles(Path("Warteschlange"), names).ok());
   EXPECT_EQ(names, (std::vector<std::string>{"1-1.prn", "2-1.prn"}));
-  EXPECT_EQ(fs::path(files.MoveToNewFile(Path("Warteschlange/1-1.prn"), Path("Ungedruckt")).path()).filename(),
-            "20070315-094105-003.prn");
+  EXPECT_EQ(
+      fs::path(files.MoveToNewFile(Path("Warteschlange/1-1.prn"), Path("Ungedruckt")).path()).filename(),
+      "20070315-094105-003.prn");
   EXPECT_TRUE(files.RemoveDurably(Path("Warteschlange/2-1.prn")).ok());
   EXPECT_TRUE(files.RemoveDurably(Path("Warteschlange/2-1.prn")).ok());
   EXPECT_TRUE(files.ListFiles(Path("Warteschlange"), names).ok() && names.empty());
@@ -162,7 +169,8 @@ TEST_F(Win32Platform, PrintersThatCannotBeOpenedLeaveNothingBehind) {
   printers.RemoveLeftovers(pdf);
   ::CloseHandle(writer);
   std::vector<std::string> left;
-  for (const auto& entry : fs::directory_iterator(Path("pdf"))) left.push_back(entry.path().filename().string());
+  for (const auto& entry : fs::directory_iterator(Path("pdf")))
+    left.push_back(entry.path().filename().string());
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (std::vector<std::string>{"bericht.tmp", "qm12345.tmp", "qmB.tmp", "qmNOTE.tmp"}));
 

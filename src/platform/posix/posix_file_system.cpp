@@ -14,28 +14,13 @@
 #include "platform/posix/change_stamp.h"
 #include "platform/posix/posix_error.h"
 #include "platform/posix/trusted_path.h"
+#include "platform/posix/unique_fd.h"
 
 namespace quillmark {
 namespace {
 
 // Kept job data is the user's printout: readable by its owner only.
 constexpr mode_t kKeptMode = 0600;
-
-// Closes a descriptor when leaving scope.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-
- private:
-  int fd_;
-};
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
   while (size > 0) {
@@ -89,7 +74,7 @@ std::string FolderOf(const std::string& path) {
 // A new directory entry is on the disk only once its folder has been flushed too.
 FileStatus SyncFolder(const std::string& folder) {
   const std::string name = folder.empty() ? "." : folder;
-  FileDescriptor dir(::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  UniqueFd dir(::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!dir.valid() || ::fsync(dir.get()) != 0) return ErrnoStatus(name);
   return FileStatus::Done();
 }
@@ -123,7 +108,7 @@ std::string TimeName(const LocalTime& t, unsigned number) {
 FileStatus PosixFileSystem::ReadWholeFile(const std::string& path, std::string& contents) {
   contents.clear();
   if (FileStatus links = CheckLinks(path); !links.ok()) return links;
-  FileDescriptor file(OpenRegular(path, O_RDONLY));
+  UniqueFd file(OpenRegular(path, O_RDONLY));
   if (!file.valid()) return ErrnoStatus(path);
   // Read to the end rather than trusting the size: the file may grow or shrink while it is read.
   char buffer[65536];
@@ -168,7 +153,7 @@ FileStatus PosixFileSystem::WriteNewFile(const std::string& path, const std::uin
 
 FileStatus PosixFileSystem::FlushToDisk(const std::string& path) {
   if (FileStatus links = CheckLinks(FolderOf(path)); !links.ok()) return links;
-  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  UniqueFd file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
   if (!file.valid() || ::fsync(file.get()) != 0) return ErrnoStatus(path);
   return SyncFolder(FolderOf(path));
 }
@@ -200,6 +185,14 @@ FileStatus PosixFileSystem::Rename(const std::string& path, const std::string& t
     return ErrnoStatus(path);
   }
   return SyncFolder(FolderOf(target));
+}
+
+FileStatus PosixFileSystem::RenameUnflushed(const std::string& path, const std::string& target) {
+  if (FileStatus links = CheckLinks(FolderOf(path)); !links.ok()) return links;
+  if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
+    return ErrnoStatus(path);
+  }
+  return FileStatus::Done();
 }
 
 FileStatus PosixFileSystem::RemoveDurably(const std::string& path) {

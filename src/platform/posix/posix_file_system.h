@@ -22,6 +22,7 @@ class PosixFileSystem final : public FileSystem {
   FileStatus FlushToDisk(const std::string& path) override;
   FileStatus MoveToNewFile(const std::string& path, const std::string& folder) override;
   FileStatus Rename(const std::string& path, const std::string& target) override;
+  FileStatus RenameUnflushed(const std::string& path, const std::string& target) override;
   FileStatus RemoveDurably(const std::string& path) override;
   FileStatus ChangeStamp(const std::string& path, std::string& stamp) override;
   FileStatus ListFiles(const std::string& folder, std::vector<std::string>& names) override;

@@ -1,24 +1,12 @@
 #pragma once
-// Spool files on POSIX: the sharing rule is a write lease.
+// Spool files on POSIX: two strategies behind one fallback.
 //
-// Open() opens the file read-write (creating it) and takes a write lease on it. The kernel grants the lease
-// only while no other descriptor of the file is open anywhere, so a file that another process has open is
-// refused (the caller skips it this pass). While the lease is held, other processes' open() and truncate()
-// of the file wait until it is released, so nobody writes between measuring, reading and emptying. A lease
-// that the kernel broke meanwhile (the holder was frozen longer than the lease-break time) makes Empty()
-// refuse, as does a size other than the one read.
-//
-// Where leases are not available (network file systems, or a file owned by another user without
-// CAP_LEASE), the file is guarded instead: it is handed out only while no other process has it open
-// (inotify open and close events on the file, which work for files of any owner, and a scan of
-// /proc/*/fd for openers from before the watch), and only when its size and modification time are those
-// seen by the previous Open(). Empty() looks again and refuses when anyone else opened it or it changed.
-// The guard keeps a descriptor of its own open, so that its passes add no events. Openers on other
-// machines of a network file system stay invisible, and so do other users' processes that opened the
-// file before the watch (their /proc entries are closed to us); that cannot be closed from here.
-//
-// FIFOs, devices and folders at the path are never opened for writing: opening a FIFO read-write would
-// let its waiting writers through into a pipe that nobody reads.
+// Leased (leased_spool_files.h): a write lease held from measuring to emptying. Where the file system or
+// the file's owner refuses leases, the path is guarded from then on (guarded_spool_files.h): the file is
+// taken only while nobody else has it open and it stood still for a pass. Either way the path is opened
+// without following a symbolic link, and a FIFO, device, folder or file with a second name is never taken
+// (spool_file_base.h); FIFOs are never opened for writing, which would let their waiting writers through
+// into a pipe that nobody reads.
 //
 // The lease-break signal: when another process opens a leased file the kernel sends the holder SIGIO, whose
 // default action ends the process. The constructor sets SIGIO to be ignored (PrepareLeaseBreakSignal); the
@@ -28,14 +16,17 @@
 // Open() and the files it returns are used on the spool watcher's thread only. A file must not outlive the
 // PosixSpoolFiles that opened it.
 
-#include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 
+#include "platform/posix/guarded_spool_files.h"
+#include "platform/posix/leased_spool_files.h"
 #include "platform/spool_file.h"
 
 namespace quillmark {
+namespace posix_spool {
+class PosixSpoolFilesTestPeer;
+}
 
 class PosixSpoolFiles final : public SpoolFiles {
  public:
@@ -45,7 +36,6 @@ class PosixSpoolFiles final : public SpoolFiles {
   };
 
   explicit PosixSpoolFiles(Sharing sharing = Sharing::Lease);
-  ~PosixSpoolFiles() override;
   PosixSpoolFiles(const PosixSpoolFiles&) = delete;
   PosixSpoolFiles& operator=(const PosixSpoolFiles&) = delete;
 
@@ -55,37 +45,22 @@ class PosixSpoolFiles final : public SpoolFiles {
   // handler that is already installed for SIGIO is left alone.
   static void PrepareLeaseBreakSignal();
 
-  // Test hook: Empty() first gives the lease back, as if the kernel had broken it after the break time.
-  bool loseLeaseBeforeEmpty = false;
-
-  // What the guard compares between passes.
-  struct Stamp {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    std::int64_t size = 0;
-    std::int64_t modifiedSeconds = 0;
-    std::int64_t modifiedNanoseconds = 0;
-    bool operator==(const Stamp&) const = default;
-  };
-
-  // The guard's record of one path. Watcher thread only.
-  struct Guard {
-    Stamp lastSeen;
-    bool seen = false;
-    int watch = -1;           // inotify watch descriptor; -1 when none
-    int openers = 0;          // other processes' opens minus closes seen on the watch
-    bool lastClosed = false;  // the last event seen was a close
-    bool stirred = false;     // events came since the last Open()
-    int fd = -1;              // our own descriptor of the file, open from before the watch on
-  };
-
-  // Reads the waiting inotify events into the guards.
-  void CountOpeners();
-
  private:
+  friend class posix_spool::PosixSpoolFilesTestPeer;
+
   Sharing sharing_;
-  int inotify_ = -1;
-  std::unordered_map<std::string, Guard> guards_;
+  posix_spool::LeasedSpoolFiles leased_;
+  posix_spool::GuardedSpoolFiles guarded_;
 };
 
+namespace posix_spool {
+
+// Test hooks, for tests only.
+class PosixSpoolFilesTestPeer {
+ public:
+  // Empty() first gives the lease back, as if the kernel had broken it after the break time.
+  static void LoseLeaseBeforeEmpty(PosixSpoolFiles& files) { files.leased_.loseLeaseBeforeEmpty_ = true; }
+};
+
+}  // namespace posix_spool
 }  // namespace quillmark

@@ -48,8 +48,13 @@ std::unique_ptr<SpoolFile> Win32SpoolFiles::Open(const std::string& path, SpoolN
     notice = SpoolNotice::kNotRegular;
     return nullptr;
   }
+  // A symbolic link or junction lets whoever made it choose the file; never followed.
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    notice = SpoolNotice::kLinked;
+    return nullptr;
+  }
   const HANDLE file = ::CreateFileW(widePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     if (::GetLastError() == ERROR_SHARING_VIOLATION) notice = SpoolNotice::kInUse;
     return nullptr;
@@ -58,6 +63,14 @@ std::unique_ptr<SpoolFile> Win32SpoolFiles::Open(const std::string& path, SpoolN
   if (::GetFileType(file) != FILE_TYPE_DISK) {
     ::CloseHandle(file);
     notice = SpoolNotice::kNotRegular;
+    return nullptr;
+  }
+  // A second name (hard link) may be another user's file that they want read out and emptied.
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (::GetFileInformationByHandle(file, &info) &&
+      (info.nNumberOfLinks > 1 || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)) {
+    ::CloseHandle(file);
+    notice = SpoolNotice::kLinked;
     return nullptr;
   }
   return std::make_unique<Win32SpoolFile>(file);
