@@ -71,10 +71,10 @@ bool ParseLength(const std::string& text, float& value) {
 
 // An error message, or an empty string.
 std::string ParseOptions(int argc, char** argv, Options& options) {
-  static constexpr OptionDefinition kTable[] = {
-      {"-o", "--output", true},     {"-p", "--printer", true},    {"", "--emulation", true},
-      {"", "--border-left", true},  {"", "--border-top", true},   {"-h", "--help", false},
-      {"-V", "--version", false}};
+  static constexpr OptionDefinition kTable[] = {{"-o", "--output", true},   {"-p", "--printer", true},
+                                                {"", "--emulation", true},  {"", "--border-left", true},
+                                                {"", "--border-top", true}, {"-h", "--help", false},
+                                                {"-V", "--version", false}};
   const std::vector<std::string_view> arguments(argv + 1, argv + argc);
   const ParsedCommandLine parsed = ParseCommandLine(arguments, kTable);
   if (!parsed.error.empty()) return parsed.error;
@@ -90,8 +90,8 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
     } else if (option.name == "--emulation") {
       if (option.value != "basic" && option.value != "escp2") return "--emulation needs basic or escp2";
       options.emulation = option.value == "escp2" ? Emulation::kEscP2 : Emulation::kBasic;
-    } else if (!ParseLength(option.value, option.name == "--border-left" ? options.borderLeft
-                                                                          : options.borderTop)) {
+    } else if (!ParseLength(option.value,
+                            option.name == "--border-left" ? options.borderLeft : options.borderTop)) {
       return std::string(option.name) + " needs a length in millimetres";
     }
   }
