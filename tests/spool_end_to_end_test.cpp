@@ -245,8 +245,9 @@ TEST_F(SpoolEndToEnd, JobsForAMissingPrinterAreLoggedAndKept) {
   EXPECT_EQ(ReadFileBytes(Files("Ungedruckt")[1]), "Auftrag\r\n");
   EXPECT_EQ(Stat(Files("Ungedruckt")[1]).st_mode & 0777, 0600u) << "a printout is its owner's to read";
   // Once at start, before any job, and again with each job.
+  EXPECT_TRUE(
+      WaitUntil([&] { return LogCount("| 0 | Druckdaten gespeichert unter 'Ungedruckt/") == 2; }, 10s));
   EXPECT_EQ(LogCount("| 0 | Drucker 'Nirgendwo' konnte nicht initialisiert werden.\r\n"), 3u);
-  EXPECT_EQ(LogCount("| 0 | Druckdaten gespeichert unter 'Ungedruckt/"), 2u);
   const std::string err = Quit().err;
   EXPECT_TRUE(err.starts_with("Job_1: Spooldatei '" + spool_ + "', Emulation Basic, Drucker 'Nirgendwo'\n"))
       << err;

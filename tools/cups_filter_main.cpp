@@ -11,8 +11,8 @@
 
 #include "app/command_line.h"
 #include "emulation/printer_document.h"
-#include "log/error_log.h"
 #include "job_io.h"
+#include "log/error_log.h"
 #include "pdf_file_output.h"
 #include "platform/cups/cups_job_options.h"
 #include "platform/posix/posix_clock.h"
@@ -103,6 +103,4 @@ int RunFilter(int argc, char** argv) {
 }  // namespace
 }  // namespace quillmark
 
-int main(int argc, char** argv) {
-  return quillmark::RunFilter(argc, argv);
-}
+int main(int argc, char** argv) { return quillmark::RunFilter(argc, argv); }

@@ -29,6 +29,7 @@ struct PipeOutcome {
   bool written = false;
   std::string why;
 };
-PipeOutcome WriteToStandardOutput(const std::string& program, const std::function<bool(const std::string&)>& write);
+PipeOutcome WriteToStandardOutput(const std::string& program,
+                                  const std::function<bool(const std::string&)>& write);
 
 }  // namespace quillmark

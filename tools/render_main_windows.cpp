@@ -73,10 +73,10 @@ bool ParseLength(const std::string& text, float& value) {
 
 // An error message, or an empty string.
 std::string ParseOptions(int argc, char** argv, Options& options) {
-  static constexpr OptionDefinition kTable[] = {
-      {"-o", "--output", true},     {"-p", "--printer", true},    {"", "--emulation", true},
-      {"", "--border-left", true},  {"", "--border-top", true},   {"-h", "--help", false},
-      {"-V", "--version", false}};
+  static constexpr OptionDefinition kTable[] = {{"-o", "--output", true},   {"-p", "--printer", true},
+                                                {"", "--emulation", true},  {"", "--border-left", true},
+                                                {"", "--border-top", true}, {"-h", "--help", false},
+                                                {"-V", "--version", false}};
   const std::vector<std::string_view> arguments(argv + 1, argv + argc);
   const ParsedCommandLine parsed = ParseCommandLine(arguments, kTable);
   if (!parsed.error.empty()) return parsed.error;
@@ -93,8 +93,8 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
       const auto emulation = EmulationNamed(option.value);
       if (!emulation) return "--emulation needs basic, escp2, pcl or auto";
       options.emulation = *emulation;
-    } else if (!ParseLength(option.value, option.name == "--border-left" ? options.borderLeft
-                                                                          : options.borderTop)) {
+    } else if (!ParseLength(option.value,
+                            option.name == "--border-left" ? options.borderLeft : options.borderTop)) {
       return std::string(option.name) + " needs a length in millimetres";
     }
   }

@@ -80,7 +80,8 @@ std::optional<PaperSize> Dimensions(std::string_view text, double unitless, bool
   PaperSize paper;
   paper.width = static_cast<float>(*width * unit);
   paper.height = static_cast<float>(*height * unit);
-  if (!(paper.width > 0 && paper.height > 0 && paper.width <= kLargestPaper && paper.height <= kLargestPaper)) {
+  if (!(paper.width > 0 && paper.height > 0 && paper.width <= kLargestPaper &&
+        paper.height <= kLargestPaper)) {
     return std::nullopt;
   }
   if (named) {
@@ -100,7 +101,8 @@ std::optional<PaperSize> ParsePaper(std::string_view name) {
     }
   }
   for (const NamedPaper& paper : kNamedPapers) {
-    if (SameLetters(plain, paper.name)) return PaperSize{paper.width, paper.height, std::string(paper.pwgName)};
+    if (SameLetters(plain, paper.name))
+      return PaperSize{paper.width, paper.height, std::string(paper.pwgName)};
   }
   if (name.size() > 7 && SameLetters(name.substr(0, 7), "custom.")) {
     return Dimensions(name.substr(7), kMillimetresPerInch / kPointsPerInch, false, true);

@@ -85,8 +85,8 @@ void ReadMedia(const SettingsReader& reader, JobSettings& job, const ErrorLog& l
   if (value.empty()) return;
   const auto paper = ParsePaper(value);
   if (!paper) {
-    log.LogError("", "Unbekanntes Papier '" + value + "' in der Settings.ini, es gilt das des Druckers.", "", 0,
-                 0);
+    log.LogError("", "Unbekanntes Papier '" + value + "' in der Settings.ini, es gilt das des Druckers.", "",
+                 0, 0);
     return;
   }
   job.Media.Assign(paper->pwgName);

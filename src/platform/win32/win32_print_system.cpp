@@ -71,7 +71,8 @@ std::vector<std::wstring> Win32PrintSystem::PrinterNames() {
   ::EnumPrintersW(kFlags, nullptr, 4, nullptr, 0, &needed, &count);
   std::vector<BYTE> buffer(needed);
   std::vector<std::wstring> names;
-  if (needed == 0 || !::EnumPrintersW(kFlags, nullptr, 4, buffer.data(), needed, &needed, &count)) return names;
+  if (needed == 0 || !::EnumPrintersW(kFlags, nullptr, 4, buffer.data(), needed, &needed, &count))
+    return names;
   const auto* printers = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.data());
   for (DWORD i = 0; i < count; ++i) names.emplace_back(printers[i].pPrinterName);
   return names;
