@@ -84,9 +84,19 @@ std::string SoftFontTake() {
   return "\x1b*c5D\x1b)s64W" + header + "\x1b*c65E\x1b(s26W" + character + "\x1b(5XA";
 }
 
+// The same font as format 20 at 600 dpi: its dots are half as large.
+std::string SoftFont600Take() {
+  std::string take = SoftFontTake();
+  take.replace(take.find(")s64W"), 5, ")s66W");
+  take[take.find(")s66W") + 5 + 2] = 20;
+  take.insert(take.find(")s66W") + 5 + 64, std::string("\x02\x58", 2));
+  return take;
+}
+
 TEST(PclInterpreter, CommandsMoveTheCursorAndMarkThePageAsTheManualSays) {
   static const std::string kSixtyLines = std::string(60, '\n') + "A";
   static const std::string kSoftFont = SoftFontTake();
+  static const std::string kSoftFont600 = SoftFont600Take();
   const Case cases[] = {
       {"power-on: left edge, first line", ""sv, 0, 187.5, "", 0},
       {"text advances by the HMI", "AB"sv, 60, 187.5, "'AB'@75"},
@@ -177,6 +187,7 @@ TEST(PclInterpreter, CommandsMoveTheCursorAndMarkThePageAsTheManualSays) {
        "A"sv,
        30, 187.5, "'A'@75"},
       {"a downloaded bitmap character prints as its dots", kSoftFont, 30, 187.5, "image 8x10 75,178-83,188"},
+      {"a 600-dpi bitmap font's dots are half as large", kSoftFont600, 15, 187.5, "image 8x10 75,182-79,188"},
       {"macros: define, execute, call",
        "\x1b&f1y0X"
        "AB\x1b&f1X\x1b&f1y2X\x1b&f3X"sv,
