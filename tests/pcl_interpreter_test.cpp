@@ -192,6 +192,9 @@ TEST(PclInterpreter, CommandsMoveTheCursorAndMarkThePageAsTheManualSays) {
        "\x1b&f1y0X"
        "AB\x1b&f1X\x1b&f1y2X\x1b&f3X"sv,
        60, 187.5, "'ABAB'@75"},
+      {"raster rows of a called macro go with the environment it restores",
+       "\x1b*r1A\x1b*b1W\xff\x1b&f1y0X\x1b*b1W\xff\x1b*b1W\xff\x1b&f1X\x1b&f3X\x1b*b2W\xff\xff\x1b*rB"sv, 0,
+       195.5, "image 16x2 75,188-139,196"},
       {"a called macro leaves the environment as it was", "\x1b&f1y0X\x1b&l8D\x1b&f1X\x1b&f1y3X\n"sv, 0,
        237.5},
       {"an overlay macro marks every page; FF keeps the column",
