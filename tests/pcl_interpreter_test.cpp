@@ -84,9 +84,19 @@ std::string SoftFontTake() {
   return "\x1b*c5D\x1b)s64W" + header + "\x1b*c65E\x1b(s26W" + character + "\x1b(5XA";
 }
 
+// The same font as format 20 at 600 dpi: its dots are half as large.
+std::string SoftFont600Take() {
+  std::string take = SoftFontTake();
+  take.replace(take.find(")s64W"), 5, ")s66W");
+  take[take.find(")s66W") + 5 + 2] = 20;
+  take.insert(take.find(")s66W") + 5 + 64, std::string("\x02\x58", 2));
+  return take;
+}
+
 TEST(PclInterpreter, CommandsMoveTheCursorAndMarkThePageAsTheManualSays) {
   static const std::string kSixtyLines = std::string(60, '\n') + "A";
   static const std::string kSoftFont = SoftFontTake();
+  static const std::string kSoftFont600 = SoftFont600Take();
   const Case cases[] = {
       {"power-on: left edge, first line", ""sv, 0, 187.5, "", 0},
       {"text advances by the HMI", "AB"sv, 60, 187.5, "'AB'@75"},
@@ -177,10 +187,14 @@ TEST(PclInterpreter, CommandsMoveTheCursorAndMarkThePageAsTheManualSays) {
        "A"sv,
        30, 187.5, "'A'@75"},
       {"a downloaded bitmap character prints as its dots", kSoftFont, 30, 187.5, "image 8x10 75,178-83,188"},
+      {"a 600-dpi bitmap font's dots are half as large", kSoftFont600, 15, 187.5, "image 8x10 75,182-79,188"},
       {"macros: define, execute, call",
        "\x1b&f1y0X"
        "AB\x1b&f1X\x1b&f1y2X\x1b&f3X"sv,
        60, 187.5, "'ABAB'@75"},
+      {"raster rows of a called macro go with the environment it restores",
+       "\x1b*r1A\x1b*b1W\xff\x1b&f1y0X\x1b*b1W\xff\x1b*b1W\xff\x1b&f1X\x1b&f3X\x1b*b2W\xff\xff\x1b*rB"sv, 0,
+       195.5, "image 16x2 75,188-139,196"},
       {"a called macro leaves the environment as it was", "\x1b&f1y0X\x1b&l8D\x1b&f1X\x1b&f1y3X\n"sv, 0,
        237.5},
       {"an overlay macro marks every page; FF keeps the column",

@@ -99,6 +99,11 @@ void PclInterpreter::RasterRow(const std::uint8_t* data, std::int32_t length) {
       used = std::max(used, raster_.BytesPerRow());
     }
     const std::int32_t before = raster_.BytesPerRow();
+    // A called macro gives back the raster state it found, rows and all: the picture is cut to match.
+    if (raster_.height > raster.rows) {
+      raster_.height = raster.rows;
+      raster_.bits.resize(static_cast<std::size_t>(before) * static_cast<std::size_t>(raster.rows));
+    }
     if (used > before) {
       // A wider row: the rows so far are laid out again at the new width.
       std::vector<std::uint8_t> wider(static_cast<std::size_t>(used) * static_cast<std::size_t>(raster.rows),

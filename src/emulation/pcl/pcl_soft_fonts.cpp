@@ -54,10 +54,15 @@ void PclSoftFonts::DefineFont(const std::uint8_t* data, std::int32_t length) {
   if (fonts_.size() >= kMaxFonts && fonts_.find(fontId_) == fonts_.end()) return;
   Control(2);
   PclSoftFont& font = fonts_[fontId_];
+  // Format 20 names its resolution after the 64 bytes of format 0; only the LaserJet's two are taken.
+  const std::int32_t resolution =
+      format == 20 && length >= kHeaderLength + 2 ? Word(data, kHeaderLength) : 300;
+  font.dotsPerInch = resolution == 600 ? 600 : 300;
+  const double quarters = 4.0 * font.dotsPerInch;
   font.proportional = data[13] == 1;
   const std::int32_t pitch = Word(data, 16);  // quarter dots per character
-  font.pitch = pitch > 0 ? 1200.0 / pitch : 10;
-  font.height = Word(data, 18) * 72.0 / 1200.0;  // quarter dots to points
+  font.pitch = pitch > 0 ? quarters / pitch : 10;
+  font.height = Word(data, 18) * 72.0 / quarters;  // quarter dots to points
   font.symbolSet = Word(data, 14);
   font.style = data[4] * 256 + data[23];
   font.weight = static_cast<std::int8_t>(data[24]);

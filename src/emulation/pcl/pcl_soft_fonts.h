@@ -24,6 +24,7 @@ struct PclSoftGlyph {
 };
 
 struct PclSoftFont {
+  std::int32_t dotsPerInch = 300;  // of the bitmaps; pitch and height are in quarters of these dots
   bool proportional = false;
   double pitch = 10;   // characters per inch
   double height = 12;  // points

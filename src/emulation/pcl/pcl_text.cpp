@@ -79,17 +79,19 @@ void PclInterpreter::PrintByte(std::uint8_t byte) {
     const PclSoftFont* soft = softFonts_.Find(font.softFontId);
     const PclSoftGlyph* glyph = soft != nullptr ? soft->glyphs[byte].get() : nullptr;
     if (glyph == nullptr) return;
-    const std::int64_t advance = font.proportional ? glyph->deltaX * kPclUnitsPerDot300 / 4 : state.hmi;
+    // A font's dots are 300 dpi, or the resolution its header names (format 20).
+    const std::int64_t dot = kPclUnitsPerInch / soft->dotsPerInch;
+    const std::int64_t advance = font.proportional ? glyph->deltaX * dot / 4 : state.hmi;
     if (state.wrap && state.cursor.x + advance > state.rightMargin && state.cursor.x > state.leftMargin) {
       CarriageReturn();
       LineFeed();
     }
-    const std::int64_t left = state.cursor.x + glyph->left * kPclUnitsPerDot300;
-    const std::int64_t top = state.cursor.y - glyph->top * kPclUnitsPerDot300;
+    const std::int64_t left = state.cursor.x + glyph->left * dot;
+    const std::int64_t top = state.cursor.y - glyph->top * dot;
     if (glyph->width > 0 && glyph->height > 0 && glyph->bits.size() == glyph->expected) {
       BitImage image{glyph->width, glyph->height, glyph->bits};
-      const TextRect rect{DotX(left), DotY(top), DotX(left + glyph->width * kPclUnitsPerDot300),
-                          DotY(top + glyph->height * kPclUnitsPerDot300)};
+      const TextRect rect{DotX(left), DotY(top), DotX(left + glyph->width * dot),
+                          DotY(top + glyph->height * dot)};
       page_.Image(std::move(image), rect);
     }
     if (state.underline != 0) Underline(state.cursor.x, state.cursor.x + advance);
