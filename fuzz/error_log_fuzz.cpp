@@ -21,19 +21,12 @@ void Check(bool condition) {
   if (!condition) std::abort();
 }
 
-class OneLog final : public FileSystem, public LogSink {
+class OneLog final : public LogSink {
  public:
-  FileStatus ReadWholeFile(const std::string&, std::string& contents) override {
-    contents.clear();
-    return FileStatus::NotSupported();
-  }
   std::string Append(std::string_view header, std::string_view text) override {
     if (log.empty()) log.append(header);
     log.append(text);
     return "";
-  }
-  FileStatus SaveNewFile(const std::string&, const std::uint8_t*, std::size_t) override {
-    return FileStatus::NotSupported();
   }
   std::string log;
 };
