@@ -138,8 +138,8 @@ TEST(Escp2EndToEnd, DosPrintoutsComeOutAsOnThePrinter) {
   }));
 }
 
-// Forms on the sheet as the Epson printer puts them, through quillmark-render without Border options:
-// whole lines, n-line forms at their own pitch, nothing across the sheet's edge.
+// Forms on the sheet as the Epson printers put them, through quillmark-render without Border options:
+// whole lines, n-line forms at their own pitch, nothing across the sheet's edge; the 9-pin printer's units.
 TEST(Escp2EndToEnd, FormsFitTheSheetAsOnThePrinter) {
   if (!testing::PopplerInstalled()) GTEST_SKIP() << "poppler-utils missing";
   const auto numbered = [](int lines) { return Lines("L", 1, lines); };
@@ -166,6 +166,10 @@ TEST(Escp2EndToEnd, FormsFitTheSheetAsOnThePrinter) {
        .lines = 132, .perPage = 66, .pitch = 12, .sheetHeight = 11},
       {.name = "12-inch fanfold", .options = {"--paper", "210x304.8"}, .bytes = numbered(144), .lines = 144,
        .perPage = 72, .pitch = 12, .sheetHeight = 12},
+      {.name = "ESC/P: ESC 3 36", .options = {"--emulation", "escp"}, .bytes = kEsc + "3\x24" + numbered(70),
+       .lines = 70, .perPage = 70, .pitch = 12, .sheetHeight = 11.69},
+      {.name = "ESC/P: ESC A 12", .options = {"--emulation", "escp"}, .bytes = kEsc + "A\x0c" + numbered(70),
+       .lines = 70, .perPage = 70, .pitch = 12, .sheetHeight = 11.69},
       {.name = "ESC ( V below the bottom margin",
        .options = {},
        .bytes = "L1\r" + kEsc + "(V\x02" + std::string(1, '\0') + "\x10\x11" + numbered(2).substr(4),

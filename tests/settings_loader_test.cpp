@@ -142,6 +142,7 @@ TEST(SettingsLoader, EmulationAndCodePageChooseThePrinterAndFallBackWithOneEntry
       {"Emulation = basic\n", Emulation::kBasic, 437, ""},
       {"Emulation = esc/p2   ; Epson\nCodePage = 850 ; Western\n", Emulation::kEscP2, 850, ""},
       {"Emulation = ESC/P2\nCodePage = 895\n", Emulation::kEscP2, 895, ""},
+      {"Emulation = esc/p\n", Emulation::kEscP, 437, ""},
       {"Emulation = ESCP2\n", Emulation::kBasic, 437,
        "Unbekannte Emulation 'ESCP2' in der Settings.ini, es gilt Basic."},
       {"CodePage = 1252\n", Emulation::kBasic, 437,

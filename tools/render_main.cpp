@@ -46,7 +46,8 @@ Options:
       --border-top MM   top border in millimetres (default 10.7)
       --paper SIZE      paper: A4, A5, Letter, Legal (also the media asked of a CUPS printer) or
                         WIDTHxHEIGHT in millimetres (default A4, 210x297)
-      --emulation NAME  the printer to emulate: basic (default) or escp2 (Epson ESC/P 2)
+      --emulation NAME  the printer to emulate: basic (default), escp2 (Epson ESC/P 2)
+                        or escp (Epson 9-pin ESC/P)
       --codepage N      the ESC/P 2 printer's character table at power-on: 437 (default), 850, 852,
                         857, 858, 860, 863, 865, 866 or 895
   -h, --help            show this help
@@ -64,6 +65,8 @@ struct Options {
   int dotsPerInch = 600;
   float borderLeft = kDefaultBorderLeft;
   float borderTop = kDefaultBorderTop;
+  bool borderLeftGiven = false;
+  bool borderTopGiven = false;
   float paperWidth = kDefaultPaperWidth;
   float paperHeight = kDefaultPaperHeight;
   Emulation emulation = Emulation::kBasic;
@@ -146,17 +149,19 @@ constexpr RenderOption kRenderOptions[] = {
      }},
     {{"", "--border-left", true},
      [](const std::string& value, Options& options) {
+       options.borderLeftGiven = true;
        return SetBorder(value, options.borderLeft, "--border-left");
      }},
     {{"", "--border-top", true},
      [](const std::string& value, Options& options) {
+       options.borderTopGiven = true;
        return SetBorder(value, options.borderTop, "--border-top");
      }},
     {{"", "--paper", true}, SetPaper},
     {{"", "--emulation", true},
      [](const std::string& value, Options& options) -> std::optional<std::string> {
-       if (value != "basic" && value != "escp2") return "--emulation needs basic or escp2";
-       options.emulation = value == "escp2" ? Emulation::kEscP2 : Emulation::kBasic;
+       if (value != "basic" && value != "escp2" && value != "escp") return "--emulation needs basic, escp2 or escp";
+       options.emulation = value == "escp2" ? Emulation::kEscP2 : value == "escp" ? Emulation::kEscP : Emulation::kBasic;
        return std::nullopt;
      }},
     {{"", "--codepage", true},
@@ -289,6 +294,8 @@ int Render(const Options& options, SpoolData data, std::size_t size) {
   job.Settings.PaperHeight = options.paperHeight;
   job.Settings.BorderLeft = options.borderLeft;
   job.Settings.BorderTop = options.borderTop;
+  job.Settings.BorderLeftGiven = options.borderLeftGiven;
+  job.Settings.BorderTopGiven = options.borderTopGiven;
   job.Settings.Media.Assign(options.media);
   job.Settings.Mode = options.emulation;
   job.Settings.CodePage = options.codePage;

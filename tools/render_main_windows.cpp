@@ -34,7 +34,8 @@ Options:
                         for standard input, when printing through "Microsoft Print to PDF"; none for any
                         other printer)
   -p, --printer NAME    Windows printer to print on (default: "Microsoft Print to PDF")
-      --emulation NAME  the printer to emulate: basic (default) or escp2 (Epson ESC/P 2)
+      --emulation NAME  the printer to emulate: basic (default), escp2 (Epson ESC/P 2)
+                        or escp (Epson 9-pin ESC/P)
       --border-left MM  left border in millimetres (default 9.75)
       --border-top MM   top border in millimetres (default 10.7)
   -h, --help            show this help
@@ -74,8 +75,8 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
       options.printer = WideFromSettings(argv[++i]);
     } else if (arg == "--emulation" && hasValue) {
       const std::string name = argv[++i];
-      if (name != "basic" && name != "escp2") return "--emulation needs basic or escp2";
-      options.emulation = name == "escp2" ? Emulation::kEscP2 : Emulation::kBasic;
+      if (name != "basic" && name != "escp2" && name != "escp") return "--emulation needs basic, escp2 or escp";
+      options.emulation = name == "escp2" ? Emulation::kEscP2 : name == "escp" ? Emulation::kEscP : Emulation::kBasic;
     } else if (arg == "--border-left" || arg == "--border-top") {
       if (!hasValue ||
           !ParseLength(argv[++i], arg == "--border-left" ? options.borderLeft : options.borderTop)) {

@@ -25,6 +25,7 @@ class Escp2Emulator final : public Emulator {
 std::unique_ptr<Emulator> MakeEmulator(Emulation emulation) {
   switch (emulation) {
     case Emulation::kEscP2:
+    case Emulation::kEscP:  // the same printer with the 9-pin rows of the command table
       return std::make_unique<Escp2Emulator>();
     case Emulation::kBasic:
       break;

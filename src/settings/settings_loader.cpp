@@ -45,6 +45,7 @@ std::string ChoiceValue(const SettingsReader& reader, std::string_view key) {
 Emulation ReadEmulation(const SettingsReader& reader, const ErrorLog& log) {
   const std::string value = ChoiceValue(reader, "Emulation");
   if (EqualsIgnoringCase(value, "ESC/P2")) return Emulation::kEscP2;
+  if (EqualsIgnoringCase(value, "ESC/P")) return Emulation::kEscP;
   if (!value.empty() && !EqualsIgnoringCase(value, "Basic")) {
     log.LogError("", "Unbekannte Emulation '" + value + "' in der Settings.ini, es gilt Basic.", "", 0, 0);
   }

@@ -44,10 +44,12 @@ void SelectPitch(Printer& p, std::uint8_t pitch) {
 
 void LineSpacing(Printer& p, std::int64_t units) { p.State().lineSpacing = units; }
 
-// Units of ESC $ and ESC \ until ESC ( U defines one: 1/60 inch, and 1/180 (1/120 in draft).
+// Units of ESC $ and ESC \ until ESC ( U defines one: 1/60 inch, and 1/180 (1/120 in draft; always on
+// the 9-pin printer).
 std::int64_t HorizontalUnit(Printer& p, bool relative) {
   if (p.State().unitDefined) return p.State().horizontalUnit;
   if (!relative) return InUnits<60>(1);
+  if (p.State().ninePin) return InUnits<120>(1);
   return p.Mode().letterQuality ? InUnits<180>(1) : InUnits<120>(1);
 }
 
@@ -92,7 +94,7 @@ void BitImage(Printer& p, int mode, const Command& c) {
     Escp2Context context = p.GraphicsContext();
     PrintBitImage(context, mode, columns, c.data);
   }
-  if (const int perInch = BitImageColumnsPerInch(mode)) {
+  if (const int perInch = BitImageColumnsPerInch(mode, p.State().ninePin)) {
     p.EndImage(p.DotsX(std::int64_t{columns} * kUnitsPerInch / perInch));
   }
 }
@@ -267,6 +269,25 @@ constexpr std::array kRows = {
     Row{'x', Kind::kFixed, 1, [](Printer& p, const Command& c) { Switch(c.Param(0), p.Mode().letterQuality), p.ModeChanged(); }},
 };
 
+// The 9-pin printer's own rows: vertical moves in 1/216 inch, ESC A in 1/72, its downloaded characters.
+// The commands only the 24-pin printers know are consumed with their parameters and do nothing.
+constexpr std::array kNinePinRows = {
+    Row{'%', Kind::kFixed, 1, nullptr},  // its downloaded characters are not printed: the ROM ones stay
+    Row{'&', Kind::kNinePinChars, 0, nullptr},
+    Row{'(', Kind::kCounted, 0, nullptr},
+    Row{'+', Kind::kFixed, 1, nullptr},
+    Row{'.', Kind::kRaster, 0, nullptr},
+    Row{'3', Kind::kFixed, 1, [](Printer& p, const Command& c) { LineSpacing(p, InUnits<216>(c.Param(0))); }},
+    Row{':', Kind::kFixed, 3, nullptr},
+    Row{'A', Kind::kFixed, 1, [](Printer& p, const Command& c) { LineSpacing(p, InUnits<72>(c.Param(0))); }},
+    Row{'J', Kind::kFixed, 1, [](Printer& p, const Command& c) { p.MoveDown(InUnits<216>(c.Param(0))); }},
+    Row{'X', Kind::kFixed, 3, nullptr},
+    Row{'c', Kind::kFixed, 2, nullptr},
+    Row{'g', Kind::kFixed, 0, nullptr},
+    Row{'j', Kind::kFixed, 1, [](Printer& p, const Command& c) { p.MoveDown(-InUnits<216>(c.Param(0))); }},
+    Row{'q', Kind::kFixed, 1, nullptr},
+};
+
 // The commands ESC ( x, all with a counted parameter block.
 struct ParenRow {
   std::uint8_t sub;
@@ -346,7 +367,12 @@ constexpr std::array kParenRows = {
 
 }  // namespace
 
-const Escp2Row* FindEscp2Row(std::uint8_t code) {
+const Escp2Row* FindEscp2Row(std::uint8_t code, bool ninePin) {
+  if (ninePin) {
+    for (const Escp2Row& row : kNinePinRows) {
+      if (row.code == code) return &row;
+    }
+  }
   for (const Escp2Row& row : kRows) {
     if (row.code == code) return &row;
   }
@@ -354,6 +380,11 @@ const Escp2Row* FindEscp2Row(std::uint8_t code) {
 }
 
 void ExecuteEscp2Command(Escp2Interpreter& printer, const Escp2Command& command) {
+  if (printer.State().ninePin) {
+    const Row* row = FindEscp2Row(command.code, true);
+    if (row != nullptr && row->handler != nullptr) row->handler(printer, command);
+    return;
+  }
   if (command.code == '(') {
     for (const ParenRow& row : kParenRows) {
       if (row.sub == command.sub) row.handler(printer, command);

@@ -68,6 +68,7 @@ Escp2Interpreter::Escp2Interpreter(Printout& job, PrintSystem& printers) : job_(
   state_.paperWidth = std::max(0, RoundToDots(width * dpiX_ - offsetX - (device_ ? job_.OriginX : 0)));
   const double below = device_ ? height - (job_.OriginY + offsetY) / dpiY_ : height;
   state_.paperLength = std::max<std::int64_t>(kUnitsPerInch, std::llround(below * kUnitsPerInch));
+  state_.ninePin = job_.Settings.Mode == Emulation::kEscP;
   Reset();
   lastLineY_ = job_.Y;
 }
@@ -93,6 +94,9 @@ void Escp2Interpreter::Reset() {
     FlushFills();  // rules drawn so far keep their colour
     device_->SetTextColor(0);
   }
+  state_.ninePin = previous.ninePin;
+  // A 9-pin printer starts in draft; NLQ is ESC x 1.
+  state_.mode.letterQuality = !state_.ninePin;
   state_.paperWidth = previous.paperWidth;
   state_.paperLength = previous.paperLength;
   state_.vertical = previous.vertical;
@@ -167,7 +171,7 @@ bool Escp2Interpreter::BeginImage() {
 }
 
 Escp2Context Escp2Interpreter::GraphicsContext() {
-  return Escp2Context{job_, state_.graphics, job_.OriginX + RightLimit(), state_.scale * dpiY_};
+  return Escp2Context{job_, state_.graphics, job_.OriginX + RightLimit(), state_.scale * dpiY_, state_.ninePin};
 }
 
 void Escp2Interpreter::EndImage(std::int64_t widthDots) {

@@ -38,6 +38,7 @@ struct Escp2PrintMode {
 };
 
 struct Escp2State {
+  bool ninePin = false;  // the 9-pin ESC/P printer: its rows of the command table, 8-dot images 1/72 inch high
   Escp2PrintMode mode;
 
   // Page, from the top of form; all in units.

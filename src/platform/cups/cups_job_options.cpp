@@ -89,8 +89,10 @@ JobSettings CupsJobSettings(const std::string& options, const std::string& defau
       settings.Mode = Emulation::kBasic;
     } else if (strcasecmp(value, "escp2") == 0) {
       settings.Mode = Emulation::kEscP2;
+    } else if (strcasecmp(value, "escp") == 0) {
+      settings.Mode = Emulation::kEscP;
     } else {
-      reject("quillmark-emulation", value, "basic or escp2");
+      reject("quillmark-emulation", value, "basic, escp2 or escp");
     }
   }
   if (const char* value = option("quillmark-codepage")) {
