@@ -85,7 +85,6 @@ void Escp2Interpreter::PrintBelow(std::int64_t units, std::int32_t x, std::strin
   const std::int32_t column = job_.X;
   // No character wraps to a line of its own: those right of the margin are left out.
   const std::int32_t leftMargin = std::exchange(state_.leftMargin, state_.paperWidth);
-  ModeChanged();
   state_.vertical += units;
   SyncY();
   job_.X = x;
@@ -99,7 +98,6 @@ void Escp2Interpreter::PrintBelow(std::int64_t units, std::int32_t x, std::strin
   state_.userChars.selected = userChars;
   state_.leftMargin = leftMargin;
   state_.vertical = vertical;
-  ModeChanged();
   SyncY();
   job_.X = column;
 }

@@ -108,7 +108,6 @@ void Escp2Interpreter::Reset() {
   state_.leftMargin = 0;
   state_.rightMargin = std::min(state_.paperWidth, DotsX(InUnits<1>(static_cast<std::int64_t>(kCarriageInches))));
   DefaultTabs();
-  ModeChanged();
   job_.X = job_.OriginX;
   SyncY();
 }
@@ -244,12 +243,9 @@ bool Escp2Interpreter::Decode(std::uint8_t byte, char32_t& character, bool& ital
 }
 
 const Escp2Interpreter::Glyph& Escp2Interpreter::CurrentGlyph(bool italic) {
-  if (!fontValid_) {
-    glyphValid_[0] = glyphValid_[1] = false;
-    fontValid_ = true;
-  }
-  Glyph& glyph = glyphs_[italic ? 1 : 0];
-  if (glyphValid_[italic ? 1 : 0]) return glyph;
+  const int slot = italic ? 1 : 0;
+  Glyph& glyph = glyphs_[slot];
+  if (glyphValid_[slot] && glyphModes_[slot] == state_.mode) return glyph;
   const Escp2FontMetrics metrics = MakeEscp2Font(state_.mode, italic, dpiX_, dpiY_);
   glyph.font = FontFor(metrics.request);
   glyph.drawAdvance = metrics.request.width;
@@ -259,7 +255,8 @@ const Escp2Interpreter::Glyph& Escp2Interpreter::CurrentGlyph(bool italic) {
   glyph.proportional = metrics.proportional;
   glyph.extra = metrics.advance - metrics.request.width;
   glyph.score = state_.mode.scoreLines;
-  glyphValid_[italic ? 1 : 0] = true;
+  glyphModes_[slot] = state_.mode;
+  glyphValid_[slot] = true;
   return glyph;
 }
 

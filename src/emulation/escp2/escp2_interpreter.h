@@ -33,7 +33,6 @@ class Escp2Interpreter {
   Escp2State& State() { return state_; }
   Escp2PrintMode& Mode() { return state_.mode; }
   void Reset();  // ESC @ and the power-on state
-  void ModeChanged() { fontValid_ = false; }
 
   void CarriageReturn();
   void LineFeed();
@@ -108,8 +107,10 @@ class Escp2Interpreter {
   Escp2State state_;
   std::vector<Font> fonts_;
   FontHandle selected_ = 0;
-  bool fontValid_ = false;
-  Glyph glyphs_[2];  // upright, italic
+  // The glyphs of the print mode they were made for, upright and italic: a handler changes the mode and
+  // the next character finds its glyph stale.
+  Glyph glyphs_[2];
+  Escp2PrintMode glyphModes_[2];
   bool glyphValid_[2] = {false, false};
 
   // The run of characters not yet drawn: one font, one line, device advances only.

@@ -62,7 +62,6 @@ void Escp2Interpreter::ControlCode(std::uint8_t byte) {
         if (state_.verticalTabs[i] > state_.vertical && state_.verticalTabs[i] < state_.bottomMargin) {
           Flush();
           state_.mode.doubleWidthLine = false;
-          ModeChanged();
           SetVertical(state_.verticalTabs[i]);
           return;
         }
@@ -79,22 +78,18 @@ void Escp2Interpreter::ControlCode(std::uint8_t byte) {
     case kShiftOut:
       Flush();
       state_.mode.doubleWidthLine = true;
-      ModeChanged();
       break;
     case kShiftIn:
       Flush();
       state_.mode.condensed = true;
-      ModeChanged();
       break;
     case kDeviceControl2:
       Flush();
       state_.mode.condensed = false;
-      ModeChanged();
       break;
     case kDeviceControl4:
       Flush();
       state_.mode.doubleWidthLine = false;
-      ModeChanged();
       break;
     case kCancel:
       // The text of the line not yet printed is dropped.
@@ -127,7 +122,6 @@ void Escp2Interpreter::LineFeed() {
   CarriageReturn();
   if (state_.mode.doubleWidthLine) {
     state_.mode.doubleWidthLine = false;
-    ModeChanged();
   }
   MoveDown(state_.lineSpacing);
 }
@@ -136,7 +130,6 @@ void Escp2Interpreter::FormFeed() {
   CarriageReturn();
   if (state_.mode.doubleWidthLine) {
     state_.mode.doubleWidthLine = false;
-    ModeChanged();
   }
   // The next page starts only when something is printed on it, so a final form feed adds no page; a
   // second form feed in a row ejects the empty page before it.
