@@ -36,5 +36,6 @@ echo "quillmark-render on $(nproc) cores, load $(cut -d' ' -f1 /proc/loadavg); b
 measure "one page" "$work/small/one-page.prn" 1
 measure "100-page report" "$work/small/report.prn" 100
 measure "$pages-page report" "$work/report.prn" "$pages"
-# The ESC/P 2 emulation on the same corpus: within 10% of the Basic one.
+# The Epson emulations on the same corpus (box-drawn frames included): within 10% of the Basic one.
 measure "$pages-page ESC/P2" "$work/report.prn" "$pages" --emulation escp2
+measure "$pages-page ESC/P" "$work/report.prn" "$pages" --emulation escp
