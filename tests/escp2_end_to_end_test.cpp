@@ -206,6 +206,13 @@ TEST(Escp2EndToEnd, FormsFitTheSheetAsOnThePrinter) {
         EXPECT_NEAR(lines[i].yMin - lines[i - 1].yMin, c.pitch * 600 / 72, 1) << lines[i].text;
       }
     }
+    // The footer on the sheet, below the last line (on a page of its own when the last sheet is full).
+    const auto footer = std::find_if(words.begin(), words.end(), [](const auto& w) { return w.text == "Gedruckt"; });
+    ASSERT_NE(footer, words.end());
+    EXPECT_LE(footer->yMax, c.sheetHeight * 600);
+    if (footer->page == lines.back().page) {
+      EXPECT_GT(footer->yMin, lines.back().yMax);
+    }
   }
 }
 

@@ -140,8 +140,16 @@ void Escp2Interpreter::Run() {
   // Data that ends with a form feed starts no empty page: the footer follows the last printed line.
   if (pagePending_) job_.Y = lastLineY_;
   // The footer comes a third of an inch below job.Y: an image or bar code reaching lower pushes it down.
-  const std::int32_t clears = state_.graphics.lowestDrawn + RoundToDots(dpiY_ / 60.0) - RoundToDots(dpiY_ / 3.0);
+  const std::int32_t footerLine = RoundToDots(dpiY_ / 3.0);
+  const std::int32_t clears = state_.graphics.lowestDrawn + RoundToDots(dpiY_ / 60.0) - footerLine;
   job_.Y = std::max(job_.Y, clears);
+  // A footer that would run off the sheet goes to the top of a page of its own, where it covers nothing.
+  const double sheetBottom = job_.OriginY + static_cast<double>(state_.paperLength) * dpiY_ / kUnitsPerInch;
+  if (device_ != nullptr && job_.Y + footerLine + RoundToDots(dpiY_ / 8.0) > sheetBottom) {
+    pagePending_ = true;
+    BeginDrawing();
+    job_.Y = job_.OriginY - footerLine;
+  }
 }
 
 std::int32_t Escp2Interpreter::ColumnWidth() const {
