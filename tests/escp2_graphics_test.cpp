@@ -81,6 +81,10 @@ TEST(Escp2Graphics, ImagesAndColoursThroughThePrinter) {
       {"\x1b^" + std::string(1, '\0') + "\x06" + std::string(1, '\0') + ink.substr(0, 12) + "X",
        "image 6x9 at 0,0-60,75; X@60,0; "},
       {"\x1b.\x01\x0a\x14\x03\x08" + std::string(1, '\0') + "\x82\x55X", "image 8x3 at 0,0-27,5; X@27,0; "},
+      // A band that would cross the bottom margin (a 0.2-inch form, 0.1 inch down) prints whole at the top
+      // of the next page, in its column.
+      {"\x1b(C\x02" + nul + "\x48" + nul + "\x1b" "3" + nul + "\x1bJ\x12" + "\x1b*\x27\x01" + nul + "\xff\xff\xff" + "X",
+       "image 1x24 at 0,0-3,80; X@3,0; "},
       // 3,000 columns at 360 dpi: what fits in the 8-inch line.
       {"\x1b*\x28\xb8\x0b" + ink.substr(0, 9000), "image 2880x24 at 0,0-4800,80; "},
       {"\x1br\001A\x1b*\x27\x01" + std::string(1, '\0') + ink.substr(0, 3) + "\x1b@B",

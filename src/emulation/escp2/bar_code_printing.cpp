@@ -53,8 +53,11 @@ void PrintBarCode(Escp2Interpreter& printer, const Escp2Command& command) {
   const std::int32_t width = printer.DotsX(edges.back() * kUnitsPer360th);
   // A bar code cut off at the margin would not scan: the printer leaves it out.
   if (left + width > context.rightMarginX) return;
-  if (printer.BeginImage()) {
-    const std::int64_t tallest = postnet ? kPostnetTall : height;
+  const std::int64_t tallest = postnet ? kPostnetTall : height;
+  const bool digits = (flags & 2) == 0;
+  // The digits' line counts as a sixth of an inch.
+  const std::int64_t whole = tallest + (digits ? kTextGap + kUnitsPerInch / 6 : 0);
+  if (printer.BeginImage(whole)) {
     const std::int32_t top = context.job.Y;
     for (std::size_t bar = 0; bar < code->runs.size(); bar += 2) {
       const bool shortBar = postnet && code->tall[bar / 2] == '0';
@@ -65,10 +68,8 @@ void PrintBarCode(Escp2Interpreter& printer, const Escp2Command& command) {
       // At a coarse resolution a thin bar or a short code can round to nothing.
       if (rect.right > rect.left && rect.bottom > rect.top) context.job.DeviceContext->FillRectangle(rect);
     }
-    const bool digits = (flags & 2) == 0;
     if (digits) printer.PrintBelow(tallest + kTextGap, left, code->text);
-    // The digits' line counts as a sixth of an inch.
-    const std::int32_t bottom = top + context.DotsDown(tallest + (digits ? kTextGap + kUnitsPerInch / 6 : 0));
+    const std::int32_t bottom = top + context.DotsDown(whole);
     context.graphics.lowestDrawn = std::max(context.graphics.lowestDrawn, bottom);
   }
   printer.EndImage(width);

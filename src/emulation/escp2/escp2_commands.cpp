@@ -4,6 +4,7 @@
 
 #include "emulation/code_pages.h"
 #include "emulation/escp2/bar_codes.h"
+#include "emulation/escp2/bit_image.h"
 #include "emulation/escp2/escp2_character_codes.h"
 #include "emulation/escp2/escp2_charsets.h"
 #include "emulation/escp2/escp2_fonts.h"
@@ -83,7 +84,8 @@ void MasterSelect(Printer& p, std::int32_t n) {
 
 void BitImage(Printer& p, int mode, const Command& c) {
   const int columns = c.Word(c.code == '*' ? 1 : 0);
-  if (p.BeginImage()) {
+  const ColumnLayout layout = p.State().ninePin ? NinePinBitImageLayout(mode) : BitImageLayout(mode);
+  if (p.BeginImage(InUnits<3600>(std::int64_t{layout.dotsPerColumn} * layout.dotHeight))) {
     Escp2Context context = p.GraphicsContext();
     PrintBitImage(context, mode, columns, c.data);
   }
@@ -204,7 +206,8 @@ constexpr std::array kRows = {
         }},
     Row{'^', Kind::kNinePin, 0,
         [](Printer& p, const Command& c) {
-          if (p.BeginImage()) {
+          const ColumnLayout layout = NinePinLayout(c.Param(0));
+          if (p.BeginImage(InUnits<3600>(std::int64_t{layout.dotsPerColumn} * layout.dotHeight))) {
             Escp2Context context = p.GraphicsContext();
             PrintNinePinImage(context, c.Param(0), c.Word(1), c.data);
           }
@@ -388,7 +391,7 @@ void ExecuteEscp2Command(Escp2Interpreter& printer, const Escp2Command& command)
     header.horizontalUnit = command.Param(2);
     header.rows = command.Param(3);
     header.dots = command.Word(4);
-    if (printer.BeginImage()) {
+    if (printer.BeginImage(InUnits<3600>(std::int64_t{header.rows} * header.verticalUnit))) {
       Escp2Context context = printer.GraphicsContext();
       PrintRasterImage(context, header, command.data, static_cast<std::size_t>(command.dataLength));
     }

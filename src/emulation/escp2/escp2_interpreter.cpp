@@ -169,10 +169,16 @@ void Escp2Interpreter::SyncY() {
                                       static_cast<double>(kUnitsPerInch));
 }
 
-bool Escp2Interpreter::BeginImage() {
+bool Escp2Interpreter::BeginImage(std::int64_t heightUnits) {
   Flush();
   FlushFills();
   if (device_ == nullptr) return false;
+  if (heightUnits > 0 && state_.vertical > state_.topMargin &&
+      state_.vertical + heightUnits > state_.bottomMargin) {
+    const std::int32_t column = job_.X;
+    FormFeed();
+    job_.X = column;
+  }
   BeginDrawing();
   return true;
 }

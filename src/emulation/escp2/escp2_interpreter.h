@@ -59,7 +59,9 @@ class Escp2Interpreter {
   // For an image command: draws pending text and starts a pending page; false when there is no device
   // to draw on, and the image hook is not called. EndImage then moves X past the image, never beyond the
   // right margin.
-  bool BeginImage();
+  // One `heightUnits` high that would cross the bottom margin goes whole to the next page, in the same
+  // column, as the printer feeds the paper before it prints the band.
+  bool BeginImage(std::int64_t heightUnits = 0);
   void EndImage(std::int64_t widthDots);
   // The hooks' view of the job.
   Escp2Context GraphicsContext();
