@@ -175,10 +175,12 @@ TEST(Escp2Interpreter, CommandGroupsPrintAsTheEpsonPrinterDoes) {
       {"ESC = clears bit 7 (0x8A feeds a line), ESC > sets it on characters, not on LF; ESC # ends it",
        "\x1b=\xc1\x8a\xc2\x1bt\x00\x1b>C\x1bt\x01\na\x1b#E"sv,
        "A@230,253 B@230,353 [-88 60 400 Roman italic] C@290,353 [-88 60 400 Roman] ßE@230,453"},
-      {"BS overprints, CAN drops the line, DEL the last character",
+      {"BS overprints, CAN drops the line through mode changes, DEL the last character",
        "AB\x08"
-       "C\rXY\x18Z\rQR\x7fS"sv,
-       "AB@230,253 C@290,253 Z@230,253 QS@230,253"},
+       "C\rX\x1b"
+       "EY\x0fW\x18Z\x1b"
+       "F\x12\rQR\x7fS"sv,
+       "AB@230,253 C@290,253 [-88 35 700 Roman] Z@230,253 [-88 60 400 Roman] QS@230,253"},
       {"lines and blocks fill whole cells, pieces of a line join", "\xc4\xdb"sv,
        "fill 230,300-290,306 fill 290,253-350,353"},
       {"ESC @ returns to the power-on state",

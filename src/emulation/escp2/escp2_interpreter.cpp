@@ -342,7 +342,7 @@ void Escp2Interpreter::PrintByte(std::uint8_t byte) {
   BeginDrawing();
   lastLineY_ = job_.Y;
   if (IsBlockCharacter(character)) {
-    Flush();
+    EndRun();
     DrawBlockCharacter(character, advance);
     Decorate(job_.X, job_.X + advance, *glyph);
     job_.X += advance;
@@ -352,7 +352,7 @@ void Escp2Interpreter::PrintByte(std::uint8_t byte) {
   const bool continues = !run_.empty() && runFont_ == glyph->font && runRect_.top == top &&
                          runRect_.right == job_.X && glyph->extra == 0 && runGlyph_.score == glyph->score;
   if (!continues) {
-    Flush();
+    EndRun();
     runFont_ = glyph->font;
     runRect_ = TextRect{job_.X, top, job_.X, top + glyph->em};
     runGlyph_ = *glyph;
@@ -397,21 +397,34 @@ void Escp2Interpreter::Decorate(std::int32_t left, std::int32_t right, const Gly
   }
 }
 
-void Escp2Interpreter::Flush() {
+void Escp2Interpreter::EndRun() {
   if (run_.empty()) return;
-  if (PrintDevice* device = device_) {
-    if (selected_ != runFont_) {
-      device->SelectFont(runFont_);
-      selected_ = runFont_;
-    }
-    device->DrawUnicodeText(run_, runRect_);
-    const std::int32_t y = job_.Y;
-    job_.Y = runRect_.top - runGlyph_.top;
-    Decorate(runRect_.left, runRect_.right, runGlyph_);
-    job_.Y = y;
-  }
+  // The entries are reused, so that their strings keep their capacity from line to line.
+  if (lineRunCount_ == lineRuns_.size()) lineRuns_.emplace_back();
+  LineRun& line = lineRuns_[lineRunCount_++];
+  line.text.swap(run_);
+  line.rect = runRect_;
+  line.glyph = runGlyph_;
   run_.clear();
   runFont_ = 0;
+}
+
+void Escp2Interpreter::Flush() {
+  EndRun();
+  PrintDevice* device = device_;
+  for (std::size_t i = 0; i < lineRunCount_ && device != nullptr; ++i) {
+    const LineRun& line = lineRuns_[i];
+    if (selected_ != line.glyph.font) {
+      device->SelectFont(line.glyph.font);
+      selected_ = line.glyph.font;
+    }
+    device->DrawUnicodeText(line.text, line.rect);
+    const std::int32_t y = job_.Y;
+    job_.Y = line.rect.top - line.glyph.top;
+    Decorate(line.rect.left, line.rect.right, line.glyph);
+    job_.Y = y;
+  }
+  lineRunCount_ = 0;
 }
 
 }  // namespace quillmark

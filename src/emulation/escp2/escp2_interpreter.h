@@ -96,6 +96,9 @@ class Escp2Interpreter {
   void BeginDrawing();  // starts the page a form feed left pending
   void AddFill(const TextRect& rect);
   void FlushFills();
+  // A run of one font ends; the line's text waits for the line's end, so that CAN can drop all of it.
+  void EndRun();
+  // Draws the line's text so far.
   void Flush();
   void SyncY();
   std::int32_t RightLimit() const;
@@ -120,6 +123,13 @@ class Escp2Interpreter {
   TextRect runRect_;
   FontHandle runFont_ = 0;
   Glyph runGlyph_;
+  struct LineRun {
+    std::u32string text;
+    TextRect rect;
+    Glyph glyph;
+  };
+  std::vector<LineRun> lineRuns_;  // the first lineRunCount_ are the line's runs not yet drawn
+  std::size_t lineRunCount_ = 0;
   std::vector<TextRect> blocks_;
   std::vector<TextRect> fills_;  // rectangles of the page not yet drawn
 

@@ -27,13 +27,13 @@ enum Control : std::uint8_t {
 void Escp2Interpreter::ControlCode(std::uint8_t byte) {
   switch (byte) {
     case kBackspace: {
-      Flush();
+      EndRun();
       const std::int32_t back = job_.X - ColumnWidth();
       if (back >= job_.OriginX + state_.leftMargin) job_.X = back;
       break;
     }
     case kTab: {
-      Flush();
+      EndRun();
       const std::int32_t column = job_.X - job_.OriginX - state_.leftMargin;
       for (std::uint8_t i = 0; i < state_.tabCount; ++i) {
         if (state_.tabs[i] > column) {
@@ -76,25 +76,26 @@ void Escp2Interpreter::ControlCode(std::uint8_t byte) {
       CarriageReturn();
       break;
     case kShiftOut:
-      Flush();
+      EndRun();
       state_.mode.doubleWidthLine = true;
       break;
     case kShiftIn:
-      Flush();
+      EndRun();
       state_.mode.condensed = true;
       break;
     case kDeviceControl2:
-      Flush();
+      EndRun();
       state_.mode.condensed = false;
       break;
     case kDeviceControl4:
-      Flush();
+      EndRun();
       state_.mode.doubleWidthLine = false;
       break;
     case kCancel:
-      // The text of the line not yet printed is dropped.
+      // The whole line's text is dropped, whatever print modes it went through.
       run_.clear();
       runFont_ = 0;
+      lineRunCount_ = 0;
       job_.X = job_.OriginX + state_.leftMargin;
       break;
     case kDelete:
@@ -174,7 +175,7 @@ std::int64_t Escp2Interpreter::CellUnits() const {
 
 void Escp2Interpreter::SetHorizontal(std::int64_t dotsFromOrigin) {
   if (dotsFromOrigin < state_.leftMargin || dotsFromOrigin >= RightLimit()) return;
-  Flush();
+  EndRun();
   job_.X = job_.OriginX + static_cast<std::int32_t>(dotsFromOrigin);
 }
 
