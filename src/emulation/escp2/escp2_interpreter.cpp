@@ -23,6 +23,11 @@ constexpr std::size_t kFillLookBack = 8;
 constexpr std::int32_t kMaxDotsPerInch = 9600;
 constexpr std::int32_t kMaxOrigin = 100'000'000;
 constexpr float kMaxPaper = 10000.0f;  // millimetres
+
+// Element by element: for every character, where std::array's == would call memcmp.
+bool SameScoreLines(const std::array<std::uint8_t, 3>& a, const std::array<std::uint8_t, 3>& b) {
+  return a[0] == b[0] && a[1] == b[1] && a[2] == b[2];
+}
 constexpr double kCarriageInches = 8.0;  // the longest line: 80 columns at 10 cpi
 
 }  // namespace
@@ -350,7 +355,7 @@ void Escp2Interpreter::PrintByte(std::uint8_t byte) {
   }
   const std::int32_t top = job_.Y + glyph->top;
   const bool continues = !run_.empty() && runFont_ == glyph->font && runRect_.top == top &&
-                         runRect_.right == job_.X && glyph->extra == 0 && runGlyph_.score == glyph->score;
+                         runRect_.right == job_.X && glyph->extra == 0 && SameScoreLines(runGlyph_.score, glyph->score);
   if (!continues) {
     EndRun();
     runFont_ = glyph->font;
