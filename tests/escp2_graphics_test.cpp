@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -18,8 +19,8 @@ namespace {
 
 // Prints `bytes` with the ESC/P 2 printer at 600 dpi on A4 from the paper's corner and returns its images,
 // colours and text as "image WxH at l,t-r,b", "colour 0xBBGGRR" and "X@x,y"; a row of filled rectangles as
-// "N fills to" the corners of the last. `endY`: where the footer's line starts.
-std::string Print(const std::string& bytes, std::int32_t* endY = nullptr) {
+// "N fills to" the corners of the last. `endY`: where the footer's line starts; `logged`: Error.log.
+std::string Print(const std::string& bytes, std::int32_t* endY = nullptr, std::string* logged = nullptr) {
   testing::MemoryFileSystem files;
   testing::FixedClock clock;
   ErrorLog log{files, clock};
@@ -34,8 +35,9 @@ std::string Print(const std::string& bytes, std::int32_t* endY = nullptr) {
   OpenPrinterDevice(job, printers, log);
   StartDocument(job, printers);
   printers.ClearTranscript();
-  RunEscp2(job, printers);
+  RunEscp2(job, printers, &log);
   if (endY != nullptr) *endY = job.Y;
+  if (logged != nullptr) *logged = files.Get("Error.log");
   std::string out;
   std::istringstream lines(printers.Transcript());
   int fills = 0;
@@ -130,6 +132,14 @@ TEST(Escp2Graphics, ImagesAndColoursThroughThePrinter) {
   std::int32_t endY = 0;
   Print("\x1b(B\x08" + nul + "\x06\x02" + nul + "\x5a" + nul + "\x02" + "BA\r\n\f", &endY);
   EXPECT_EQ(endY, 300 + 10 - 200);
+
+  // Rejected bar codes (data an EAN-13 cannot hold, an unknown type) leave one Error.log line per take.
+  std::string logged;
+  Print("\x1b(B\x08" + nul + "\x00\x02" + nul + "\x5a" + nul + nul + "12X" + "\x1b(B\x08" + nul +
+            "\x20\x02" + nul + "\x5a" + nul + nul + "1",
+        nullptr, &logged);
+  EXPECT_EQ(std::count(logged.begin(), logged.end(), '\n') - 5, 1) << logged;  // after the five-line header
+  EXPECT_NE(logged.find("Strichcode (ESC ( B, Typ 0) nicht gedruckt"), std::string::npos) << logged;
 }
 
 // Bar widths in modules from the first bar (POSTNET: 1 for a tall bar), then the characters printed below;

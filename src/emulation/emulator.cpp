@@ -9,7 +9,7 @@ namespace {
 // The original control-code set, byte by byte, exactly as it always printed.
 class BasicEmulator final : public Emulator {
  public:
-  void Print(Printout& printout, PrintSystem& printers) override {
+  void Print(Printout& printout, PrintSystem& printers, const ErrorLog&) override {
     std::int32_t readPosition = 0;
     while (readPosition < printout.DataLength) InterpretByte(printout, readPosition, printers);
   }
@@ -17,7 +17,9 @@ class BasicEmulator final : public Emulator {
 
 class Escp2Emulator final : public Emulator {
  public:
-  void Print(Printout& printout, PrintSystem& printers) override { RunEscp2(printout, printers); }
+  void Print(Printout& printout, PrintSystem& printers, const ErrorLog& log) override {
+    RunEscp2(printout, printers, &log);
+  }
 };
 
 }  // namespace

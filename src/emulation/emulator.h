@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "emulation/printer_state.h"
+#include "log/error_log.h"
 #include "platform/print_device.h"
 
 namespace quillmark {
@@ -15,8 +16,9 @@ class Emulator {
  public:
   virtual ~Emulator() = default;
   // Reads every byte of the take on the open document (StartDocument has run, EndDocument follows).
-  // Leaves X and Y on the last printed line, which the footer follows.
-  virtual void Print(Printout& printout, PrintSystem& printers) = 0;
+  // Leaves X and Y on the last printed line, which the footer follows. What the printer rejects is
+  // logged.
+  virtual void Print(Printout& printout, PrintSystem& printers, const ErrorLog& log) = 0;
 };
 
 std::unique_ptr<Emulator> MakeEmulator(Emulation emulation);

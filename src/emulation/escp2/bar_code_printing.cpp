@@ -24,7 +24,10 @@ constexpr std::int64_t kTextGap = kUnitsPerInch / 60;
 void PrintBarCode(Escp2Interpreter& printer, const Escp2Command& command) {
   // k m s v1 v2 c, then the data.
   constexpr std::int32_t kHeader = 6;
-  if (command.paramLength < kHeader) return;
+  if (command.paramLength < kHeader) {
+    printer.RejectBarCode(command.Param(0));
+    return;
+  }
   const std::int32_t type = command.Param(0);
   const std::int32_t module = command.Param(1);
   const std::int32_t adjust = static_cast<std::int8_t>(command.Param(2));
@@ -33,12 +36,17 @@ void PrintBarCode(Escp2Interpreter& printer, const Escp2Command& command) {
   const auto kind = static_cast<BarCodeType>(type);
   const bool postnet = kind == BarCodeType::kPostnet;
   if (type >= kBarCodeTypes || module < 2 || module > 5 || adjust < -3 || adjust > 3 ||
-      (height == 0 && !postnet))
+      (height == 0 && !postnet)) {
+    printer.RejectBarCode(type);
     return;
+  }
   const std::string_view data(reinterpret_cast<const char*>(command.params + kHeader),
                               static_cast<std::size_t>(command.paramLength - kHeader));
   const std::optional<BarCode> code = EncodeBarCode(kind, data, (flags & 1) != 0);
-  if (!code) return;
+  if (!code) {
+    printer.RejectBarCode(type);
+    return;
+  }
 
   // Element edges in 1/360 inch from the left end.
   std::vector<std::int32_t> edges{0};
@@ -52,7 +60,10 @@ void PrintBarCode(Escp2Interpreter& printer, const Escp2Command& command) {
   const std::int32_t left = context.job.X;
   const std::int32_t width = printer.DotsX(edges.back() * kUnitsPer360th);
   // A bar code cut off at the margin would not scan: the printer leaves it out.
-  if (left + width > context.rightMarginX) return;
+  if (left + width > context.rightMarginX) {
+    printer.RejectBarCode(type);
+    return;
+  }
   const std::int64_t tallest = postnet ? kPostnetTall : height;
   const bool digits = (flags & 2) == 0;
   // The digits' line counts as a sixth of an inch.

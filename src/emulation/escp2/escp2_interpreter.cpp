@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <utility>
 
 #include "emulation/code_pages.h"
@@ -32,12 +33,13 @@ constexpr double kCarriageInches = 8.0;  // the longest line: 80 columns at 10 c
 
 }  // namespace
 
-void RunEscp2(Printout& job, PrintSystem& printers) {
-  Escp2Interpreter printer(job, printers);
+void RunEscp2(Printout& job, PrintSystem& printers, const ErrorLog* log) {
+  Escp2Interpreter printer(job, printers, log);
   printer.Run();
 }
 
-Escp2Interpreter::Escp2Interpreter(Printout& job, PrintSystem& printers) : job_(job), printers_(printers) {
+Escp2Interpreter::Escp2Interpreter(Printout& job, PrintSystem& printers, const ErrorLog* log)
+    : job_(job), printers_(printers), log_(log) {
   // A device whose resolution or page origin no printer has gets nothing drawn, so that every position
   // stays far inside the 32-bit range.
   PrintDevice* device = job_.DeviceContext.get();
@@ -155,6 +157,15 @@ void Escp2Interpreter::Run() {
     BeginDrawing();
     job_.Y = job_.OriginY - footerLine;
   }
+}
+
+void Escp2Interpreter::RejectBarCode(std::int32_t type) {
+  if (barCodeRejected_ || log_ == nullptr) return;
+  barCodeRejected_ = true;
+  log_->LogError("",
+                 "Strichcode (ESC ( B, Typ " + std::to_string(type) +
+                     ") nicht gedruckt: Daten, Maße oder Breite passen nicht; weitere werden nicht gemeldet.",
+                 "", 0, 0);
 }
 
 std::int32_t Escp2Interpreter::ColumnWidth() const {

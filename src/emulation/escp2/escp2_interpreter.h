@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "emulation/escp2/escp2_state.h"
+#include "log/error_log.h"
 #include "platform/print_device.h"
 #include "emulation/printer_state.h"
 
@@ -17,11 +18,12 @@ namespace quillmark {
 
 // Interprets every byte of job.Data. Leaves job.X and job.Y on the last printed line, so that the footer
 // follows it; a form feed at the very end starts no page of its own.
-void RunEscp2(Printout& job, PrintSystem& printers);
+// `log`, when given, receives one line per take for bar codes the printer rejects.
+void RunEscp2(Printout& job, PrintSystem& printers, const ErrorLog* log = nullptr);
 
 class Escp2Interpreter {
  public:
-  Escp2Interpreter(Printout& job, PrintSystem& printers);
+  Escp2Interpreter(Printout& job, PrintSystem& printers, const ErrorLog* log = nullptr);
   ~Escp2Interpreter();
   Escp2Interpreter(const Escp2Interpreter&) = delete;
   Escp2Interpreter& operator=(const Escp2Interpreter&) = delete;
@@ -53,6 +55,8 @@ class Escp2Interpreter {
   // wrapping, and leaves the print position where it was (bar_code_printing.cpp).
   void PrintBelow(std::int64_t units, std::int32_t x, std::string_view text);
   void SetMargins(std::int64_t top, std::int64_t bottom);
+  // A bar code the printer leaves out: the first of a take is logged.
+  void RejectBarCode(std::int32_t type);
   void DefaultTabs();
   std::int32_t ColumnWidth() const;  // dots per column at the current pitch (margins, tabs, backspace)
   std::int32_t DotsX(std::int64_t units) const;
@@ -106,6 +110,8 @@ class Escp2Interpreter {
 
   Printout& job_;
   PrintSystem& printers_;
+  const ErrorLog* log_ = nullptr;
+  bool barCodeRejected_ = false;
   PrintDevice* device_ = nullptr;  // null also for a device nothing can sensibly be drawn on
   std::int32_t dpiX_ = 0;
   std::int32_t dpiY_ = 0;
