@@ -121,17 +121,22 @@ void Escp2Interpreter::CarriageReturn() {
 void Escp2Interpreter::LineFeed() {
   // A line feed also returns the carriage and ends one-line double width.
   CarriageReturn();
-  if (state_.mode.doubleWidthLine) {
-    state_.mode.doubleWidthLine = false;
+  state_.mode.doubleWidthLine = false;
+  // A line whose characters would cross the bottom margin starts the next page instead: at the foot of
+  // the sheet it would be cut off. The line's height is its characters' or, when lines are closer, the
+  // line pitch, so that a form of n lines holds n lines. Fine moves (ESC J, raster graphics) keep the
+  // plain rule; an image that would cross the margin moves whole (BeginImage).
+  const std::int64_t target = state_.vertical + state_.lineSpacing;
+  if (state_.lineSpacing > 0 && target + std::min(CellUnits(), state_.lineSpacing) > state_.bottomMargin) {
+    FormFeed();
+    return;
   }
   MoveDown(state_.lineSpacing);
 }
 
 void Escp2Interpreter::FormFeed() {
   CarriageReturn();
-  if (state_.mode.doubleWidthLine) {
-    state_.mode.doubleWidthLine = false;
-  }
+  state_.mode.doubleWidthLine = false;
   // The next page starts only when something is printed on it, so a final form feed adds no page; a
   // second form feed in a row ejects the empty page before it.
   if (pagePending_) BeginDrawing();
@@ -144,11 +149,7 @@ void Escp2Interpreter::MoveDown(std::int64_t units) {
   Flush();
   const std::int64_t target = state_.vertical + units;
   if (units < 0 && target < state_.topMargin) return;
-  // A line whose characters would cross the bottom margin starts the next page instead: at the foot of
-  // the sheet it would be cut off. The line's height is its characters' or, when lines are closer, the
-  // line pitch, so that a form of n lines holds n lines.
-  const std::int64_t cell = std::min(CellUnits(), state_.lineSpacing);
-  if (target >= state_.bottomMargin || (units > 0 && target + cell > state_.bottomMargin)) {
+  if (target >= state_.bottomMargin) {
     FormFeed();
     return;
   }
