@@ -1,7 +1,7 @@
 #include "emulation/emulator.h"
 
+#include "emulation/basic/interpreter.h"
 #include "emulation/escp2/escp2_interpreter.h"
-#include "emulation/interpreter.h"
 
 namespace quillmark {
 namespace {
