@@ -123,6 +123,11 @@ TEST(Escp2Graphics, ImagesAndColoursThroughThePrinter) {
       {"\x1b(B\x08" + nul + "\x06\x02" + nul + "\x5a" + nul + nul + "BAX",
        "13 fills to 293,0-307,300; A@0,310; X@307,0; "},
       {"\x1b(B\x08" + nul + "\x07\x02\x03\x01\x01\x03" + "12X", "X@0,0; "},
+      // EAN-13 digits in the usual layout: the first left of the guard, each of the others under its seven
+      // modules of 2/180 inch (47 dots, a 30-dot digit centred), the right half from the centre guard on.
+      {"\x1b(B\x13" + nul + nul + "\x02" + nul + "\x5a" + nul + nul + "4006381333931",
+       "30 fills to 627,0-633,300; 4@8,310; 0@28,310; 0@75,310; 6@122,310; 3@169,310; 8@216,310; 1@263,310; "
+       "3@341,310; 3@388,310; 3@435,310; 9@482,310; 3@529,310; 1@576,310; "},
       {"\x1b(B\x08" + nul + "\x08\x02" + nul + "\x5a" + nul + nul + "BAX", "X@0,0; "},
       {"\x1b$\xd6\x01\x1b(B\x11" + nul + "\x05\x05" + nul + "\x5a" + nul + "\002ABCDEFGHIJKX", "X@4700,0; "},
   };

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <string_view>
 #include <utility>
@@ -18,6 +19,38 @@ constexpr std::int64_t kPostnetTall = kUnitsPerInch / 8;
 constexpr std::int64_t kPostnetShort = kUnitsPerInch / 20;
 // The human-readable characters start this far below the bars.
 constexpr std::int64_t kTextGap = kUnitsPerInch / 60;
+
+// The human-readable digits of EAN and UPC as printed under such symbols: each digit under its seven
+// modules between the guards, EAN-13's first digit and UPC's number system left of the symbol, UPC's check
+// digit right of it. Other types print their text from the left end. `edges` are the element edges.
+void PrintDigits(Escp2Interpreter& printer, BarCodeType kind, const std::string& text,
+                 const std::vector<std::int32_t>& edges, std::int32_t left, std::int32_t module,
+                 std::int64_t below) {
+  const auto at = [&](std::size_t element) { return left + printer.DotsX(edges[element] * kUnitsPer360th); };
+  const std::int32_t hmi = 14 * module;  // seven modules of m/180 inch
+  const std::int32_t cell = printer.DotsX(InUnits<360>(hmi));
+  const std::int32_t inset = std::max(0, (cell - printer.DotsX(kUnitsPerInch / 20)) / 2);
+  const auto group = [&](std::size_t from, std::size_t count, std::int32_t x) {
+    printer.PrintBelow(below, x + inset, std::string_view(text).substr(from, count), hmi);
+  };
+  const std::size_t elements = edges.size() - 1;
+  if ((kind == BarCodeType::kEan13 || kind == BarCodeType::kUpcA) && elements == 59 && text.size() >= 12) {
+    const bool upc = kind == BarCodeType::kUpcA;
+    group(0, 1, std::max(printer.Job().OriginX, left - cell));
+    group(1, upc ? 5 : 6, at(3) + (upc ? cell : 0));
+    group(upc ? 6 : 7, upc ? 5 : 6, at(32));
+    if (upc) group(11, 1, at(59));
+  } else if (kind == BarCodeType::kEan8 && elements == 43 && text.size() == 8) {
+    group(0, 4, at(3));
+    group(4, 4, at(24));
+  } else if (kind == BarCodeType::kUpcE && elements == 33 && text.size() == 8) {
+    group(0, 1, std::max(printer.Job().OriginX, left - cell));
+    group(1, 6, at(3));
+    group(7, 1, at(33));
+  } else {
+    printer.PrintBelow(below, left, text);
+  }
+}
 
 }  // namespace
 
@@ -79,18 +112,19 @@ void PrintBarCode(Escp2Interpreter& printer, const Escp2Command& command) {
       // At a coarse resolution a thin bar or a short code can round to nothing.
       if (rect.right > rect.left && rect.bottom > rect.top) context.job.DeviceContext->FillRectangle(rect);
     }
-    if (digits) printer.PrintBelow(tallest + kTextGap, left, code->text);
+    if (digits) PrintDigits(printer, kind, code->text, edges, left, module, tallest + kTextGap);
     const std::int32_t bottom = top + context.DotsDown(whole);
     context.graphics.lowestDrawn = std::max(context.graphics.lowestDrawn, bottom);
   }
   printer.EndImage(width);
 }
 
-void Escp2Interpreter::PrintBelow(std::int64_t units, std::int32_t x, std::string_view text) {
+void Escp2Interpreter::PrintBelow(std::int64_t units, std::int32_t x, std::string_view text, std::int32_t hmi) {
   Flush();
   // The printer's own upright sans serif at 10 cpi, whatever the text around it uses.
   const Escp2PrintMode mode = std::exchange(state_.mode, Escp2PrintMode{});
   state_.mode.typeface = 1;
+  if (hmi > 0) state_.mode.pitch = 12, state_.mode.condensed = true, state_.mode.hmi = hmi;
   const std::uint8_t nationalSet = std::exchange(state_.nationalSet, std::uint8_t{0});
   const bool userChars = std::exchange(state_.userChars.selected, false);
   const std::int64_t vertical = state_.vertical;

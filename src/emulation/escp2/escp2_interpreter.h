@@ -53,7 +53,8 @@ class Escp2Interpreter {
   void PrintCharacters(const std::uint8_t* data, std::int32_t length);
   // Bar-code characters: prints `text` from dot `x` on a line `units` below the current one, without
   // wrapping, and leaves the print position where it was (bar_code_printing.cpp).
-  void PrintBelow(std::int64_t units, std::int32_t x, std::string_view text);
+  // `hmi` (1/360 inch, 0: 10 cpi) sets the digits' advance; they then print in the condensed face.
+  void PrintBelow(std::int64_t units, std::int32_t x, std::string_view text, std::int32_t hmi = 0);
   void SetMargins(std::int64_t top, std::int64_t bottom);
   // A bar code the printer leaves out: the first of a take is logged.
   void RejectBarCode(std::int32_t type);
