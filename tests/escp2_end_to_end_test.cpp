@@ -170,6 +170,9 @@ TEST(Escp2EndToEnd, FormsFitTheSheetAsOnThePrinter) {
        .lines = 70, .perPage = 70, .pitch = 12, .sheetHeight = 11.69},
       {.name = "ESC/P: ESC A 12", .options = {"--emulation", "escp"}, .bytes = kEsc + "A\x0c" + numbered(70),
        .lines = 70, .perPage = 70, .pitch = 12, .sheetHeight = 11.69},
+      {.name = "CAN drops the line through mode changes", .options = {},
+       .bytes = "L1\r\nXX" + kEsc + "EYY\x0fZZ\x18L2\r\n", .lines = 2, .perPage = 70, .pitch = 12,
+       .sheetHeight = 11.69},
       {.name = "ESC ( V below the bottom margin",
        .options = {},
        .bytes = "L1\r" + kEsc + "(V\x02" + std::string(1, '\0') + "\x10\x11" + numbered(2).substr(4),
@@ -196,6 +199,7 @@ TEST(Escp2EndToEnd, FormsFitTheSheetAsOnThePrinter) {
     std::copy_if(words.begin(), words.end(), std::back_inserter(lines),
                  [](const auto& w) { return w.text.size() > 1 && w.text[0] == 'L'; });
     ASSERT_EQ(lines.size(), static_cast<std::size_t>(c.lines));
+    EXPECT_EQ(words.size(), lines.size() + 4) << "the lines and the footer's four words, nothing else";
     for (std::size_t i = 0; i < lines.size(); ++i) {
       EXPECT_EQ(lines[i].text, "L" + std::to_string(i + 1));
       EXPECT_EQ(lines[i].page, static_cast<int>(i) / c.perPage + 1) << lines[i].text;
