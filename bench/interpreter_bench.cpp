@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "emulation/interpreter.h"
+#include "emulation/basic/interpreter.h"
 #include "emulation/printer_document.h"
 
 namespace quillmark {

@@ -37,9 +37,10 @@ echo "quillmark-render on $(nproc) cores, load $(cut -d' ' -f1 /proc/loadavg); b
 measure "one page" "$work/small/one-page.prn" 1
 measure "100-page report" "$work/small/report.prn" 100
 measure "$pages-page report" "$work/report.prn" "$pages"
-# The ESC/P 2 emulation on the same corpus: within 10% of the Basic one.
+# The Epson emulations on the same corpus (box-drawn frames included): within 10% of the Basic one.
 measure "$pages-page ESC/P2" "$work/report.prn" "$pages" --emulation escp2
 escp2_cpu=$last_cpu
+measure "$pages-page ESC/P" "$work/report.prn" "$pages" --emulation escp
 # The same report for an HP LaserJet under the PCL emulation: at most 1.2 times the ESC/P 2 CPU time.
 measure "$pages-page PCL" "$work/report.pcl" "$pages" --emulation pcl
 awk -v p="$last_cpu" -v e="$escp2_cpu" 'BEGIN { printf "PCL / ESC/P2 CPU time: %.2f (target at most 1.20)\n", (e > 0 ? p / e : 0) }'

@@ -35,7 +35,7 @@ TEST(CupsFilter, JobOptionsChooseEmulationCodePagePaperAndBorders) {
       {"media=iso-a5 orientation-requested=5", "", kBasic, 437, 210, 148, 10.7f, 9.75f, 0},
       {"media=iso-a5 orientation-requested=6", "", kBasic, 437, 148, 210, 10.7f, 9.75f, 0},
       {"PageSize=Custom.100x150mm landscape=false", "", kBasic, 437, 100, 150, 10.7f, 9.75f, 0},
-      {"copies=2", "Letter", kBasic, 437, 215.9f, 279.4f, 10.7f, 9.75f, 0},
+      {"copies=2 quillmark-emulation=ESCP", "Letter", Emulation::kEscP, 437, 215.9f, 279.4f, 10.7f, 9.75f, 0},
       {"quillmark-emulation=postscript quillmark-codepage=x quillmark-border-top=-1 quillmark-border-left=1e9 "
        "media=x",
        "Letter", kBasic, 437, 215.9f, 279.4f, 10.7f, 9.75f, 5},

@@ -138,8 +138,8 @@ TEST(Escp2EndToEnd, DosPrintoutsComeOutAsOnThePrinter) {
   }));
 }
 
-// Forms on the sheet as the Epson printer puts them, through quillmark-render without Border options:
-// whole lines, n-line forms at their own pitch, nothing across the sheet's edge.
+// Forms on the sheet as the Epson printers put them, through quillmark-render without Border options:
+// whole lines, n-line forms at their own pitch, nothing across the sheet's edge; the 9-pin printer's units.
 TEST(Escp2EndToEnd, FormsFitTheSheetAsOnThePrinter) {
   if (!testing::PopplerInstalled()) GTEST_SKIP() << "poppler-utils missing";
   const auto numbered = [](int lines) { return Lines("L", 1, lines); };
@@ -166,6 +166,13 @@ TEST(Escp2EndToEnd, FormsFitTheSheetAsOnThePrinter) {
        .lines = 132, .perPage = 66, .pitch = 12, .sheetHeight = 11},
       {.name = "12-inch fanfold", .options = {"--paper", "210x304.8"}, .bytes = numbered(144), .lines = 144,
        .perPage = 72, .pitch = 12, .sheetHeight = 12},
+      {.name = "ESC/P: ESC 3 36", .options = {"--emulation", "escp"}, .bytes = kEsc + "3\x24" + numbered(70),
+       .lines = 70, .perPage = 70, .pitch = 12, .sheetHeight = 11.69},
+      {.name = "ESC/P: ESC A 12", .options = {"--emulation", "escp"}, .bytes = kEsc + "A\x0c" + numbered(70),
+       .lines = 70, .perPage = 70, .pitch = 12, .sheetHeight = 11.69},
+      {.name = "CAN drops the line through mode changes", .options = {},
+       .bytes = "L1\r\nXX" + kEsc + "EYY\x0fZZ\x18L2\r\n", .lines = 2, .perPage = 70, .pitch = 12,
+       .sheetHeight = 11.69},
       {.name = "ESC ( V below the bottom margin",
        .options = {},
        .bytes = "L1\r" + kEsc + "(V\x02" + std::string(1, '\0') + "\x10\x11" + numbered(2).substr(4),
@@ -192,6 +199,7 @@ TEST(Escp2EndToEnd, FormsFitTheSheetAsOnThePrinter) {
     std::copy_if(words.begin(), words.end(), std::back_inserter(lines),
                  [](const auto& w) { return w.text.size() > 1 && w.text[0] == 'L'; });
     ASSERT_EQ(lines.size(), static_cast<std::size_t>(c.lines));
+    EXPECT_EQ(words.size(), lines.size() + 4) << "the lines and the footer's four words, nothing else";
     for (std::size_t i = 0; i < lines.size(); ++i) {
       EXPECT_EQ(lines[i].text, "L" + std::to_string(i + 1));
       EXPECT_EQ(lines[i].page, static_cast<int>(i) / c.perPage + 1) << lines[i].text;
@@ -201,6 +209,13 @@ TEST(Escp2EndToEnd, FormsFitTheSheetAsOnThePrinter) {
       if (c.pitch > 0 && i % static_cast<std::size_t>(c.perPage) != 0) {
         EXPECT_NEAR(lines[i].yMin - lines[i - 1].yMin, c.pitch * 600 / 72, 1) << lines[i].text;
       }
+    }
+    // The footer on the sheet, below the last line (on a page of its own when the last sheet is full).
+    const auto footer = std::find_if(words.begin(), words.end(), [](const auto& w) { return w.text == "Gedruckt"; });
+    ASSERT_NE(footer, words.end());
+    EXPECT_LE(footer->yMax, c.sheetHeight * 600);
+    if (footer->page == lines.back().page) {
+      EXPECT_GT(footer->yMin, lines.back().yMax);
     }
   }
 }

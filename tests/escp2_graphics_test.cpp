@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -19,8 +20,8 @@ namespace {
 
 // Prints `bytes` with the ESC/P 2 printer at 600 dpi on A4 from the paper's corner and returns its images,
 // colours and text as "image WxH at l,t-r,b", "colour 0xBBGGRR" and "X@x,y"; a row of filled rectangles as
-// "N fills to" the corners of the last. `endY`: where the footer's line starts.
-std::string Print(const std::string& bytes, std::int32_t* endY = nullptr) {
+// "N fills to" the corners of the last. `endY`: where the footer's line starts; `logged`: Error.log.
+std::string Print(const std::string& bytes, std::int32_t* endY = nullptr, std::string* logged = nullptr) {
   testing::MemoryFileSystem files;
   testing::FixedClock clock;
   ErrorLog log{files, clock};
@@ -35,8 +36,9 @@ std::string Print(const std::string& bytes, std::int32_t* endY = nullptr) {
   OpenPrinterDevice(job, printers, log);
   StartDocument(job, printers);
   printers.ClearTranscript();
-  RunEscp2(job, printers);
+  RunEscp2(job, printers, &log);
   if (endY != nullptr) *endY = job.Y;
+  if (logged != nullptr) *logged = files.Get("Error.log");
   std::string out;
   std::istringstream lines(printers.Transcript());
   int fills = 0;
@@ -75,6 +77,10 @@ TEST(Escp2Graphics, ImagesAndColoursThroughThePrinter) {
   } cases[] = {
       {Esc('?', 'K', 40) + Esc('K', W{2}) + Fill(6, 0xFF) + "X", "image 2x24 at 0,0-3,80; X@3,0; "},
       {Esc('.', 1, 10, 20, 3, W{8}) + Bytes(0x82, 0x55) + "X", "image 8x3 at 0,0-27,5; X@27,0; "},
+      // A band that would cross the bottom margin (a 0.2-inch form, 0.1 inch down) prints whole at the top
+      // of the next page, in its column.
+      {EscParen('C', W{0x48}) + Esc('3', 0) + Esc('J', 0x12) + Esc('*', 39, W{1}) + Fill(3, 0xFF) + "X",
+       "image 1x24 at 0,0-3,80; X@3,0; "},
       // 3,000 columns at 360 dpi: what fits in the 8-inch line.
       {Esc('*', 40, W{3000}) + Fill(9000, 0xFF), "image 2880x24 at 0,0-4800,80; "},
       {Esc('r', 1) + "A" + Esc('*', 39, W{1}) + Fill(3, 0xFF) + Esc('@') + "B",
@@ -114,6 +120,12 @@ TEST(Escp2Graphics, ImagesAndColoursThroughThePrinter) {
       // end; wrong data, an unknown type or a code across the right margin print nothing.
       {EscParen('B', 6, 2, 0, W{90}, 0, "BA") + "X", "13 fills to 293,0-307,300; A@0,310; X@307,0; "},
       {EscParen('B', 7, 2, 3, 1, 1, 3, "12") + "X", "X@0,0; "},
+      // EAN-13 digits in the usual layout: the first left of the guard, each of the others under its seven
+      // modules of 2/180 inch (47 dots, a 30-dot digit centred), the right half from the centre guard on.
+      {EscParen('B', 0, 2, 0, W{90}, 0, "4006381333931"),
+       "30 fills to 627,0-633,300; 4@8,310; 0@28,310; 0@75,310; 6@122,310; 3@169,310; 8@216,310; 1@263,310; "
+       "3@341,310; 3@388,310; 3@435,310; 9@482,310; 3@529,310; 1@576,310; "},
+      {EscParen('B', 8, 2, 0, W{90}, 0, "BA") + "X", "X@0,0; "},
       {Esc('$', W{470}) + EscParen('B', 5, 5, 0, W{90}, 2, "ABCDEFGHIJK") + "X", "X@4700,0; "},
   };
   for (const auto& c : cases) EXPECT_EQ(Print(c.bytes), c.printed) << c.printed;
@@ -122,6 +134,14 @@ TEST(Escp2Graphics, ImagesAndColoursThroughThePrinter) {
   std::int32_t endY = 0;
   Print(testing::EscParen('B', 6, 2, 0, testing::W{90}, 2, "BA") + "\r\n\f", &endY);
   EXPECT_EQ(endY, 300 + 10 - 200);
+
+  // Rejected bar codes (data an EAN-13 cannot hold, an unknown type) leave one Error.log line per take.
+  std::string logged;
+  Print("\x1b(B\x08" + nul + "\x00\x02" + nul + "\x5a" + nul + nul + "12X" + "\x1b(B\x08" + nul +
+            "\x20\x02" + nul + "\x5a" + nul + nul + "1",
+        nullptr, &logged);
+  EXPECT_EQ(std::count(logged.begin(), logged.end(), '\n') - 5, 1) << logged;  // after the five-line header
+  EXPECT_NE(logged.find("Strichcode (ESC ( B, Typ 0) nicht gedruckt"), std::string::npos) << logged;
 }
 
 // Bar widths in modules from the first bar (POSTNET: 1 for a tall bar), then the characters printed below;

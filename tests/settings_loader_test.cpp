@@ -243,6 +243,7 @@ TEST(SettingsLoader, EmulationAndCodePageChooseThePrinterAndFallBackWithOneEntry
       {"Emulation = ESC/P2\nCodePage = 895\n", Emulation::kEscP2, 895, ""},
       {"Emulation = pcl ; LaserJet\n", Emulation::kPcl, 437, ""},
       {"Emulation = AUTO\n", Emulation::kAuto, 437, ""},
+      {"Emulation = esc/p\n", Emulation::kEscP, 437, ""},
       {"Emulation = ESCP2\n", Emulation::kBasic, 437,
        "Unbekannte Emulation 'ESCP2' in der Settings.ini, es gilt Basic."},
       {"CodePage = 1252\n", Emulation::kBasic, 437,

@@ -49,8 +49,9 @@ Options:
       --paper SIZE      paper (also the media asked of a CUPS printer): A3-A6, B4, B5, Letter, Legal,
                         Executive, Tabloid, a PWG name such as na_legal_8.5x14in, Custom.WxH with mm, in
                         or pt, or WxH in millimetres (default A4)
-      --emulation NAME  the printer to emulate: basic (default), escp2 (Epson ESC/P 2), pcl (HP LaserJet,
-                        PCL 5e) or auto (pcl for data that starts like a LaserJet job, else escp2)
+      --emulation NAME  the printer to emulate: basic (default), escp2 (Epson ESC/P 2), escp (Epson
+                        9-pin ESC/P), pcl (HP LaserJet, PCL 5e) or auto (pcl for data that starts like a
+                        LaserJet job, else escp2)
       --codepage N      the ESC/P 2 printer's character table at power-on: 437 (default), 850, 852,
                         857, 858, 860, 863, 865, 866 or 895
   -h, --help            show this help
@@ -69,6 +70,8 @@ struct Options {
   int dotsPerInch = 600;
   float borderLeft = kDefaultBorderLeft;
   float borderTop = kDefaultBorderTop;
+  bool borderLeftGiven = false;
+  bool borderTopGiven = false;
   float paperWidth = kDefaultPaperWidth;
   float paperHeight = kDefaultPaperHeight;
   Emulation emulation = Emulation::kBasic;
@@ -131,17 +134,19 @@ constexpr RenderOption kRenderOptions[] = {
      }},
     {{"", "--border-left", true},
      [](const std::string& value, Options& options) {
+       options.borderLeftGiven = true;
        return SetBorder(value, options.borderLeft, "--border-left");
      }},
     {{"", "--border-top", true},
      [](const std::string& value, Options& options) {
+       options.borderTopGiven = true;
        return SetBorder(value, options.borderTop, "--border-top");
      }},
     {{"", "--paper", true}, SetPaper},
     {{"", "--emulation", true},
      [](const std::string& value, Options& options) -> std::optional<std::string> {
        const auto emulation = EmulationNamed(value);
-       if (!emulation) return "--emulation needs basic, escp2, pcl or auto";
+       if (!emulation) return "--emulation needs basic, escp2, escp, pcl or auto";
        options.emulation = *emulation;
        return std::nullopt;
      }},
@@ -236,6 +241,8 @@ int Render(const Options& options, SpoolData data, std::size_t size) {
   job.Settings.PaperHeight = options.paperHeight;
   job.Settings.BorderLeft = options.borderLeft;
   job.Settings.BorderTop = options.borderTop;
+  job.Settings.BorderLeftGiven = options.borderLeftGiven;
+  job.Settings.BorderTopGiven = options.borderTopGiven;
   job.Settings.Media.Assign(options.media);
   job.Settings.Mode = options.emulation;
   job.Settings.CodePage = options.codePage;

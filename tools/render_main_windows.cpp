@@ -40,8 +40,9 @@ Options:
                         other printer)
   -p, --printer NAME    Windows printer to print on, by its name in Settings > Printers (default:
                         "Microsoft Print to PDF")
-      --emulation NAME  the printer to emulate: basic (default), escp2 (Epson ESC/P 2), pcl (HP LaserJet,
-                        PCL 5e) or auto (pcl for data that starts like a LaserJet job, else escp2)
+      --emulation NAME  the printer to emulate: basic (default), escp2 (Epson ESC/P 2), escp (Epson
+                        9-pin ESC/P), pcl (HP LaserJet, PCL 5e) or auto (pcl for data that starts like a
+                        LaserJet job, else escp2)
       --border-left MM  left border in millimetres (default 9.75)
       --border-top MM   top border in millimetres (default 10.7)
   -h, --help            show this help
@@ -91,7 +92,7 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
       options.printer = WideFromSettings(option.value);
     } else if (option.name == "--emulation") {
       const auto emulation = EmulationNamed(option.value);
-      if (!emulation) return "--emulation needs basic, escp2, pcl or auto";
+      if (!emulation) return "--emulation needs basic, escp2, escp, pcl or auto";
       options.emulation = *emulation;
     } else if (!ParseLength(option.value,
                             option.name == "--border-left" ? options.borderLeft : options.borderTop)) {

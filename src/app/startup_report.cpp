@@ -20,6 +20,8 @@ const char* EmulationName(Emulation emulation) {
       return "Basic";
     case Emulation::kEscP2:
       return "ESC/P2";
+    case Emulation::kEscP:
+      return "ESC/P";
     case Emulation::kPcl:
       return "PCL";
     case Emulation::kAuto:

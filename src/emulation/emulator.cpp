@@ -1,7 +1,7 @@
 #include "emulation/emulator.h"
 
+#include "emulation/basic/interpreter.h"
 #include "emulation/escp2/escp2_interpreter.h"
-#include "emulation/interpreter.h"
 #include "emulation/pcl/pcl_run.h"
 
 namespace quillmark {
@@ -10,7 +10,7 @@ namespace {
 // The original control-code set, byte by byte, exactly as it always printed.
 class BasicEmulator final : public Emulator {
  public:
-  void Print(Printout& printout, PrintSystem& printers) override {
+  void Print(Printout& printout, PrintSystem& printers, const ErrorLog&) override {
     std::int32_t readPosition = 0;
     while (readPosition < printout.DataLength) InterpretByte(printout, readPosition, printers);
   }
@@ -18,16 +18,16 @@ class BasicEmulator final : public Emulator {
 
 class Escp2Emulator final : public Emulator {
  public:
-  void Print(Printout& printout, PrintSystem& printers) override { RunEscp2(printout, printers); }
+  void Print(Printout& printout, PrintSystem& printers, const ErrorLog& log) override {
+    RunEscp2(printout, printers, &log);
+  }
 };
 
 class PclEmulator final : public Emulator {
  public:
-  explicit PclEmulator(const ErrorLog* log) : log_(log) {}
-  void Print(Printout& printout, PrintSystem& printers) override { RunPcl(printout, printers, log_); }
-
- private:
-  const ErrorLog* log_;
+  void Print(Printout& printout, PrintSystem& printers, const ErrorLog& log) override {
+    RunPcl(printout, printers, &log);
+  }
 };
 
 }  // namespace
@@ -37,11 +37,12 @@ Emulation ChooseEmulation(Emulation configured, const std::uint8_t* data, std::i
   return LooksLikePcl(data, length) ? Emulation::kPcl : Emulation::kEscP2;
 }
 
-std::unique_ptr<Emulator> MakeEmulator(Emulation emulation, const ErrorLog* log) {
+std::unique_ptr<Emulator> MakeEmulator(Emulation emulation) {
   switch (emulation) {
     case Emulation::kPcl:
-      return std::make_unique<PclEmulator>(log);
+      return std::make_unique<PclEmulator>();
     case Emulation::kEscP2:
+    case Emulation::kEscP:  // the same printer with the 9-pin rows of the command table
       return std::make_unique<Escp2Emulator>();
     case Emulation::kBasic:
     case Emulation::kAuto:  // chosen before; Basic never guesses

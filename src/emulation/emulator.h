@@ -17,12 +17,13 @@ class Emulator {
  public:
   virtual ~Emulator() = default;
   // Reads every byte of the take on the open document (StartDocument has run, EndDocument follows).
-  // Leaves X and Y on the last printed line, which the footer follows.
-  virtual void Print(Printout& printout, PrintSystem& printers) = 0;
+  // Leaves X and Y on the last printed line, which the footer follows. What the printer rejects is
+  // logged.
+  virtual void Print(Printout& printout, PrintSystem& printers, const ErrorLog& log) = 0;
 };
 
-// The emulator for `emulation` (not kAuto); `log` takes what it reports, once per take.
-std::unique_ptr<Emulator> MakeEmulator(Emulation emulation, const ErrorLog* log = nullptr);
+// The emulator for `emulation` (kAuto chosen before, with ChooseEmulation).
+std::unique_ptr<Emulator> MakeEmulator(Emulation emulation);
 
 // kAuto made definite for a take: PCL when it begins as a LaserJet job does, else ESC/P 2. Any other
 // emulation stays as it is.

@@ -119,7 +119,7 @@ bool PrintDocument(Printout& job, PrintSystem& printers, const ErrorLog& log,
                    const std::function<bool()>& mayDeliver) {
   OpenPrinterDevice(job, printers, log);
   StartDocument(job, printers);
-  MakeEmulator(ChooseEmulation(job.Settings.Mode, job.Data, job.DataLength), &log)->Print(job, printers);
+  MakeEmulator(ChooseEmulation(job.Settings.Mode, job.Data, job.DataLength))->Print(job, printers, log);
   if (mayDeliver && !mayDeliver()) {
     if (job.DeviceContext != nullptr) job.DeviceContext->AbandonDocument();
     return false;

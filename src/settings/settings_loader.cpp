@@ -59,6 +59,7 @@ std::string ChoiceValue(const SettingsReader& reader, std::string_view key) {
 Emulation ReadEmulation(const SettingsReader& reader, const ErrorLog& log) {
   const std::string value = ChoiceValue(reader, "Emulation");
   if (EqualsIgnoringCase(value, "ESC/P2")) return Emulation::kEscP2;
+  if (EqualsIgnoringCase(value, "ESC/P")) return Emulation::kEscP;
   if (EqualsIgnoringCase(value, "PCL")) return Emulation::kPcl;
   if (EqualsIgnoringCase(value, "Auto")) return Emulation::kAuto;
   if (!value.empty() && !EqualsIgnoringCase(value, "Basic")) {

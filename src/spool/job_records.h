@@ -32,6 +32,7 @@ struct FixedText {
 enum class Emulation : std::uint8_t {
   kBasic,  // the original control-code set, exactly
   kEscP2,  // an Epson 24-pin ESC/P 2 printer
+  kEscP,   // an Epson 9-pin ESC/P printer (FX/LX class)
   kPcl,    // an HP LaserJet, PCL 5e
   kAuto,   // PCL for a take that begins as a LaserJet job does, else ESC/P 2
 };

@@ -52,6 +52,13 @@ ColumnLayout BitImageLayout(int mode) {
   return {};
 }
 
+ColumnLayout NinePinBitImageLayout(int mode) {
+  // ESC * 0-7 of the 9-pin printer: 60, 120, 120, 240, 80, 72, 90 and 144 columns per inch.
+  constexpr std::int32_t kColumnsPerInch[] = {60, 120, 120, 240, 80, 72, 90, 144};
+  if (mode < 0 || mode > 7) return {};
+  return {1, 8, kImageUnitsPerInch / kColumnsPerInch[mode], kImageUnitsPerInch / 72};
+}
+
 ColumnLayout NinePinLayout(int mode) {
   if (mode != 0 && mode != 1) return {};
   return {2, 9, mode == 0 ? 60 : 30, 50};

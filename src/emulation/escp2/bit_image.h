@@ -35,6 +35,8 @@ struct ColumnLayout {
 // The layout of ESC * density m (ESC K/L/Y/Z use the density ESC ? has given them); bytesPerColumn is 0
 // for a density not in the printer's table.
 ColumnLayout BitImageLayout(int mode);
+// The same on the 9-pin printer: modes 0-7, eight dots 1/72 inch apart; zero for any other mode.
+ColumnLayout NinePinBitImageLayout(int mode);
 
 // The layout of ESC ^ m: nine-dot columns in two bytes (the ninth dot is the high bit of the second byte)
 // at 60 (m = 0) or 120 (m = 1) columns per inch and 72 dots per inch down; zero for any other m.

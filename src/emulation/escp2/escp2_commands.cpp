@@ -4,6 +4,7 @@
 
 #include "emulation/code_pages.h"
 #include "emulation/escp2/bar_codes.h"
+#include "emulation/escp2/bit_image.h"
 #include "emulation/escp2/escp2_character_codes.h"
 #include "emulation/escp2/escp2_charsets.h"
 #include "emulation/escp2/escp2_fonts.h"
@@ -31,23 +32,19 @@ bool Switch(std::int32_t n, bool& flag) {
   return true;
 }
 
-void SetFlag(Printer& p, bool& flag, bool value) {
-  flag = value;
-  p.ModeChanged();
-}
-
 void SelectPitch(Printer& p, std::uint8_t pitch) {
   p.Mode().pitch = pitch;
   p.Mode().hmi = 0;
-  p.ModeChanged();
 }
 
 void LineSpacing(Printer& p, std::int64_t units) { p.State().lineSpacing = units; }
 
-// Units of ESC $ and ESC \ until ESC ( U defines one: 1/60 inch, and 1/180 (1/120 in draft).
+// Units of ESC $ and ESC \ until ESC ( U defines one: 1/60 inch, and 1/180 (1/120 in draft; always on
+// the 9-pin printer).
 std::int64_t HorizontalUnit(Printer& p, bool relative) {
   if (p.State().unitDefined) return p.State().horizontalUnit;
   if (!relative) return InUnits<60>(1);
+  if (p.State().ninePin) return InUnits<120>(1);
   return p.Mode().letterQuality ? InUnits<180>(1) : InUnits<120>(1);
 }
 
@@ -83,29 +80,28 @@ void MasterSelect(Printer& p, std::int32_t n) {
   m.italic = (n & 64) != 0;
   m.scoreLines[0] = (n & 128) ? 1 : 0;
   m.hmi = 0;
-  p.ModeChanged();
 }
 
 void BitImage(Printer& p, int mode, const Command& c) {
   const int columns = c.Word(c.code == '*' ? 1 : 0);
-  if (p.BeginImage()) {
+  const ColumnLayout layout = p.State().ninePin ? NinePinBitImageLayout(mode) : BitImageLayout(mode);
+  if (p.BeginImage(InUnits<3600>(std::int64_t{layout.dotsPerColumn} * layout.dotHeight))) {
     Escp2Context context = p.GraphicsContext();
     PrintBitImage(context, mode, columns, c.data);
   }
-  if (const int perInch = BitImageColumnsPerInch(mode)) {
+  if (const int perInch = BitImageColumnsPerInch(mode, p.State().ninePin)) {
     p.EndImage(p.DotsX(std::int64_t{columns} * kUnitsPerInch / perInch));
   }
 }
 
 // The commands after ESC, in the order of their codes.
 constexpr std::array kRows = {
-    Row{14, Kind::kFixed, 0, [](Printer& p, const Command&) { SetFlag(p, p.Mode().doubleWidthLine, true); }},
-    Row{15, Kind::kFixed, 0, [](Printer& p, const Command&) { SetFlag(p, p.Mode().condensed, true); }},
+    Row{14, Kind::kFixed, 0, [](Printer& p, const Command&) { p.Mode().doubleWidthLine = true; }},
+    Row{15, Kind::kFixed, 0, [](Printer& p, const Command&) { p.Mode().condensed = true; }},
     Row{25, Kind::kFixed, 1, nullptr},  // cut-sheet feeder
     Row{' ', Kind::kFixed, 1,
         [](Printer& p, const Command& c) {
           p.Mode().extraSpace = static_cast<std::int32_t>(c.Param(0) * HorizontalUnit(p, true));
-          p.ModeChanged();
         }},
     Row{'!', Kind::kFixed, 1, [](Printer& p, const Command& c) { MasterSelect(p, c.Param(0)); }},
     Row{'#', Kind::kFixed, 0, [](Printer& p, const Command&) { p.State().msb = MsbControl::kOff; }},
@@ -122,7 +118,6 @@ constexpr std::array kRows = {
         [](Printer& p, const Command& c) {
           bool on = p.Mode().scoreLines[0] != 0;
           if (Switch(c.Param(0), on)) p.Mode().scoreLines[0] = on ? 1 : 0;
-          p.ModeChanged();
         }},
     Row{'.', Kind::kRaster, 0, nullptr},  // carried out by ExecuteEscp2Command
     Row{'/', Kind::kFixed, 1, nullptr},  // vertical tab channel
@@ -130,8 +125,8 @@ constexpr std::array kRows = {
     Row{'1', Kind::kFixed, 0, [](Printer& p, const Command&) { LineSpacing(p, InUnits<72>(7)); }},
     Row{'2', Kind::kFixed, 0, [](Printer& p, const Command&) { LineSpacing(p, InUnits<6>(1)); }},
     Row{'3', Kind::kFixed, 1, [](Printer& p, const Command& c) { LineSpacing(p, InUnits<180>(c.Param(0))); }},
-    Row{'4', Kind::kFixed, 0, [](Printer& p, const Command&) { SetFlag(p, p.Mode().italic, true); }},
-    Row{'5', Kind::kFixed, 0, [](Printer& p, const Command&) { SetFlag(p, p.Mode().italic, false); }},
+    Row{'4', Kind::kFixed, 0, [](Printer& p, const Command&) { p.Mode().italic = true; }},
+    Row{'5', Kind::kFixed, 0, [](Printer& p, const Command&) { p.Mode().italic = false; }},
     Row{'6', Kind::kFixed, 0, [](Printer& p, const Command&) { p.State().upperControlsPrint = true; }},
     Row{'7', Kind::kFixed, 0, [](Printer& p, const Command&) { p.State().upperControlsPrint = false; }},
     Row{'8', Kind::kFixed, 0, nullptr},  // paper-out detector
@@ -155,10 +150,10 @@ constexpr std::array kRows = {
           if (c.paramLength == 1 && c.Param(0) >= 1 && c.Param(0) <= 127) p.SetPageLength(c.Param(0) * p.State().lineSpacing);
         }},
     Row{'D', Kind::kList, 32, SetTabs},
-    Row{'E', Kind::kFixed, 0, [](Printer& p, const Command&) { SetFlag(p, p.Mode().bold, true); }},
-    Row{'F', Kind::kFixed, 0, [](Printer& p, const Command&) { SetFlag(p, p.Mode().bold, false); }},
-    Row{'G', Kind::kFixed, 0, [](Printer& p, const Command&) { SetFlag(p, p.Mode().doubleStrike, true); }},
-    Row{'H', Kind::kFixed, 0, [](Printer& p, const Command&) { SetFlag(p, p.Mode().doubleStrike, false); }},
+    Row{'E', Kind::kFixed, 0, [](Printer& p, const Command&) { p.Mode().bold = true; }},
+    Row{'F', Kind::kFixed, 0, [](Printer& p, const Command&) { p.Mode().bold = false; }},
+    Row{'G', Kind::kFixed, 0, [](Printer& p, const Command&) { p.Mode().doubleStrike = true; }},
+    Row{'H', Kind::kFixed, 0, [](Printer& p, const Command&) { p.Mode().doubleStrike = false; }},
     Row{'I', Kind::kFixed, 1, nullptr},  // control codes as characters
     Row{'J', Kind::kFixed, 1, [](Printer& p, const Command& c) { p.MoveDown(InUnits<180>(c.Param(0))); }},
     Row{'K', Kind::kReassigned, 0, [](Printer& p, const Command& c) { BitImage(p, p.State().imageModes[0], c); }},
@@ -186,16 +181,14 @@ constexpr std::array kRows = {
           bool sub = false;
           if (Switch(c.Param(0), sub)) {
             p.Mode().script = sub ? 2 : 1;
-            p.ModeChanged();
           }
         }},
-    Row{'T', Kind::kFixed, 0, [](Printer& p, const Command&) { p.Mode().script = 0, p.ModeChanged(); }},
+    Row{'T', Kind::kFixed, 0, [](Printer& p, const Command&) { p.Mode().script = 0; }},
     Row{'U', Kind::kFixed, 1, nullptr},  // unidirectional
     Row{'W', Kind::kFixed, 1,
         [](Printer& p, const Command& c) {
           // Off also ends the one-line double width of SO.
           if (Switch(c.Param(0), p.Mode().doubleWidth) && !p.Mode().doubleWidth) p.Mode().doubleWidthLine = false;
-          p.ModeChanged();
         }},
     Row{'X', Kind::kFixed, 3,
         [](Printer& p, const Command& c) {
@@ -203,7 +196,6 @@ constexpr std::array kRows = {
           if (c.Param(0) == 1) m.proportional = true;
           if (c.Param(0) >= 5) m.proportional = false, m.hmi = c.Param(0);
           if (c.Word(1) >= 16 && c.Word(1) <= 128) m.halfPoints = c.Word(1);
-          p.ModeChanged();
         }},
     Row{'Y', Kind::kReassigned, 0, [](Printer& p, const Command& c) { BitImage(p, p.State().imageModes[2], c); }},
     Row{'Z', Kind::kReassigned, 0, [](Printer& p, const Command& c) { BitImage(p, p.State().imageModes[3], c); }},
@@ -214,7 +206,8 @@ constexpr std::array kRows = {
         }},
     Row{'^', Kind::kNinePin, 0,
         [](Printer& p, const Command& c) {
-          if (p.BeginImage()) {
+          const ColumnLayout layout = NinePinLayout(c.Param(0));
+          if (p.BeginImage(InUnits<3600>(std::int64_t{layout.dotsPerColumn} * layout.dotHeight))) {
             Escp2Context context = p.GraphicsContext();
             PrintNinePinImage(context, c.Param(0), c.Word(1), c.data);
           }
@@ -224,7 +217,7 @@ constexpr std::array kRows = {
     Row{'b', Kind::kChannelList, 16, nullptr},
     Row{'c', Kind::kFixed, 2,
         [](Printer& p, const Command& c) {
-          if (c.Word(0) > 0 && c.Word(0) <= 1080) p.Mode().hmi = c.Word(0), p.ModeChanged();
+          if (c.Word(0) > 0 && c.Word(0) <= 1080) p.Mode().hmi = c.Word(0);
         }},
     Row{'e', Kind::kFixed, 2, nullptr},
     Row{'f', Kind::kFixed, 2, nullptr},
@@ -234,7 +227,7 @@ constexpr std::array kRows = {
     Row{'k', Kind::kFixed, 1,
         [](Printer& p, const Command& c) {
           // Ignored while the downloaded characters are selected.
-          if (!p.State().userChars.selected) p.Mode().typeface = static_cast<std::uint8_t>(c.Param(0)), p.ModeChanged();
+          if (!p.State().userChars.selected) p.Mode().typeface = static_cast<std::uint8_t>(c.Param(0));
         }},
     Row{'l', Kind::kFixed, 1,
         [](Printer& p, const Command& c) {
@@ -249,9 +242,8 @@ constexpr std::array kRows = {
     Row{'p', Kind::kFixed, 1,
         [](Printer& p, const Command& c) {
           if (Switch(c.Param(0), p.Mode().proportional)) p.Mode().hmi = 0;
-          p.ModeChanged();
         }},
-    Row{'q', Kind::kFixed, 1, [](Printer& p, const Command& c) { p.Mode().style = static_cast<std::uint8_t>(c.Param(0) & 3), p.ModeChanged(); }},
+    Row{'q', Kind::kFixed, 1, [](Printer& p, const Command& c) { p.Mode().style = static_cast<std::uint8_t>(c.Param(0) & 3); }},
     Row{'r', Kind::kFixed, 1,
         [](Printer& p, const Command& c) {
           Escp2Context context = p.SettingContext();
@@ -261,10 +253,28 @@ constexpr std::array kRows = {
     Row{'t', Kind::kFixed, 1,
         [](Printer& p, const Command& c) {
           SelectCharacterTable(p.State(), c.Param(0));
-          p.ModeChanged();
         }},
-    Row{'w', Kind::kFixed, 1, [](Printer& p, const Command& c) { Switch(c.Param(0), p.Mode().doubleHeight), p.ModeChanged(); }},
-    Row{'x', Kind::kFixed, 1, [](Printer& p, const Command& c) { Switch(c.Param(0), p.Mode().letterQuality), p.ModeChanged(); }},
+    Row{'w', Kind::kFixed, 1, [](Printer& p, const Command& c) { Switch(c.Param(0), p.Mode().doubleHeight); }},
+    Row{'x', Kind::kFixed, 1, [](Printer& p, const Command& c) { Switch(c.Param(0), p.Mode().letterQuality); }},
+};
+
+// The 9-pin printer's own rows: vertical moves in 1/216 inch, ESC A in 1/72, its downloaded characters.
+// The commands only the 24-pin printers know are consumed with their parameters and do nothing.
+constexpr std::array kNinePinRows = {
+    Row{'%', Kind::kFixed, 1, nullptr},  // its downloaded characters are not printed: the ROM ones stay
+    Row{'&', Kind::kNinePinChars, 0, nullptr},
+    Row{'(', Kind::kCounted, 0, nullptr},
+    Row{'+', Kind::kFixed, 1, nullptr},
+    Row{'.', Kind::kRaster, 0, nullptr},
+    Row{'3', Kind::kFixed, 1, [](Printer& p, const Command& c) { LineSpacing(p, InUnits<216>(c.Param(0))); }},
+    Row{':', Kind::kFixed, 3, nullptr},
+    Row{'A', Kind::kFixed, 1, [](Printer& p, const Command& c) { LineSpacing(p, InUnits<72>(c.Param(0))); }},
+    Row{'J', Kind::kFixed, 1, [](Printer& p, const Command& c) { p.MoveDown(InUnits<216>(c.Param(0))); }},
+    Row{'X', Kind::kFixed, 3, nullptr},
+    Row{'c', Kind::kFixed, 2, nullptr},
+    Row{'g', Kind::kFixed, 0, nullptr},
+    Row{'j', Kind::kFixed, 1, [](Printer& p, const Command& c) { p.MoveDown(-InUnits<216>(c.Param(0))); }},
+    Row{'q', Kind::kFixed, 1, nullptr},
 };
 
 // The commands ESC ( x, all with a counted parameter block.
@@ -284,7 +294,7 @@ constexpr std::array kParenRows = {
                                           : (kind == 1 || kind == 5) ? 1
                                           : (kind == 2 || kind == 6) ? 2
                                                                      : 255;
-               if (value != 255) p.Mode().scoreLines[static_cast<std::size_t>(line)] = value, p.ModeChanged();
+               if (value != 255) p.Mode().scoreLines[static_cast<std::size_t>(line)] = value;
              }},
     ParenRow{'B', PrintBarCode},
     ParenRow{'C',
@@ -336,7 +346,6 @@ constexpr std::array kParenRows = {
                if (c.paramLength != 3 || slot < 0 || slot > 3 || table < 0) return;
                p.State().slots[static_cast<std::size_t>(slot)] = table;
                if (slot == 2) p.State().tableTwoAssigned = true;
-               p.ModeChanged();
              }},
     ParenRow{'v',
              [](Printer& p, const Command& c) {
@@ -346,7 +355,12 @@ constexpr std::array kParenRows = {
 
 }  // namespace
 
-const Escp2Row* FindEscp2Row(std::uint8_t code) {
+const Escp2Row* FindEscp2Row(std::uint8_t code, bool ninePin) {
+  if (ninePin) {
+    for (const Escp2Row& row : kNinePinRows) {
+      if (row.code == code) return &row;
+    }
+  }
   for (const Escp2Row& row : kRows) {
     if (row.code == code) return &row;
   }
@@ -354,6 +368,11 @@ const Escp2Row* FindEscp2Row(std::uint8_t code) {
 }
 
 void ExecuteEscp2Command(Escp2Interpreter& printer, const Escp2Command& command) {
+  if (printer.State().ninePin) {
+    const Row* row = FindEscp2Row(command.code, true);
+    if (row != nullptr && row->handler != nullptr) row->handler(printer, command);
+    return;
+  }
   if (command.code == '(') {
     for (const ParenRow& row : kParenRows) {
       if (row.sub == command.sub) row.handler(printer, command);
@@ -372,7 +391,7 @@ void ExecuteEscp2Command(Escp2Interpreter& printer, const Escp2Command& command)
     header.horizontalUnit = command.Param(2);
     header.rows = command.Param(3);
     header.dots = command.Word(4);
-    if (printer.BeginImage()) {
+    if (printer.BeginImage(InUnits<3600>(std::int64_t{header.rows} * header.verticalUnit))) {
       Escp2Context context = printer.GraphicsContext();
       PrintRasterImage(context, header, command.data, static_cast<std::size_t>(command.dataLength));
     }

@@ -36,6 +36,7 @@ enum class Escp2ParamKind : std::uint8_t {
   kNinePin,      // m nL nH, then two bytes per column
   kRaster,       // c v h m nL nH, then the rows (run-length coded when c = 1) or binary commands (c = 2, 3)
   kUserChars,    // NUL n m, then per character a0 a1 a2 and 3 x a1 bytes (2 x a1 in super/subscript)
+  kNinePinChars, // NUL n m, then per character an attribute byte and 11 columns (the 9-pin printer's ESC &)
 };
 
 struct Escp2Row {
@@ -46,7 +47,8 @@ struct Escp2Row {
 };
 
 // The row of a command code; nullptr for codes the printer does not know (they take no parameters).
-const Escp2Row* FindEscp2Row(std::uint8_t code);
+// The 9-pin printer has rows of its own for the commands whose units or layout differ.
+const Escp2Row* FindEscp2Row(std::uint8_t code, bool ninePin = false);
 
 // Reads the command whose code is at data[position] (the byte after ESC). On success fills `command`
 // and returns the bytes it takes from the code on; returns 0 when the data ends inside the command, which

@@ -76,13 +76,13 @@ void PrintColumns(Escp2Context& context, const ColumnLayout& layout, int columns
 
 }  // namespace
 
-int BitImageColumnsPerInch(int mode) {
-  const ColumnLayout layout = BitImageLayout(mode);
+int BitImageColumnsPerInch(int mode, bool ninePin) {
+  const ColumnLayout layout = ninePin ? NinePinBitImageLayout(mode) : BitImageLayout(mode);
   return layout.dotWidth > 0 ? kImageUnitsPerInch / layout.dotWidth : 0;
 }
 
 void PrintBitImage(Escp2Context& context, int mode, int columns, const std::uint8_t* data) {
-  PrintColumns(context, BitImageLayout(mode), columns, data);
+  PrintColumns(context, context.ninePin ? NinePinBitImageLayout(mode) : BitImageLayout(mode), columns, data);
 }
 
 void PrintNinePinImage(Escp2Context& context, int mode, int columns, const std::uint8_t* data) {

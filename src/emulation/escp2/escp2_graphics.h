@@ -32,6 +32,7 @@ struct Escp2Context {
   // Dots per inch down the page as the ESC/P 2 page is printed: DpiY, or less while a form longer than
   // the paper is scaled to fit. Image heights use this, never DpiY.
   double scaledDpiY;
+  bool ninePin = false;  // 8-dot images of the 9-pin printer: 1/72 inch a dot down, its own densities
 
   // Dots down the page covered by `units`.
   std::int32_t DotsDown(std::int64_t units) const {
@@ -46,7 +47,7 @@ inline int BitImageBytesPerColumn(int mode) { return mode < 32 ? 1 : (mode < 64 
 
 // Columns per inch of an ESC * density, read from the decoder's density table; 0 for a density the
 // printer does not know (its data is consumed and nothing moves).
-int BitImageColumnsPerInch(int mode);
+int BitImageColumnsPerInch(int mode, bool ninePin);
 
 // ESC * m nL nH, and ESC K / L / Y / Z with the density ESC ? has given them (0, 1, 2, 3 at power-on).
 // `data` holds columns * BitImageBytesPerColumn(mode) bytes, top dot in the high bit of each column's

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <utility>
 
 #include "emulation/code_pages.h"
@@ -23,16 +24,22 @@ constexpr std::size_t kFillLookBack = 8;
 constexpr std::int32_t kMaxDotsPerInch = 9600;
 constexpr std::int32_t kMaxOrigin = 100'000'000;
 constexpr float kMaxPaper = 10000.0f;  // millimetres
+
+// Element by element: for every character, where std::array's == would call memcmp.
+bool SameScoreLines(const std::array<std::uint8_t, 3>& a, const std::array<std::uint8_t, 3>& b) {
+  return a[0] == b[0] && a[1] == b[1] && a[2] == b[2];
+}
 constexpr double kCarriageInches = 8.0;  // the longest line: 80 columns at 10 cpi
 
 }  // namespace
 
-void RunEscp2(Printout& job, PrintSystem& printers) {
-  Escp2Interpreter printer(job, printers);
+void RunEscp2(Printout& job, PrintSystem& printers, const ErrorLog* log) {
+  Escp2Interpreter printer(job, printers, log);
   printer.Run();
 }
 
-Escp2Interpreter::Escp2Interpreter(Printout& job, PrintSystem& printers) : job_(job), printers_(printers) {
+Escp2Interpreter::Escp2Interpreter(Printout& job, PrintSystem& printers, const ErrorLog* log)
+    : job_(job), printers_(printers), log_(log) {
   // A device whose resolution or page origin no printer has gets nothing drawn, so that every position
   // stays far inside the 32-bit range.
   PrintDevice* device = job_.DeviceContext.get();
@@ -68,6 +75,7 @@ Escp2Interpreter::Escp2Interpreter(Printout& job, PrintSystem& printers) : job_(
   state_.paperWidth = std::max(0, RoundToDots(width * dpiX_ - offsetX - (device_ ? job_.OriginX : 0)));
   const double below = device_ ? height - (job_.OriginY + offsetY) / dpiY_ : height;
   state_.paperLength = std::max<std::int64_t>(kUnitsPerInch, std::llround(below * kUnitsPerInch));
+  state_.ninePin = job_.Settings.Mode == Emulation::kEscP;
   Reset();
   lastLineY_ = job_.Y;
 }
@@ -93,6 +101,9 @@ void Escp2Interpreter::Reset() {
     FlushFills();  // rules drawn so far keep their colour
     device_->SetTextColor(0);
   }
+  state_.ninePin = previous.ninePin;
+  // A 9-pin printer starts in draft; NLQ is ESC x 1.
+  state_.mode.letterQuality = !state_.ninePin;
   state_.paperWidth = previous.paperWidth;
   state_.paperLength = previous.paperLength;
   state_.vertical = previous.vertical;
@@ -104,7 +115,6 @@ void Escp2Interpreter::Reset() {
   state_.leftMargin = 0;
   state_.rightMargin = std::min(state_.paperWidth, DotsX(InUnits<1>(static_cast<std::int64_t>(kCarriageInches))));
   DefaultTabs();
-  ModeChanged();
   job_.X = job_.OriginX;
   SyncY();
 }
@@ -137,8 +147,25 @@ void Escp2Interpreter::Run() {
   // Data that ends with a form feed starts no empty page: the footer follows the last printed line.
   if (pagePending_) job_.Y = lastLineY_;
   // The footer comes a third of an inch below job.Y: an image or bar code reaching lower pushes it down.
-  const std::int32_t clears = state_.graphics.lowestDrawn + RoundToDots(dpiY_ / 60.0) - RoundToDots(dpiY_ / 3.0);
+  const std::int32_t footerLine = RoundToDots(dpiY_ / 3.0);
+  const std::int32_t clears = state_.graphics.lowestDrawn + RoundToDots(dpiY_ / 60.0) - footerLine;
   job_.Y = std::max(job_.Y, clears);
+  // A footer that would run off the sheet goes to the top of a page of its own, where it covers nothing.
+  const double sheetBottom = job_.OriginY + static_cast<double>(state_.paperLength) * dpiY_ / kUnitsPerInch;
+  if (device_ != nullptr && job_.Y + footerLine + RoundToDots(dpiY_ / 8.0) > sheetBottom) {
+    pagePending_ = true;
+    BeginDrawing();
+    job_.Y = job_.OriginY - footerLine;
+  }
+}
+
+void Escp2Interpreter::RejectBarCode(std::int32_t type) {
+  if (barCodeRejected_ || log_ == nullptr) return;
+  barCodeRejected_ = true;
+  log_->LogError("",
+                 "Strichcode (ESC ( B, Typ " + std::to_string(type) +
+                     ") nicht gedruckt: Daten, Maße oder Breite passen nicht; weitere werden nicht gemeldet.",
+                 "", 0, 0);
 }
 
 std::int32_t Escp2Interpreter::ColumnWidth() const {
@@ -158,16 +185,22 @@ void Escp2Interpreter::SyncY() {
                                       static_cast<double>(kUnitsPerInch));
 }
 
-bool Escp2Interpreter::BeginImage() {
+bool Escp2Interpreter::BeginImage(std::int64_t heightUnits) {
   Flush();
   FlushFills();
   if (device_ == nullptr) return false;
+  if (heightUnits > 0 && state_.vertical > state_.topMargin &&
+      state_.vertical + heightUnits > state_.bottomMargin) {
+    const std::int32_t column = job_.X;
+    FormFeed();
+    job_.X = column;
+  }
   BeginDrawing();
   return true;
 }
 
 Escp2Context Escp2Interpreter::GraphicsContext() {
-  return Escp2Context{job_, state_.graphics, job_.OriginX + RightLimit(), state_.scale * dpiY_};
+  return Escp2Context{job_, state_.graphics, job_.OriginX + RightLimit(), state_.scale * dpiY_, state_.ninePin};
 }
 
 void Escp2Interpreter::EndImage(std::int64_t widthDots) {
@@ -240,12 +273,9 @@ bool Escp2Interpreter::Decode(std::uint8_t byte, char32_t& character, bool& ital
 }
 
 const Escp2Interpreter::Glyph& Escp2Interpreter::CurrentGlyph(bool italic) {
-  if (!fontValid_) {
-    glyphValid_[0] = glyphValid_[1] = false;
-    fontValid_ = true;
-  }
-  Glyph& glyph = glyphs_[italic ? 1 : 0];
-  if (glyphValid_[italic ? 1 : 0]) return glyph;
+  const int slot = italic ? 1 : 0;
+  Glyph& glyph = glyphs_[slot];
+  if (glyphValid_[slot] && glyphModes_[slot] == state_.mode) return glyph;
   const Escp2FontMetrics metrics = MakeEscp2Font(state_.mode, italic, dpiX_, dpiY_);
   glyph.font = FontFor(metrics.request);
   glyph.drawAdvance = metrics.request.width;
@@ -255,7 +285,8 @@ const Escp2Interpreter::Glyph& Escp2Interpreter::CurrentGlyph(bool italic) {
   glyph.proportional = metrics.proportional;
   glyph.extra = metrics.advance - metrics.request.width;
   glyph.score = state_.mode.scoreLines;
-  glyphValid_[italic ? 1 : 0] = true;
+  glyphModes_[slot] = state_.mode;
+  glyphValid_[slot] = true;
   return glyph;
 }
 
@@ -327,7 +358,7 @@ void Escp2Interpreter::PrintByte(std::uint8_t byte) {
   BeginDrawing();
   lastLineY_ = job_.Y;
   if (IsBlockCharacter(character)) {
-    Flush();
+    EndRun();
     DrawBlockCharacter(character, advance);
     Decorate(job_.X, job_.X + advance, *glyph);
     job_.X += advance;
@@ -335,9 +366,9 @@ void Escp2Interpreter::PrintByte(std::uint8_t byte) {
   }
   const std::int32_t top = job_.Y + glyph->top;
   const bool continues = !run_.empty() && runFont_ == glyph->font && runRect_.top == top &&
-                         runRect_.right == job_.X && glyph->extra == 0 && runGlyph_.score == glyph->score;
+                         runRect_.right == job_.X && glyph->extra == 0 && SameScoreLines(runGlyph_.score, glyph->score);
   if (!continues) {
-    Flush();
+    EndRun();
     runFont_ = glyph->font;
     runRect_ = TextRect{job_.X, top, job_.X, top + glyph->em};
     runGlyph_ = *glyph;
@@ -382,21 +413,34 @@ void Escp2Interpreter::Decorate(std::int32_t left, std::int32_t right, const Gly
   }
 }
 
-void Escp2Interpreter::Flush() {
+void Escp2Interpreter::EndRun() {
   if (run_.empty()) return;
-  if (PrintDevice* device = device_) {
-    if (selected_ != runFont_) {
-      device->SelectFont(runFont_);
-      selected_ = runFont_;
-    }
-    device->DrawUnicodeText(run_, runRect_);
-    const std::int32_t y = job_.Y;
-    job_.Y = runRect_.top - runGlyph_.top;
-    Decorate(runRect_.left, runRect_.right, runGlyph_);
-    job_.Y = y;
-  }
+  // The entries are reused, so that their strings keep their capacity from line to line.
+  if (lineRunCount_ == lineRuns_.size()) lineRuns_.emplace_back();
+  LineRun& line = lineRuns_[lineRunCount_++];
+  line.text.swap(run_);
+  line.rect = runRect_;
+  line.glyph = runGlyph_;
   run_.clear();
   runFont_ = 0;
+}
+
+void Escp2Interpreter::Flush() {
+  EndRun();
+  PrintDevice* device = device_;
+  for (std::size_t i = 0; i < lineRunCount_ && device != nullptr; ++i) {
+    const LineRun& line = lineRuns_[i];
+    if (selected_ != line.glyph.font) {
+      device->SelectFont(line.glyph.font);
+      selected_ = line.glyph.font;
+    }
+    device->DrawUnicodeText(line.text, line.rect);
+    const std::int32_t y = job_.Y;
+    job_.Y = line.rect.top - line.glyph.top;
+    Decorate(line.rect.left, line.rect.right, line.glyph);
+    job_.Y = y;
+  }
+  lineRunCount_ = 0;
 }
 
 }  // namespace quillmark

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "emulation/escp2/escp2_state.h"
+#include "log/error_log.h"
 #include "platform/print_device.h"
 #include "emulation/printer_state.h"
 
@@ -17,11 +18,12 @@ namespace quillmark {
 
 // Interprets every byte of job.Data. Leaves job.X and job.Y on the last printed line, so that the footer
 // follows it; a form feed at the very end starts no page of its own.
-void RunEscp2(Printout& job, PrintSystem& printers);
+// `log`, when given, receives one line per take for bar codes the printer rejects.
+void RunEscp2(Printout& job, PrintSystem& printers, const ErrorLog* log = nullptr);
 
 class Escp2Interpreter {
  public:
-  Escp2Interpreter(Printout& job, PrintSystem& printers);
+  Escp2Interpreter(Printout& job, PrintSystem& printers, const ErrorLog* log = nullptr);
   ~Escp2Interpreter();
   Escp2Interpreter(const Escp2Interpreter&) = delete;
   Escp2Interpreter& operator=(const Escp2Interpreter&) = delete;
@@ -33,7 +35,6 @@ class Escp2Interpreter {
   Escp2State& State() { return state_; }
   Escp2PrintMode& Mode() { return state_.mode; }
   void Reset();  // ESC @ and the power-on state
-  void ModeChanged() { fontValid_ = false; }
 
   void CarriageReturn();
   void LineFeed();
@@ -52,15 +53,20 @@ class Escp2Interpreter {
   void PrintCharacters(const std::uint8_t* data, std::int32_t length);
   // Bar-code characters: prints `text` from dot `x` on a line `units` below the current one, without
   // wrapping, and leaves the print position where it was (bar_code_printing.cpp).
-  void PrintBelow(std::int64_t units, std::int32_t x, std::string_view text);
+  // `hmi` (1/360 inch, 0: 10 cpi) sets the digits' advance; they then print in the condensed face.
+  void PrintBelow(std::int64_t units, std::int32_t x, std::string_view text, std::int32_t hmi = 0);
   void SetMargins(std::int64_t top, std::int64_t bottom);
+  // A bar code the printer leaves out: the first of a take is logged.
+  void RejectBarCode(std::int32_t type);
   void DefaultTabs();
   std::int32_t ColumnWidth() const;  // dots per column at the current pitch (margins, tabs, backspace)
   std::int32_t DotsX(std::int64_t units) const;
   // For an image command: draws pending text and starts a pending page; false when there is no device
   // to draw on, and the image hook is not called. EndImage then moves X past the image, never beyond the
   // right margin.
-  bool BeginImage();
+  // One `heightUnits` high that would cross the bottom margin goes whole to the next page, in the same
+  // column, as the printer feeds the paper before it prints the band.
+  bool BeginImage(std::int64_t heightUnits = 0);
   void EndImage(std::int64_t widthDots);
   // The hooks' view of the job.
   Escp2Context GraphicsContext();
@@ -95,6 +101,9 @@ class Escp2Interpreter {
   void BeginDrawing();  // starts the page a form feed left pending
   void AddFill(const TextRect& rect);
   void FlushFills();
+  // A run of one font ends; the line's text waits for the line's end, so that CAN can drop all of it.
+  void EndRun();
+  // Draws the line's text so far.
   void Flush();
   void SyncY();
   std::int32_t RightLimit() const;
@@ -102,14 +111,18 @@ class Escp2Interpreter {
 
   Printout& job_;
   PrintSystem& printers_;
+  const ErrorLog* log_ = nullptr;
+  bool barCodeRejected_ = false;
   PrintDevice* device_ = nullptr;  // null also for a device nothing can sensibly be drawn on
   std::int32_t dpiX_ = 0;
   std::int32_t dpiY_ = 0;
   Escp2State state_;
   std::vector<Font> fonts_;
   FontHandle selected_ = 0;
-  bool fontValid_ = false;
-  Glyph glyphs_[2];  // upright, italic
+  // The glyphs of the print mode they were made for, upright and italic: a handler changes the mode and
+  // the next character finds its glyph stale.
+  Glyph glyphs_[2];
+  Escp2PrintMode glyphModes_[2];
   bool glyphValid_[2] = {false, false};
 
   // The run of characters not yet drawn: one font, one line, device advances only.
@@ -117,6 +130,13 @@ class Escp2Interpreter {
   TextRect runRect_;
   FontHandle runFont_ = 0;
   Glyph runGlyph_;
+  struct LineRun {
+    std::u32string text;
+    TextRect rect;
+    Glyph glyph;
+  };
+  std::vector<LineRun> lineRuns_;  // the first lineRunCount_ are the line's runs not yet drawn
+  std::size_t lineRunCount_ = 0;
   std::vector<TextRect> blocks_;
   std::vector<TextRect> fills_;  // rectangles of the page not yet drawn
 

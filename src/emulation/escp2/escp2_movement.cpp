@@ -27,13 +27,13 @@ enum Control : std::uint8_t {
 void Escp2Interpreter::ControlCode(std::uint8_t byte) {
   switch (byte) {
     case kBackspace: {
-      Flush();
+      EndRun();
       const std::int32_t back = job_.X - ColumnWidth();
       if (back >= job_.OriginX + state_.leftMargin) job_.X = back;
       break;
     }
     case kTab: {
-      Flush();
+      EndRun();
       const std::int32_t column = job_.X - job_.OriginX - state_.leftMargin;
       for (std::uint8_t i = 0; i < state_.tabCount; ++i) {
         if (state_.tabs[i] > column) {
@@ -62,7 +62,6 @@ void Escp2Interpreter::ControlCode(std::uint8_t byte) {
         if (state_.verticalTabs[i] > state_.vertical && state_.verticalTabs[i] < state_.bottomMargin) {
           Flush();
           state_.mode.doubleWidthLine = false;
-          ModeChanged();
           SetVertical(state_.verticalTabs[i]);
           return;
         }
@@ -77,29 +76,26 @@ void Escp2Interpreter::ControlCode(std::uint8_t byte) {
       CarriageReturn();
       break;
     case kShiftOut:
-      Flush();
+      EndRun();
       state_.mode.doubleWidthLine = true;
-      ModeChanged();
       break;
     case kShiftIn:
-      Flush();
+      EndRun();
       state_.mode.condensed = true;
-      ModeChanged();
       break;
     case kDeviceControl2:
-      Flush();
+      EndRun();
       state_.mode.condensed = false;
-      ModeChanged();
       break;
     case kDeviceControl4:
-      Flush();
+      EndRun();
       state_.mode.doubleWidthLine = false;
-      ModeChanged();
       break;
     case kCancel:
-      // The text of the line not yet printed is dropped.
+      // The whole line's text is dropped, whatever print modes it went through.
       run_.clear();
       runFont_ = 0;
+      lineRunCount_ = 0;
       job_.X = job_.OriginX + state_.leftMargin;
       break;
     case kDelete:
@@ -125,19 +121,22 @@ void Escp2Interpreter::CarriageReturn() {
 void Escp2Interpreter::LineFeed() {
   // A line feed also returns the carriage and ends one-line double width.
   CarriageReturn();
-  if (state_.mode.doubleWidthLine) {
-    state_.mode.doubleWidthLine = false;
-    ModeChanged();
+  state_.mode.doubleWidthLine = false;
+  // A line whose characters would cross the bottom margin starts the next page instead: at the foot of
+  // the sheet it would be cut off. The line's height is its characters' or, when lines are closer, the
+  // line pitch, so that a form of n lines holds n lines. Fine moves (ESC J, raster graphics) keep the
+  // plain rule; an image that would cross the margin moves whole (BeginImage).
+  const std::int64_t target = state_.vertical + state_.lineSpacing;
+  if (state_.lineSpacing > 0 && target + std::min(CellUnits(), state_.lineSpacing) > state_.bottomMargin) {
+    FormFeed();
+    return;
   }
   MoveDown(state_.lineSpacing);
 }
 
 void Escp2Interpreter::FormFeed() {
   CarriageReturn();
-  if (state_.mode.doubleWidthLine) {
-    state_.mode.doubleWidthLine = false;
-    ModeChanged();
-  }
+  state_.mode.doubleWidthLine = false;
   // The next page starts only when something is printed on it, so a final form feed adds no page; a
   // second form feed in a row ejects the empty page before it.
   if (pagePending_) BeginDrawing();
@@ -150,11 +149,7 @@ void Escp2Interpreter::MoveDown(std::int64_t units) {
   Flush();
   const std::int64_t target = state_.vertical + units;
   if (units < 0 && target < state_.topMargin) return;
-  // A line whose characters would cross the bottom margin starts the next page instead: at the foot of
-  // the sheet it would be cut off. The line's height is its characters' or, when lines are closer, the
-  // line pitch, so that a form of n lines holds n lines.
-  const std::int64_t cell = std::min(CellUnits(), state_.lineSpacing);
-  if (target >= state_.bottomMargin || (units > 0 && target + cell > state_.bottomMargin)) {
+  if (target >= state_.bottomMargin) {
     FormFeed();
     return;
   }
@@ -181,7 +176,7 @@ std::int64_t Escp2Interpreter::CellUnits() const {
 
 void Escp2Interpreter::SetHorizontal(std::int64_t dotsFromOrigin) {
   if (dotsFromOrigin < state_.leftMargin || dotsFromOrigin >= RightLimit()) return;
-  Flush();
+  EndRun();
   job_.X = job_.OriginX + static_cast<std::int32_t>(dotsFromOrigin);
 }
 

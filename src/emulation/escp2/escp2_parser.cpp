@@ -1,4 +1,7 @@
 #include "emulation/escp2/escp2_commands.h"
+
+#include <algorithm>
+
 #include "emulation/escp2/escp2_graphics.h"
 #include "emulation/escp2/escp2_state.h"
 #include "emulation/escp2/tiff_raster.h"
@@ -14,7 +17,7 @@ std::int32_t ReadEscp2Command(const std::uint8_t* data, std::int32_t length, std
   if (at >= end) return 0;
   command = Escp2Command();
   command.code = data[at++];
-  const Escp2Row* row = FindEscp2Row(command.code);
+  const Escp2Row* row = FindEscp2Row(command.code, state.ninePin);
   if (row == nullptr) return 1;  // unknown: the code alone
   const auto need = [&](std::int64_t bytes) { return at + bytes <= end; };
   const auto params = [&](std::int64_t bytes) {
@@ -132,6 +135,15 @@ std::int32_t ReadEscp2Command(const std::uint8_t* data, std::int32_t length, std
       }
       command.data = data + first;
       command.dataLength = static_cast<std::int32_t>(at - first);
+      break;
+    }
+    case Escp2ParamKind::kNinePinChars: {
+      if (!need(3)) return 0;
+      params(3);
+      constexpr std::int64_t kBytesPerCharacter = 12;
+      const std::int64_t count = std::max(0, command.Param(2) - command.Param(1) + 1);
+      if (!need(count * kBytesPerCharacter)) return 0;
+      at += count * kBytesPerCharacter;
       break;
     }
   }

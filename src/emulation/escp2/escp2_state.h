@@ -34,10 +34,21 @@ struct Escp2PrintMode {
   std::int32_t extraSpace = 0;               // ESC SP: space after each character, in units
   std::uint8_t style = 0;                    // ESC q: outline and shadow, printed as bold
   std::int32_t halfPoints = 21;              // ESC X: character size; 10.5 points at power-on
-  bool operator==(const Escp2PrintMode&) const = default;
+  // Field by field: this runs for every character, and the defaulted one calls memcmp for the array.
+  bool operator==(const Escp2PrintMode& o) const {
+    return pitch == o.pitch && halfPoints == o.halfPoints && hmi == o.hmi && extraSpace == o.extraSpace &&
+           letterQuality == o.letterQuality && typeface == o.typeface && proportional == o.proportional &&
+           condensed == o.condensed && bold == o.bold && doubleStrike == o.doubleStrike && italic == o.italic &&
+           doubleWidth == o.doubleWidth && doubleWidthLine == o.doubleWidthLine &&
+           doubleHeight == o.doubleHeight && script == o.script && scoreLines[0] == o.scoreLines[0] &&
+           scoreLines[1] == o.scoreLines[1] && scoreLines[2] == o.scoreLines[2] && style == o.style;
+  }
 };
+// A field added to the mode must be added to operator== too.
+static_assert(sizeof(Escp2PrintMode) == 32);
 
 struct Escp2State {
+  bool ninePin = false;  // the 9-pin ESC/P printer: its rows of the command table, 8-dot images 1/72 inch high
   Escp2PrintMode mode;
 
   // Page, from the top of form; all in units.

@@ -70,12 +70,14 @@ JobSettings CupsJobSettings(const std::string& options, const std::string& defau
       settings.Mode = Emulation::kBasic;
     } else if (strcasecmp(value, "escp2") == 0) {
       settings.Mode = Emulation::kEscP2;
+    } else if (strcasecmp(value, "escp") == 0) {
+      settings.Mode = Emulation::kEscP;
     } else if (strcasecmp(value, "pcl") == 0) {
       settings.Mode = Emulation::kPcl;
     } else if (strcasecmp(value, "auto") == 0) {
       settings.Mode = Emulation::kAuto;
     } else {
-      reject("quillmark-emulation", value, "basic, escp2, pcl or auto");
+      reject("quillmark-emulation", value, "basic, escp2, escp, pcl or auto");
     }
   }
   if (const char* value = option("quillmark-codepage")) {

@@ -1,4 +1,4 @@
-#include "emulation/interpreter.h"
+#include "emulation/basic/interpreter.h"
 
 #include <string_view>
 
