@@ -31,7 +31,7 @@ TEST(StartupEndToEnd, CommandLinesOfBothPrograms) {
       {{"quillmark", "extra"}, 2, "", "unexpected argument extra"},
       {{"quillmark", "-C", "/nonexistent"}, 1, "", "cannot change to /nonexistent: No such file"},
       {{"quillmark", "-C", dir.path()},
-       0,
+       1,
        "",
        "Keine Settings.ini gefunden!\nGesucht im Ordner '" + dir.path() + "'.\n"},
       {{"quillmark-render", "-V"}, 0, "quillmark-render 1.0\n", ""},
@@ -97,7 +97,7 @@ TEST(StartupEndToEnd, ManualPagesNameEveryOptionAndKey) {
     }
   }
   // The first cell of each row of README's Settings table names one or two keys.
-  std::istringstream table(readme.substr(readme.find("| Key in `[Job_1]`")));
+  std::istringstream table(readme.substr(readme.find("| Key in `[Job_n]`")));
   std::string man = page("quillmark.1");
   man = man.substr(man.find(".SH SETTINGS.INI"));
   man = man.substr(0, man.find(".SH", 4));

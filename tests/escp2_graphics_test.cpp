@@ -137,8 +137,8 @@ TEST(Escp2Graphics, ImagesAndColoursThroughThePrinter) {
 
   // Rejected bar codes (data an EAN-13 cannot hold, an unknown type) leave one Error.log line per take.
   std::string logged;
-  Print("\x1b(B\x08" + nul + "\x00\x02" + nul + "\x5a" + nul + nul + "12X" + "\x1b(B\x08" + nul +
-            "\x20\x02" + nul + "\x5a" + nul + nul + "1",
+  Print(testing::EscParen('B', 0, 2, 0, testing::W{90}, 0, "12") + "X" +
+            testing::EscParen('B', 0x20, 2, 0, testing::W{90}, 0, "1"),
         nullptr, &logged);
   EXPECT_EQ(std::count(logged.begin(), logged.end(), '\n') - 5, 1) << logged;  // after the five-line header
   EXPECT_NE(logged.find("Strichcode (ESC ( B, Typ 0) nicht gedruckt"), std::string::npos) << logged;

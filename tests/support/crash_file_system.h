@@ -23,6 +23,7 @@ struct Disk {
   std::string spool;
   int delivered = 0;  // documents handed to the printer
   int appended = 0;   // writes to the spool file
+  int emptied = 0;    // cuts of the spool file
 };
 
 class CrashDisk final : public FileSystem, public SpoolFiles {
@@ -91,7 +92,17 @@ class CrashDisk final : public FileSystem, public SpoolFiles {
 
   static constexpr const char* kSpool = "SPOOL.PRN";
 
+  // Every write and every cut of the spool file gives it another stamp, as its change time would.
+  FileStatus ChangeStamp(const std::string& path, std::string& stamp) override {
+    stamp = path == kSpool ? Stamp(live_) : std::string();
+    return path == kSpool ? FileStatus::Done() : FileStatus::NotSupported(path);
+  }
+
  private:
+  static std::string Stamp(const Disk& disk) {
+    return std::to_string(disk.appended) + "-" + std::to_string(disk.emptied);
+  }
+
   struct Spool final : SpoolFile {
     explicit Spool(CrashDisk& d) : disk(d) {}
     std::int64_t Size() override { return std::ssize(disk.live_.spool); }
@@ -103,9 +114,11 @@ class CrashDisk final : public FileSystem, public SpoolFiles {
     FileStatus Empty(std::int64_t readSize) override {
       if (readSize != Size()) return FileStatus::Failed(kSpool, "written to since it was read");
       disk.live_.spool.clear();
-      disk.Step("empty", [](Disk& d) { d.spool.clear(); });
+      ++disk.live_.emptied;
+      disk.Step("empty", [](Disk& d) { d.spool.clear(), ++d.emptied; });
       return FileStatus::Done();
     }
+    std::string ChangeStamp() override { return Stamp(disk.live_); }
     CrashDisk& disk;
   };
 

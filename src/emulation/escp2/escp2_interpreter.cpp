@@ -181,8 +181,9 @@ std::int32_t Escp2Interpreter::DotsX(std::int64_t units) const {
 std::int32_t Escp2Interpreter::RightLimit() const { return std::min(state_.rightMargin, state_.paperWidth); }
 
 void Escp2Interpreter::SyncY() {
-  job_.Y = job_.OriginY + RoundToDots(static_cast<double>(state_.vertical) * state_.scale * dpiY_ /
-                                      static_cast<double>(kUnitsPerInch));
+  job_.Y = job_.OriginY + formTopOnSheet_ +
+           RoundToDots(static_cast<double>(state_.vertical) * state_.scale * dpiY_ /
+                       static_cast<double>(kUnitsPerInch));
 }
 
 bool Escp2Interpreter::BeginImage(std::int64_t heightUnits) {

@@ -142,6 +142,9 @@ class Escp2Interpreter {
 
   bool pagePending_ = false;
   std::int32_t lastLineY_ = 0;
+  // Dots below the origin where this sheet's form begins: ESC C given below the top of form makes that
+  // line the top of form; the next sheet starts at the origin again.
+  std::int32_t formTopOnSheet_ = 0;
 };
 
 }  // namespace quillmark

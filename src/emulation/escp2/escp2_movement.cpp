@@ -141,6 +141,7 @@ void Escp2Interpreter::FormFeed() {
   // second form feed in a row ejects the empty page before it.
   if (pagePending_) BeginDrawing();
   pagePending_ = true;
+  formTopOnSheet_ = 0;
   state_.vertical = state_.topMargin;
   SyncY();
 }
@@ -183,6 +184,11 @@ void Escp2Interpreter::SetHorizontal(std::int64_t dotsFromOrigin) {
 void Escp2Interpreter::SetPageLength(std::int64_t units) {
   if (units <= 0) return;
   Flush();
+  // Below the top of form the current line becomes the top of form, as on continuous paper.
+  if (state_.vertical != 0) {
+    formTopOnSheet_ = job_.Y - job_.OriginY;
+    state_.vertical = 0;
+  }
   state_.pageLength = units;
   state_.topMargin = 0;
   state_.bottomMargin = units;
