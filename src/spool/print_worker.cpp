@@ -26,7 +26,8 @@ void Settle(PrintJob& job) {
 }  // namespace
 
 FileStatus KeepUnprintedJob(PrintJob& job, TakeStore& store, const ErrorLog& log) {
-  const FileStatus saved = store.KeepUnprinted(job.QueueFile, job.Data.get(), DataSize(job));
+  const FileStatus saved =
+      store.KeepUnprinted(job.Settings.JobNumber, job.QueueFile, job.Data.get(), DataSize(job));
   if (!saved.ok()) return saved;
   log.Error("Druckdaten gespeichert unter '" + saved.path() + "'.");
   Settle(job);
@@ -65,7 +66,8 @@ bool PrintOneJob(PrintJob& job, PrintSystem& printers, TakeStore& store, const E
   const FileStatus kept = KeepUnprintedJob(job, store, log);
   if (kept.ok()) return true;
   log.Error(WithReason("Druckdaten (" + std::to_string(DataSize(job)) + " Bytes) konnten nicht unter '" +
-                           kUnprintedFolder + "' gespeichert werden; der Auftrag bleibt in der Warteschlange.",
+                           UnprintedFolder(job.Settings.JobNumber) +
+                           "' gespeichert werden; der Auftrag bleibt in der Warteschlange.",
                        kept));
   return false;
 }

@@ -148,19 +148,26 @@ void TakeStore::NotePrinting(const std::string& path) {
   if (std::find(tried_.begin(), tried_.end(), stem) == tried_.end()) tried_.push_back(stem);
 }
 
-FileStatus TakeStore::KeepUnprinted(const std::string& path, const std::uint8_t* data, std::size_t size) {
+std::string UnprintedFolder(std::int32_t jobNumber) {
+  if (jobNumber <= 1) return kUnprintedFolder;
+  return kUnprintedFolder + ("/Job_" + std::to_string(jobNumber));
+}
+
+FileStatus TakeStore::KeepUnprinted(std::int32_t jobNumber, const std::string& path, const std::uint8_t* data,
+                                    std::size_t size) {
+  const std::string folder = UnprintedFolder(jobNumber);
   if (!path.empty()) {
-    FileStatus moved = files_.MoveToNewFile(path, kUnprintedFolder);
+    FileStatus moved = files_.MoveToNewFile(path, folder);
     if (moved.ok()) Forget(path);  // its printing records
     return moved;
   }
   if (data == nullptr) return FileStatus::Failed({}, "no data");
-  return files_.SaveNewFile(kUnprintedFolder, data, size);
+  return files_.SaveNewFile(folder, data, size);
 }
 
 FileStatus TakeStore::Requeue(const std::string& unprintedName, std::int32_t jobNumber) {
   const std::string target = kQueueFolder + ("/" + NextName(jobNumber)) + std::string(kTaken);
-  const FileStatus moved = files_.Rename(kUnprintedFolder + ("/" + unprintedName), target);
+  const FileStatus moved = files_.Rename(UnprintedFolder(jobNumber) + "/" + unprintedName, target);
   return moved.ok() ? FileStatus::Done(target) : moved;
 }
 
@@ -210,7 +217,7 @@ const JobSettings* SlotOf(const ProgramState& state, std::int32_t jobNumber) {
 
 // A take of a slot that is no longer in Settings.ini has no printer: it is kept where a user finds it.
 void KeepOrphan(const TakeStore::Leftover& leftover, TakeStore& store, const ErrorLog& log) {
-  const FileStatus kept = store.KeepUnprinted(leftover.path, nullptr, 0);
+  const FileStatus kept = store.KeepUnprinted(leftover.jobNumber, leftover.path, nullptr, 0);
   const std::string slot = "Job_" + std::to_string(leftover.jobNumber);
   const std::string start = "Druckauftrag '" + leftover.path + "' gehoert zu " + slot +
                             ", das nicht mehr in der Settings.ini steht; ";
@@ -269,7 +276,7 @@ void QueueLeftoverTakes(ProgramState& state, TakeStore& store, FileSystem& files
     }
     std::string path = leftover.stage == Stage::kTaken ? leftover.path : store.Commit(leftover.path);
     if (leftover.tries >= kMaxTries) {
-      const FileStatus kept = store.KeepUnprinted(path, nullptr, 0);
+      const FileStatus kept = store.KeepUnprinted(leftover.jobNumber, path, nullptr, 0);
       log.LogError(
           "",
           WithReason("Druckauftrag '" + path + "' hat das Programm " + std::to_string(leftover.tries) +
@@ -292,32 +299,29 @@ void QueueLeftoverTakes(ProgramState& state, TakeStore& store, FileSystem& files
 }
 
 void RequeueUnprintedTakes(ProgramState& state, TakeStore& store, FileSystem& files, const ErrorLog& log) {
-  std::vector<std::string> names;
-  if (const FileStatus listed = files.ListFiles(kUnprintedFolder, names); !listed.ok()) {
-    if (!listed.notSupported()) {
-      log.LogError(
-          "", WithReason(std::string("Ordner '") + kUnprintedFolder + "' kann nicht gelesen werden.", listed),
-          "", 0, 0);
-    }
-    return;
-  }
-  if (state.JobList.empty()) return;
-  const JobSettings& settings = state.JobList.front();
-  for (const std::string& name : names) {
-    const std::string from = kUnprintedFolder + ("/" + name);
-    const FileStatus moved = store.Requeue(name, settings.JobNumber);
-    if (!moved.ok()) {
-      log.LogError("",
-                   WithReason("Druckauftrag '" + from + "' konnte nicht erneut eingereiht werden.", moved),
-                   "", 0, 0);
+  for (const JobSettings& settings : state.JobList) {
+    const std::string folder = UnprintedFolder(settings.JobNumber);
+    std::vector<std::string> names;
+    if (const FileStatus listed = files.ListFiles(folder, names); !listed.ok()) {
+      if (!listed.notSupported()) {
+        log.Error(WithReason("Ordner '" + folder + "' kann nicht gelesen werden.", listed));
+      }
       continue;
     }
-    std::string bytes;
-    SpoolData data;
-    if (!ReadTake(files, log, moved.path(), bytes, data)) continue;  // a later start prints it
-    log.LogError("", "Druckauftrag '" + from + "' wird erneut gedruckt.", "", 0, 0);
-    MutexLock queueLock(state.QueueLock);
-    QueuePrintJob(state, settings, static_cast<std::int32_t>(bytes.size()), std::move(data), moved.path());
+    for (const std::string& name : names) {
+      const std::string from = folder + "/" + name;
+      const FileStatus moved = store.Requeue(name, settings.JobNumber);
+      if (!moved.ok()) {
+        log.Error(WithReason("Druckauftrag '" + from + "' konnte nicht erneut eingereiht werden.", moved));
+        continue;
+      }
+      std::string bytes;
+      SpoolData data;
+      if (!ReadTake(files, log, moved.path(), bytes, data)) continue;  // a later start prints it
+      log.Error("Druckauftrag '" + from + "' wird erneut gedruckt.");
+      MutexLock queueLock(state.QueueLock);
+      QueuePrintJob(state, settings, static_cast<std::int32_t>(bytes.size()), std::move(data), moved.path());
+    }
   }
 }
 

@@ -34,6 +34,10 @@ namespace quillmark {
 inline constexpr const char* kQueueFolder = "Warteschlange";
 inline constexpr const char* kUnprintedFolder = "Ungedruckt";
 
+// Where the undelivered takes of slot `jobNumber` are kept: "Ungedruckt" for slot 1, as always, and
+// "Ungedruckt/Job_<n>" for the others, so that each take keeps its slot.
+std::string UnprintedFolder(std::int32_t jobNumber);
+
 class TakeStore {
  public:
   explicit TakeStore(FileSystem& files) : files_(files) {}
@@ -54,9 +58,11 @@ class TakeStore {
   // Print worker, before printing a take an earlier run left: records one more start that began printing
   // it, so that a take that ends the program every time is set aside after three.
   void NotePrinting(const std::string& path);
-  // Keeps the bytes of a document that was not delivered under "Ungedruckt/": the take's file is moved
-  // there, or, for a job without one, the bytes are written there. Done with the new path.
-  FileStatus KeepUnprinted(const std::string& path, const std::uint8_t* data, std::size_t size);
+  // Keeps the bytes of a document of slot `jobNumber` that was not delivered in its UnprintedFolder: the
+  // take's file is moved there, or, for a job without one, the bytes are written there. Done with the new
+  // path.
+  FileStatus KeepUnprinted(std::int32_t jobNumber, const std::string& path, const std::uint8_t* data,
+                           std::size_t size);
 
   struct Leftover {
     std::string path;
@@ -68,8 +74,8 @@ class TakeStore {
   // Takes an earlier run left behind, oldest first. Later takes are numbered after them. `listed` says
   // whether the folder could be read.
   std::vector<Leftover> Leftovers(FileStatus& listed);
-  // "Spool ausdrucken": moves one file of "Ungedruckt/" back into the queue as a taken take of `jobNumber`.
-  // Done with its new path.
+  // "Spool ausdrucken": moves one file of slot `jobNumber`'s UnprintedFolder back into the queue as a taken
+  // take of that slot. Done with its new path.
   FileStatus Requeue(const std::string& unprintedName, std::int32_t jobNumber);
 
  private:
@@ -119,8 +125,8 @@ class TakeGate {
 // to print and never finished moves to "Ungedruckt/" with a log entry instead.
 void QueueLeftoverTakes(ProgramState& state, TakeStore& store, FileSystem& files, const ErrorLog& log);
 
-// "Spool ausdrucken": every file of "Ungedruckt/" goes back into the print queue (the printer may be back),
-// with the first slot's settings and one log entry each. Main thread, while the threads run.
+// "Spool ausdrucken": every file kept for a slot of Settings.ini goes back into the print queue (the printer
+// may be back) on its own slot, one log entry each. Main thread, while the threads run.
 void RequeueUnprintedTakes(ProgramState& state, TakeStore& store, FileSystem& files, const ErrorLog& log);
 
 }  // namespace quillmark
