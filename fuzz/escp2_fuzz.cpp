@@ -1,56 +1,10 @@
-// Feeds arbitrary spool data through a whole ESC/P 2 document: OpenPrinterDevice, StartDocument, the ESC/P 2
-// printer until the data ends, EndDocument, ReleaseDevice. The first input byte picks the printer and the
-// code page; the rest is the spool data, in a heap buffer of exactly its length so that the address
-// sanitizer catches any read past it.
-//
-// Aborts when a released font is selected or released again, when text or a rectangle lands outside the
-// device's coordinate range, or when a font or the device outlives the job.
+// Arbitrary spool data through a whole ESC/P 2 document (document_fuzz.h); ESC/P, the 9-pin printer on the
+// same interpreter, when the first byte's bit 5 is set.
 
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
-#include <cstring>
-#include <limits>
-
-#include "emulation/printer_document.h"
-#include "fuzz_print_system.h"
-
-namespace quillmark {
-namespace {
-
-constexpr Resolution kPrinters[] = {
-    {0, 0}, {180, 0}, {360, 17}, {600, 100}, {1200, 0}, {std::numeric_limits<std::int32_t>::max(), 5},
-};
-constexpr std::int32_t kCodePages[] = {437, 850, 852, 857, 858, 860, 863, 865, 866, 895, 1252};
-
-}  // namespace
-}  // namespace quillmark
+#include "document_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t size) {
-  using namespace quillmark;
-  if (size < 2) return 0;  // a queued job always holds at least one byte
-  const Resolution resolution = kPrinters[input[0] % std::size(kPrinters)];
-  const std::size_t length = size - 1;
-  if (length > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return 0;
-
-  FuzzPrintSystem printers({.resolution = resolution});
-  PrintJob job;
-  job.Settings.Printer.Assign("Fuzz");
-  job.Settings.Mode = Emulation::kEscP2;
-  job.Settings.CodePage = kCodePages[(input[0] / std::size(kPrinters)) % std::size(kCodePages)];
-  job.Settings.PaperWidth = (input[0] & 0x80) ? 0.0f : 420.0f;
-  job.Settings.PaperHeight = (input[0] & 0x80) ? 0.0f : 99.0f;
-  job.Settings.BorderLeft = 9.75f;
-  job.Settings.BorderTop = 10.7f;
-  job.DataLength = static_cast<std::int32_t>(length);
-  job.Data = SpoolData(new std::uint8_t[length]);
-  std::memcpy(job.Data.get(), input + 1, length);
-
-  FuzzFileSystem files(true);  // the error log of a printer that cannot be opened goes nowhere
-  NullClock clock;
-  const ErrorLog log(files, clock);
-  PrintDocument(job, printers, log);
-  ReleaseDevice(job, printers);
-  if (!printers.fonts.empty() || printers.openDevices != 0 || job.Font != 0) std::abort();
-  return 0;
+  using quillmark::Emulation;
+  const bool ninePin = size > 0 && (input[0] & 0x20) != 0;
+  return quillmark::FuzzDocument(input, size, ninePin ? Emulation::kEscP : Emulation::kEscP2);
 }

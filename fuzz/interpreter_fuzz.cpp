@@ -45,7 +45,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
   PrintJob job;
   job.Settings.Printer.Assign("Fuzz");
   job.Settings.CharSet = 255;
-  job.Settings.PositionMode = 1;
   job.Settings.BorderLeft = 9.75f;
   job.Settings.BorderTop = 10.7f;
   job.DataLength = static_cast<std::int32_t>(length);
@@ -71,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
                 settled != (delivered || (faults & 2) == 0))) {
     std::abort();
   }
-  if (!printers.fonts.empty() || printers.openDevices != 0 || job.Font != 0 ||
+  if (!printers.fonts.empty() || printers.openDevices != 0 ||
       (job.Data == nullptr) != settled)
     std::abort();
   return 0;

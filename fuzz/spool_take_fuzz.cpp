@@ -1,13 +1,12 @@
 // Drives the spool watcher's passes over spool files that misbehave as the input says: writers append,
 // files cannot be opened or vanish, sizes cannot be read, are too large or change between measuring and
 // reading, reads come back short or fail, emptying is refused, the take cannot be kept or flushed. The input
-// is a list of (operation, argument) byte pairs; operation bit 3 picks one of two slots, a third slot
-// collects and is never taken.
+// is a list of (operation, argument) byte pairs; operation bit 3 picks one of two slots.
 //
 // Aborts when a job said to be taken is not exactly what its file held when it was emptied or has no kept
 // copy of the same bytes, when a job left in its file is not what the file still begins with, when a file
-// is emptied without a job, when a kept copy outlives its pass, when the collecting slot's file is opened,
-// or when one problem is logged twice without having cleared in between.
+// is emptied without a job, when a kept copy outlives its pass, or when one problem is logged twice without
+// having cleared in between.
 
 #include <algorithm>
 #include <cstddef>
@@ -87,7 +86,6 @@ class FaultySpoolFiles final : public SpoolFiles {
  public:
   std::unique_ptr<SpoolFile> Open(const std::string& path, SpoolNotice& notice) override {
     notice = SpoolNotice::kNone;
-    Check(path != "collect.prn");
     FakeFile& file = files[path];
     if (std::exchange(file.failOpen, false)) return nullptr;
     return std::make_unique<FaultySpoolFile>(file);
@@ -145,11 +143,10 @@ class StillClock final : public Clock {
   LocalTime Now() const override { return {}; }
 };
 
-JobSettings Slot(std::int32_t number, std::string_view path, std::uint8_t collect) {
+JobSettings Slot(std::int32_t number, std::string_view path) {
   JobSettings settings;
   settings.JobNumber = number;
   settings.Path.Assign(path);
-  settings.CollectMode = collect;
   return settings;
 }
 
@@ -159,7 +156,7 @@ JobSettings Slot(std::int32_t number, std::string_view path, std::uint8_t collec
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t size) {
   using namespace quillmark;
   ProgramState state;
-  state.JobList = {Slot(1, "one.prn", 0), Slot(2, "collect.prn", 1), Slot(3, "two.prn", 0)};
+  state.JobList = {Slot(1, "one.prn"), Slot(3, "two.prn")};
   FaultySpoolFiles spool;
   LogAndStore lines;
   TakeStore store(lines);

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <utility>
 
+#include "settings/paper.h"
 #include "spool/delay.h"
 
 namespace quillmark {
@@ -77,7 +78,7 @@ bool ReadTake(const JobSettings& settings, SpoolFiles& files, const ErrorLog& lo
     return false;
   }
   // A job's length is a signed 32-bit number.
-  if (size > std::numeric_limits<std::int32_t>::max()) {
+  if (static_cast<std::uint64_t>(size) > kLargestJob) {
     ReportOnce(memory, log, "size", path,
                quoted + " ist zu gross (" + std::to_string(size) + " Bytes) und wird nicht gelesen.");
     return false;

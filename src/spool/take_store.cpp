@@ -10,6 +10,8 @@
 #include <string_view>
 #include <utility>
 
+#include "settings/paper.h"
+
 namespace quillmark {
 namespace {
 
@@ -235,7 +237,7 @@ bool ReadTake(FileSystem& files, const ErrorLog& log, const std::string& path, s
     log.LogError("", WithReason("Druckauftrag '" + path + "' konnte nicht gelesen werden.", read), "", 0, 0);
     return false;
   }
-  if (bytes.empty() || bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+  if (bytes.empty() || bytes.size() > kLargestJob) {
     return false;
   }
   data.reset(new (std::nothrow) std::uint8_t[bytes.size()]);
