@@ -15,7 +15,7 @@
 #include <cstring>
 #include <limits>
 
-#include "emulation/interpreter.h"
+#include "emulation/basic/interpreter.h"
 #include "emulation/printer_document.h"
 #include "fuzz_print_system.h"
 #include "spool/print_worker.h"
