@@ -105,11 +105,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CountingDesktop desktop;
   ProgramState state;
   const bool started = SettingsLoader(state, files, log, desktop);
-  Check(started ? desktop.boxes == 0 && state.JobList.size() <= 1
+  Check(started ? desktop.boxes == 0 && state.JobList.size() <= 99
                 : desktop.boxes == 1 && state.JobList.empty());
-  if (started && !state.JobList.empty()) {
-    const JobSettings& job = state.JobList[0];
-    Check(job.JobNumber == 1 && job.CharSet == 255);
+  // Slots in ascending order, each numbered 1 to 99, no two on one spool file.
+  std::int32_t previous = 0;
+  for (const JobSettings& job : state.JobList) {
+    Check(job.JobNumber > previous && job.JobNumber <= 99 && job.CharSet == 255);
+    previous = job.JobNumber;
+    for (const JobSettings& other : state.JobList) {
+      Check(&other == &job || other.Path.View() != job.Path.View());
+    }
   }
   return 0;
 }
