@@ -49,19 +49,15 @@ void SetPaperMillimetres(DeviceGeometry& geometry, double width, double height) 
 
 PdfPrintDevice::PdfPrintDevice(DeviceGeometry geometry, std::unique_ptr<DocumentOutput> output,
                                std::shared_ptr<const FontTable> fonts)
-    : geometry_(geometry), output_(std::move(output)), fonts_(std::move(fonts)) {}
+    : geometry_(geometry),
+      paperWidthDots_(static_cast<std::int32_t>(std::lround(geometry.width / 72 * geometry.dotsPerInch))),
+      paperHeightDots_(static_cast<std::int32_t>(std::lround(geometry.height / 72 * geometry.dotsPerInch))),
+      output_(std::move(output)),
+      fonts_(std::move(fonts)) {}
 
 PdfPrintDevice::~PdfPrintDevice() {
   // A document left open is finished rather than lost.
   if (documentOpen_) EndDocument();
-}
-
-std::int32_t PdfPrintDevice::PaperWidthDots() const {
-  return static_cast<std::int32_t>(std::lround(geometry_.width / 72 * geometry_.dotsPerInch));
-}
-
-std::int32_t PdfPrintDevice::PaperHeightDots() const {
-  return static_cast<std::int32_t>(std::lround(geometry_.height / 72 * geometry_.dotsPerInch));
 }
 
 void PdfPrintDevice::StartDocument(std::string_view title) {

@@ -41,8 +41,8 @@ class PdfPrintDevice final : public PrintDevice {
   std::int32_t DotsPerInchY() const override { return geometry_.dotsPerInch; }
   std::int32_t PhysicalOffsetX() const override { return geometry_.offsetX; }
   std::int32_t PhysicalOffsetY() const override { return geometry_.offsetY; }
-  std::int32_t PaperWidthDots() const override;
-  std::int32_t PaperHeightDots() const override;
+  std::int32_t PaperWidthDots() const override { return paperWidthDots_; }
+  std::int32_t PaperHeightDots() const override { return paperHeightDots_; }
 
   void StartDocument(std::string_view title) override;
   void StartPage() override;
@@ -88,6 +88,9 @@ class PdfPrintDevice final : public PrintDevice {
   bool Writing() const { return document_ != nullptr && pageOpen_; }
 
   DeviceGeometry geometry_;
+  // The sheet in dots, asked for every piece of text drawn.
+  std::int32_t paperWidthDots_ = 0;
+  std::int32_t paperHeightDots_ = 0;
   std::unique_ptr<DocumentOutput> output_;
   std::shared_ptr<const FontTable> fonts_;
   std::shared_ptr<const PrinterFont> font_;
