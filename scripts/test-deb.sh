@@ -56,8 +56,11 @@ apt install --no-install-recommends "$tools" "$tray"
 installed /usr/bin/quillmark-render /usr/share/man/man1/quillmark.1.gz /usr/share/applications/quillmark.desktop \
   /usr/lib/systemd/user/quillmark.service /usr/share/icons/hicolor/scalable/apps/quillmark.svg
 grep -q '^ExecStart=/usr/bin/quillmark$' /usr/lib/systemd/user/quillmark.service
-# Headless in an empty folder: the start-up message names the folder searched, and the exit is clean.
-(cd "$work" && /usr/bin/quillmark 2>"$work/err") || fail "quillmark ended with $?"
+# Headless in an empty folder: the start-up message names the folder searched, and a start that cannot work
+# ends with exit status 1.
+status=0
+(cd "$work" && /usr/bin/quillmark 2>"$work/err") || status=$?
+[ "$status" -eq 1 ] || fail "quillmark ended with $status, not 1"
 grep -q "Gesucht im Ordner '$work'" "$work/err" || fail "no Settings.ini folder in: $(cat "$work/err")"
 
 echo "== remove"

@@ -13,19 +13,6 @@ namespace {
 constexpr DWORD kAccess = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | READ_CONTROL;
 constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
-std::string SystemReason(DWORD error) {
-  char* text = nullptr;
-  const DWORD length = ::FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-      error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string reason = length > 0 ? std::string(text, length) : "error " + std::to_string(error);
-  if (text != nullptr) ::LocalFree(text);
-  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.')) {
-    reason.pop_back();
-  }
-  return reason;
-}
-
 // True when the object behind `handle` is owned by the user this process runs as.
 bool OwnedByProcessUser(HANDLE handle) {
   PSID owner = nullptr;
