@@ -168,7 +168,9 @@ ink() { # share of dark pixels in a 30 x 25 pt area at X, Y (points) of the ESC/
   pdftoppm -r 72 -gray -x "$1" -y "$2" -W 30 -H 25 -singlefile "$state/escp2.pdf" "$state/area" &&
     convert "$state/area.pgm" -threshold 50% -negate -format '%[fx:mean > 0.02]' info:
 }
-(cd "$state" && wine "$build/quillmark-render.exe" --emulation escp2 -p "Quillmark PS" -o escp2.ps escp2.prn) &&
+# The borders given, so that the form starts where these areas expect it on Wine's PostScript page.
+(cd "$state" && wine "$build/quillmark-render.exe" --emulation escp2 --border-left 9.75 --border-top 10.7 \
+  -p "Quillmark PS" -o escp2.ps escp2.prn) &&
   ps2pdf "$state/escp2.ps" "$state/escp2.pdf" &&
   grep -q 'Kursiv Unterstrichen' <(pdftotext "$state/escp2.pdf" -) && [ "$(ink 172 25)" = 1 ] &&
   [ "$(ink 28 41)" = 1 ] &&

@@ -59,6 +59,8 @@ struct Options {
   std::wstring printer = Win32PrintSystem::kPdfPrinter;
   float borderLeft = kDefaultBorderLeft;
   float borderTop = kDefaultBorderTop;
+  bool borderLeftGiven = false;  // the Epson printers place their form themselves without these
+  bool borderTopGiven = false;
   Emulation emulation = Emulation::kBasic;
   bool help = false;
   bool version = false;
@@ -94,9 +96,12 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
       const auto emulation = EmulationNamed(option.value);
       if (!emulation) return "--emulation needs basic, escp2, escp, pcl or auto";
       options.emulation = *emulation;
-    } else if (!ParseLength(option.value,
-                            option.name == "--border-left" ? options.borderLeft : options.borderTop)) {
-      return std::string(option.name) + " needs a length in millimetres";
+    } else {
+      const bool left = option.name == "--border-left";
+      if (!ParseLength(option.value, left ? options.borderLeft : options.borderTop)) {
+        return std::string(option.name) + " needs a length in millimetres";
+      }
+      (left ? options.borderLeftGiven : options.borderTopGiven) = true;
     }
   }
   if (options.help || options.version) return "";
@@ -161,6 +166,8 @@ int Render(const Options& options, std::vector<char>& bytes) {
   job.Settings.PaperHeight = kA4Height;
   job.Settings.BorderLeft = options.borderLeft;
   job.Settings.BorderTop = options.borderTop;
+  job.Settings.BorderLeftGiven = options.borderLeftGiven;
+  job.Settings.BorderTopGiven = options.borderTopGiven;
   job.Settings.Mode = options.emulation;
   job.DataLength = static_cast<std::int32_t>(bytes.size());
   job.Data = SpoolData(new std::uint8_t[bytes.size() + 1]);
