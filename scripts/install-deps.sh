@@ -11,8 +11,8 @@ packages=(
   # tests: PDFs, a real CUPS with a virtual IPP printer, a virtual display with a tray host
   poppler-utils cups cups-client cups-bsd cups-ipp-utils avahi-daemon dbus
   xvfb xdotool imagemagick trayer x11-utils
-  # icon rendering and measuring
-  librsvg2-bin time
+  # icon rendering and measuring; texttopdf, the page path's yardstick in bench/
+  librsvg2-bin time cups-filters
   # the PDF writer: fonts by fontconfig, glyphs and subsets by HarfBuzz, compression; qpdf and Ghostscript
   # check the PDFs
   libharfbuzz-dev libdeflate-dev libfreetype-dev libfontconfig-dev qpdf ghostscript
