@@ -10,6 +10,7 @@
 #include "emulation/escp2/escp2_blocks.h"
 #include "emulation/escp2/escp2_character_codes.h"
 #include "emulation/escp2/escp2_charsets.h"
+#include "emulation/fill_joining.h"
 #include "emulation/escp2/escp2_commands.h"
 #include "emulation/escp2/escp2_fonts.h"
 
@@ -20,7 +21,6 @@ constexpr std::uint8_t kEscape = 27;
 constexpr std::uint8_t kDelete = 127;
 
 constexpr std::size_t kMaxFonts = 48;
-constexpr std::size_t kFillLookBack = 8;
 constexpr std::int32_t kMaxDotsPerInch = 9600;
 constexpr std::int32_t kMaxOrigin = 100'000'000;
 constexpr float kMaxPaper = 10000.0f;  // millimetres
@@ -215,24 +215,7 @@ Escp2Context Escp2Interpreter::SettingContext() {
 }
 
 void Escp2Interpreter::AddFill(const TextRect& rect) {
-  // Rules and box lines come as many short pieces; joined, a table border is a few long rectangles.
-  const std::size_t first = fills_.size() > kFillLookBack ? fills_.size() - kFillLookBack : 0;
-  for (std::size_t i = fills_.size(); i-- > first;) {
-    TextRect& pending = fills_[i];
-    if (pending.top == rect.top && pending.bottom == rect.bottom && rect.left <= pending.right &&
-        rect.right >= pending.left) {
-      pending.left = std::min(pending.left, rect.left);
-      pending.right = std::max(pending.right, rect.right);
-      return;
-    }
-    if (pending.left == rect.left && pending.right == rect.right && rect.top <= pending.bottom &&
-        rect.bottom >= pending.top) {
-      pending.top = std::min(pending.top, rect.top);
-      pending.bottom = std::max(pending.bottom, rect.bottom);
-      return;
-    }
-  }
-  fills_.push_back(rect);
+  if (!JoinFill(fills_, rect)) fills_.push_back(rect);
 }
 
 void Escp2Interpreter::FlushFills() {

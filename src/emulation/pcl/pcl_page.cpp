@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <utility>
 
+#include "emulation/fill_joining.h"
+
 namespace quillmark {
 namespace {
 
 constexpr std::uint32_t kBlackInk = 0x000000;
 constexpr std::uint32_t kWhiteInk = 0xFFFFFF;
 constexpr std::size_t kMarkBytes = sizeof(TextRect) + 32;
-constexpr std::size_t kFillLookBack = 8;
 
 }  // namespace
 
@@ -52,24 +53,9 @@ void PclPage::Fill(const TextRect& rect, Ink ink) {
         Mark{.kind = Mark::Kind::kFill, .ink = ink, .font = 0, .rect = rect, .text = {}, .image = 0});
     return;
   }
-  // Rules and box lines come as many short pieces; joined, a table border is a few long rectangles.
-  const std::size_t first = fills_.size() > kFillLookBack ? fills_.size() - kFillLookBack : 0;
-  for (std::size_t i = fills_.size(); i-- > first;) {
-    TextRect& pending = fills_[i];
-    if (pending.top == rect.top && pending.bottom == rect.bottom && rect.left <= pending.right &&
-        rect.right >= pending.left) {
-      pending.left = std::min(pending.left, rect.left);
-      pending.right = std::max(pending.right, rect.right);
-      lowest_ = std::max(lowest_, rect.bottom);
-      return;
-    }
-    if (pending.left == rect.left && pending.right == rect.right && rect.top <= pending.bottom &&
-        rect.bottom >= pending.top) {
-      pending.top = std::min(pending.top, rect.top);
-      pending.bottom = std::max(pending.bottom, rect.bottom);
-      lowest_ = std::max(lowest_, rect.bottom);
-      return;
-    }
+  if (JoinFill(fills_, rect)) {
+    lowest_ = std::max(lowest_, rect.bottom);
+    return;
   }
   if (!Admit(kMarkBytes, rect)) return;
   fills_.push_back(rect);
