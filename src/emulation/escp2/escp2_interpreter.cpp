@@ -10,9 +10,9 @@
 #include "emulation/escp2/escp2_blocks.h"
 #include "emulation/escp2/escp2_character_codes.h"
 #include "emulation/escp2/escp2_charsets.h"
-#include "emulation/fill_joining.h"
 #include "emulation/escp2/escp2_commands.h"
 #include "emulation/escp2/escp2_fonts.h"
+#include "emulation/fill_joining.h"
 
 namespace quillmark {
 namespace {
@@ -113,7 +113,8 @@ void Escp2Interpreter::Reset() {
   state_.pageLength = state_.paperLength;
   state_.bottomMargin = state_.pageLength;
   state_.leftMargin = 0;
-  state_.rightMargin = std::min(state_.paperWidth, DotsX(InUnits<1>(static_cast<std::int64_t>(kCarriageInches))));
+  state_.rightMargin =
+      std::min(state_.paperWidth, DotsX(InUnits<1>(static_cast<std::int64_t>(kCarriageInches))));
   DefaultTabs();
   job_.X = job_.OriginX;
   SyncY();
@@ -201,7 +202,8 @@ bool Escp2Interpreter::BeginImage(std::int64_t heightUnits) {
 }
 
 Escp2Context Escp2Interpreter::GraphicsContext() {
-  return Escp2Context{job_, state_.graphics, job_.OriginX + RightLimit(), state_.scale * dpiY_, state_.ninePin};
+  return Escp2Context{job_, state_.graphics, job_.OriginX + RightLimit(), state_.scale * dpiY_,
+                      state_.ninePin};
 }
 
 void Escp2Interpreter::EndImage(std::int64_t widthDots) {
@@ -350,7 +352,8 @@ void Escp2Interpreter::PrintByte(std::uint8_t byte) {
   }
   const std::int32_t top = job_.Y + glyph->top;
   const bool continues = !run_.empty() && runFont_ == glyph->font && runRect_.top == top &&
-                         runRect_.right == job_.X && glyph->extra == 0 && SameScoreLines(runGlyph_.score, glyph->score);
+                         runRect_.right == job_.X && glyph->extra == 0 &&
+                         SameScoreLines(runGlyph_.score, glyph->score);
   if (!continues) {
     EndRun();
     runFont_ = glyph->font;
