@@ -85,5 +85,27 @@ TEST_F(PosixFiles, WritesRenamesAndRemovesWithoutReplacingAnything) {
   EXPECT_EQ(List(At("Warteschlange")), Names{"2-1.prn"});
 }
 
+// A spool file written to after a kill holds the take it was about to lose and more; one that was emptied
+// first, or changed, does not. Compared in blocks, so the second block counts too.
+TEST_F(PosixFiles, ContinuesOnlyWhenTheWholeTakeIsFollowedByMore) {
+  const std::string take(70000, 'x');
+  std::string changed = take + "more";
+  changed[65537] = 'y';
+  const struct {
+    std::string spool;
+    bool continues;
+  } cases[] = {{take + "more", true}, {take, false}, {"", false}, {changed, false}, {"more" + take, false}};
+  Write("take.prn", take);
+  for (const auto& c : cases) {
+    Write("SPOOL.PRN", c.spool);
+    bool continues = !c.continues;
+    EXPECT_TRUE(files_.Continues(At("SPOOL.PRN"), At("take.prn"), continues).ok());
+    EXPECT_EQ(continues, c.continues) << c.spool.size();
+  }
+  bool continues = true;
+  EXPECT_FALSE(files_.Continues(At("missing"), At("take.prn"), continues).ok());
+  EXPECT_FALSE(continues);
+}
+
 }  // namespace
 }  // namespace quillmark

@@ -70,6 +70,13 @@ class FileSystem {
     return FileStatus::NotSupported(path);
   }
 
+  // Whether the file `path` is longer than the file `earlier` and begins with all of its bytes, as a spool
+  // file does that was written to but never emptied. Not supported where the system cannot say.
+  virtual FileStatus Continues(const std::string& path, const std::string& /*earlier*/, bool& continues) {
+    continues = false;
+    return FileStatus::NotSupported(path);
+  }
+
   // The names (not paths) of the regular files in `folder`, sorted by byte value, into `names`. A missing
   // folder is done and empty.
   virtual FileStatus ListFiles(const std::string& folder, std::vector<std::string>& names) {

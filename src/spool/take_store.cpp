@@ -230,6 +230,18 @@ void KeepOrphan(const TakeStore::Leftover& leftover, TakeStore& store, const Err
   log.Error(start + "Druckdaten gespeichert unter '" + kept.path() + "'.");
 }
 
+// Whether a take marked for emptying is still at the start of its spool file: the file's stamp is the one
+// recorded, or a program wrote to the file after the kill and it now holds the take and more.
+bool StillInSpoolFile(FileSystem& files, const JobSettings& settings, const TakeStore::Leftover& take) {
+  if (take.stamp.empty()) return false;
+  const std::string spool(settings.Path.View());
+  std::string now;
+  if (!files.ChangeStamp(spool, now).ok()) return false;
+  if (now == take.stamp) return true;
+  bool continues = false;
+  return files.Continues(spool, take.path, continues).ok() && continues;
+}
+
 // The take's bytes as a job's data; false (logged) when it cannot be read or is no job.
 bool ReadTake(FileSystem& files, const ErrorLog& log, const std::string& path, std::string& bytes,
               SpoolData& data) {
@@ -267,12 +279,8 @@ void QueueLeftoverTakes(ProgramState& state, TakeStore& store, FileSystem& files
     const JobSettings& settings = *slot;
     // Killed before its spool file was touched, or before the emptying that its stamp says never came:
     // the bytes are still in the spool file, and the next take prints them.
-    std::string now;
-    const bool untouched =
-        leftover.stage == Stage::kWritten ||
-        (leftover.stage == Stage::kEmptying && !leftover.stamp.empty() &&
-         files.ChangeStamp(std::string(settings.Path.View()), now).ok() && now == leftover.stamp);
-    if (untouched) {
+    if (leftover.stage == Stage::kWritten ||
+        (leftover.stage == Stage::kEmptying && StillInSpoolFile(files, settings, leftover))) {
       store.Forget(leftover.path);
       continue;
     }

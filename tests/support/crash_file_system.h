@@ -98,6 +98,13 @@ class CrashDisk final : public FileSystem, public SpoolFiles {
     return path == kSpool ? FileStatus::Done() : FileStatus::NotSupported(path);
   }
 
+  FileStatus Continues(const std::string& path, const std::string& earlier, bool& continues) override {
+    const auto found = live_.files.find(earlier);
+    if (path != kSpool || found == live_.files.end()) return Missing(path != kSpool ? path : earlier);
+    continues = live_.spool.size() > found->second.size() && live_.spool.starts_with(found->second);
+    return FileStatus::Done();
+  }
+
  private:
   static std::string Stamp(const Disk& disk) {
     return std::to_string(disk.appended) + "-" + std::to_string(disk.emptied);

@@ -209,6 +209,34 @@ FileStatus PosixFileSystem::ChangeStamp(const std::string& path, std::string& st
   return FileStatus::Done();
 }
 
+FileStatus PosixFileSystem::Continues(const std::string& path, const std::string& earlier, bool& continues) {
+  continues = false;
+  UniqueFd longer(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (!longer.valid()) return ErrnoStatus(path);
+  UniqueFd shorter(::open(earlier.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  if (!shorter.valid()) return ErrnoStatus(earlier);
+  struct stat longInfo {}, shortInfo {};
+  if (::fstat(longer.get(), &longInfo) != 0) return ErrnoStatus(path);
+  if (::fstat(shorter.get(), &shortInfo) != 0) return ErrnoStatus(earlier);
+  if (!S_ISREG(longInfo.st_mode) || !S_ISREG(shortInfo.st_mode) || longInfo.st_size <= shortInfo.st_size) {
+    return FileStatus::Done();
+  }
+  constexpr std::size_t kBlock = 64 * 1024;
+  std::string a(kBlock, '\0'), b(kBlock, '\0');
+  for (off_t at = 0; at < shortInfo.st_size;) {
+    const auto want = static_cast<std::size_t>(std::min<off_t>(kBlock, shortInfo.st_size - at));
+    const ssize_t gotA = ::pread(longer.get(), a.data(), want, at);
+    if (gotA < 0) return ErrnoStatus(path);
+    const ssize_t gotB = ::pread(shorter.get(), b.data(), want, at);
+    if (gotB < 0) return ErrnoStatus(earlier);
+    const auto got = static_cast<std::size_t>(gotA);
+    if (gotA == 0 || gotA != gotB || a.compare(0, got, b, 0, got) != 0) return FileStatus::Done();
+    at += gotA;
+  }
+  continues = true;
+  return FileStatus::Done();
+}
+
 FileStatus PosixFileSystem::ListFiles(const std::string& folder, std::vector<std::string>& names) {
   names.clear();
   if (FileStatus own = CheckOwnFolder(folder); !own.ok()) return own;

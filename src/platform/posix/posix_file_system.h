@@ -25,6 +25,7 @@ class PosixFileSystem final : public FileSystem {
   FileStatus RenameUnflushed(const std::string& path, const std::string& target) override;
   FileStatus RemoveDurably(const std::string& path) override;
   FileStatus ChangeStamp(const std::string& path, std::string& stamp) override;
+  FileStatus Continues(const std::string& path, const std::string& earlier, bool& continues) override;
   FileStatus ListFiles(const std::string& folder, std::vector<std::string>& names) override;
 
  private:
