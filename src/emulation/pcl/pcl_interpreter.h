@@ -116,6 +116,8 @@ class PclInterpreter final : private PclCommandSink {
   void FlushUnderline();
   // Cuts `rect` (dots) to the sheet's printable area; false when nothing of it is left.
   bool ClipToPrintable(TextRect& rect) const;
+  // The same for `image` stretched over `rect`: it keeps the whole pixels inside.
+  bool ClipImageToPrintable(BitImage& image, TextRect& rect) const;
   void ApplyPageGeometry();
   void DefaultMargins();
   void PrintSheet();
