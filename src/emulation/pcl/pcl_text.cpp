@@ -4,8 +4,8 @@
 #include <cmath>
 #include <string>
 
+#include "emulation/block_characters.h"
 #include "emulation/dot_math.h"
-#include "emulation/escp2/escp2_blocks.h"
 #include "emulation/pcl/pcl_interpreter.h"
 #include "emulation/pcl/pcl_symbol_sets.h"
 
