@@ -135,6 +135,7 @@ TEST(PclEndToEnd, LandscapePagesPrintUprightAcrossTheSheet) {
     const auto words = Words(dir.File("wide.pdf"));
     ASSERT_EQ(words.size(), 2u) << paper;
     EXPECT_NEAR(words[0].xMin, 60, 1) << paper;
+    EXPECT_NEAR(words[0].yMin, 187.5 - 25, 10) << paper;  // the first line's baseline less an ascent
     EXPECT_NEAR(words[1].xMin, 60 + 150 * 300 / 16.67, 1) << paper;
   }
 }
