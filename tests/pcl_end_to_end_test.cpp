@@ -116,23 +116,28 @@ TEST(PclEndToEnd, RasterDumpCoversItsBoxAtSeventyFiveDpi) {
   EXPECT_NEAR(bottom + 1, 187.5 + 48 * 4, 1);
 }
 
-// A landscape page prints upright on paper lying across: column 150 at 16.67 cpi is 9 inches right of the
-// landscape logical page's edge (60 dots in), inside Letter's 11 inches.
-TEST(PclEndToEnd, LandscapePagesPrintUprightOnLandscapePaper) {
+// A landscape page prints upright, on paper lying across as on portrait paper, where it gets a page of its
+// own turned across: column 150 at 16.67 cpi is 9 inches right of the landscape logical page's edge (60
+// dots in), inside Letter's 11 inches.
+TEST(PclEndToEnd, LandscapePagesPrintUprightAcrossTheSheet) {
   if (!testing::PopplerInstalled()) GTEST_SKIP() << "poppler-utils missing";
   testing::TempDir dir;
   testing::WriteFileBytes(dir.File("wide.pcl"),
                           "\x1b"
                           "E\x1b&l1O\x1b(s16.67HLeft\x1b&a150CRight\r\n\f");
-  const auto result =
-      testing::RunProgram({testing::BuiltProgram("quillmark-render"), "--emulation", "pcl", "--paper",
-                           "279.4x215.9", "-o", dir.File("wide.pdf"), dir.File("wide.pcl")},
-                          dir.path(), 60s);
-  ASSERT_EQ(result.exitCode, 0) << result.err;
-  const auto words = Words(dir.File("wide.pdf"));
-  ASSERT_EQ(words.size(), 2u);
-  EXPECT_NEAR(words[0].xMin, 60, 1);
-  EXPECT_NEAR(words[1].xMin, 60 + 150 * 300 / 16.67, 1);
+  for (const char* paper : {"279.4x215.9", "Letter"}) {
+    const auto result =
+        testing::RunProgram({testing::BuiltProgram("quillmark-render"), "--emulation", "pcl", "--paper",
+                             paper, "-o", dir.File("wide.pdf"), dir.File("wide.pcl")},
+                            dir.path(), 60s);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(testing::ReadPdfInfo(dir.File("wide.pdf"))["Page size"].substr(0, 10), "792 x 612 ") << paper;
+    const auto words = Words(dir.File("wide.pdf"));
+    ASSERT_EQ(words.size(), 2u) << paper;
+    EXPECT_NEAR(words[0].xMin, 60, 1) << paper;
+    EXPECT_NEAR(words[0].yMin, 187.5 - 25, 10) << paper;  // the first line's baseline less an ascent
+    EXPECT_NEAR(words[1].xMin, 60 + 150 * 300 / 16.67, 1) << paper;
+  }
 }
 
 // HP-GL/2 is skipped whole, with one line for the take however many pictures it holds.

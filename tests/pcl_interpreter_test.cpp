@@ -19,8 +19,9 @@ using namespace std::string_view_literals;
 
 // What a take left behind: the cursor in 300-dpi dots from the logical page's corner (the manual's own
 // figures), the sheets and the marks as "'AB'@left", "fill l,t-r,b", "white l,t-r,b", "image WxH l,t-r,b"
-// and "|" between sheets. The device prints at 300 dpi from the sheet's corner, so marks are in the
-// manual's dots too: on Letter the logical page begins 75 dots from the left edge.
+// "sheet WxH" where a page gets a sheet other than the paper, and "|" between sheets. The device prints at
+// 300 dpi from the sheet's corner, so marks are in the manual's dots too: on Letter the logical page begins
+// 75 dots from the left edge.
 struct Outcome {
   double x = 0;
   double y = 0;
@@ -46,7 +47,8 @@ Outcome Print(std::string_view bytes, std::int32_t pageSize = kPclLetter) {
     outcome.sheets = printer.Sheets();
   }
   static const std::regex item(
-      "utext '(.*)' at (-?\\d+),|fill (\\S+)|image (\\S+) at (\\S+)|page end|text color 0x(\\w+)");
+      "utext '(.*)' at (-?\\d+),|fill (\\S+)|image (\\S+) at (\\S+)|page end|text color 0x(\\w+)|page size "
+      "(\\S+)");
   const std::string transcript = printers.Transcript();
   bool white = false;
   for (std::sregex_iterator i(transcript.begin(), transcript.end(), item), end; i != end; ++i) {
@@ -56,6 +58,7 @@ Outcome Print(std::string_view bytes, std::int32_t pageSize = kPclLetter) {
     if (m[4].matched) outcome.marks += " image " + m.str(4) + " " + m.str(5);
     if (m.str(0) == "page end") outcome.marks += " |";
     if (m[6].matched) white = m.str(6) == "FFFFFF";
+    if (m[7].matched) outcome.marks += " sheet " + m.str(7);
   }
   if (!outcome.marks.empty()) outcome.marks.erase(0, 1);
   return outcome;
@@ -143,8 +146,14 @@ TEST(PclInterpreter, CommandsMoveTheCursorAndMarkThePageAsTheManualSays) {
        "A"sv,
        55, 187.5},
       {"a secondary font setting keeps the HMI in use", "\x1b&k10H\x1b)s12HAB"sv, 50, 187.5},
-      {"ESC & l 1 O: landscape Letter's logical page", "\x1b&l1OA"sv, 30, 187.5, "'A'@60"},
-      {"ESC & l 26 A: A4's logical page", "\x1b&l26AA"sv, 30, 187.5, "'A'@71"},
+      {"ESC & l 1 O: landscape Letter's logical page on a sheet lying across, 11 inches wide",
+       "\x1b&l1OA\x1b&a100CB"sv, 3030, 187.5, "sheet 3300x2550 'A'@60 'B'@3060"},
+      {"ESC & l 3 O: reversed landscape prints upright as landscape", "\x1b&l3OA"sv, 30, 187.5,
+       "sheet 3300x2550 'A'@60"},
+      {"ESC & l 26 A: A4's logical page on an A4 sheet", "\x1b&l26AA"sv, 30, 187.5, "sheet 2480x3507 'A'@71"},
+      {"orientation and size change the following sheets; portrait Letter is the paper again",
+       "\x1b&l1OA\x1b&l0OB\x1b&l81AC\x1b&l3AD"sv, 30, 187.5,
+       "sheet 3300x2550 'A'@60 | sheet 0x0 'B'@75 | sheet 1237x2850 'C'@75 | sheet 2550x4200 'D'@75", 4},
       {"perforation skip: the 60th LF starts a new page", kSixtyLines, 30, 187.5, "| 'A'@75", 2},
       {"ESC & l 0 L: no skip, 60 lines fit the sheet", "\x1b&l0L\x1b&a59RA"sv, 30, 3137.5, "'A'@75", 1},
       {"ESC & l 2 F: text length in lines", "\x1b&l2F\n\nA"sv, 30, 187.5, "| 'A'@75", 2},
@@ -174,6 +183,9 @@ TEST(PclInterpreter, CommandsMoveTheCursorAndMarkThePageAsTheManualSays) {
       {"raster ESC * r # S width, 75 dpi, from the left edge",
        "\x1b*p30X\x1b*r8S\x1b*r0A\x1b*b1W\xaa\x1b*b1Y\x1b*b1W\x55\x1b*rC"sv, 0, 199.5,
        "image 8x3 75,188-107,200"},
+      {"a picture keeps only its whole pixels below the unprintable top sixth of an inch",
+       "\x1b&l0E\x1b*p0x40Y\x1b*r1A\x1b*b1W\xff\x1b*b1W\xff\x1b*b1W\xff\x1b*b1W\xf0\x1b*rB"sv, 0, 56,
+       "image 8x1 75,52-107,56"},
       {"ESC * b # W outside a picture starts one", "\x1b*r16S\x1b*b2W\xff\xff"sv, 0, 191.5,
        "image 16x1 75,188-139,192"},
       {"ESC & p # X prints control codes as characters", "\x1b&p2X\r\x0c"sv, 60, 187.5, "'♪♀'@75"},

@@ -80,6 +80,13 @@ class PrintDevice {
   virtual void StartDocument(std::string_view title) = 0;
   virtual void StartPage() = 0;
   virtual void EndPage() = 0;
+  // Gives the open page, and the pages started after it, a sheet of `widthDots` x `heightDots` (a page
+  // turned to landscape, another paper size); 0 x 0 goes back to the printer's paper. Positions stay
+  // counted from the sheet's top-left corner. A device that cannot change its sheet keeps it.
+  virtual void SetPageSize(std::int32_t widthDots, std::int32_t heightDots) {
+    static_cast<void>(widthDots);
+    static_cast<void>(heightDots);
+  }
   virtual void EndDocument() = 0;
 
   virtual void SetTextColor(std::uint32_t rgb) = 0;

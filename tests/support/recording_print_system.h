@@ -1,8 +1,9 @@
 #pragma once
 // A print system that prints nothing and writes down every call as one line of text, such as "open Office",
 // "font #1 h=-84 w=60 wt=400 cs=255 pf=0x31 face=''", "select #1", "delete #1", "text 'A' at 230,253-290,337"
-// (left,top-right,bottom) or "release device"; "(unknown)" marks a font not alive. Text measures as the
-// selected font's width per byte by its |height|. Devices must not outlive it. Not thread-safe.
+// (left,top-right,bottom), "page size 3300x2550" or "release device"; "(unknown)" marks a font not alive.
+// Text measures as the selected font's width per byte by its |height|. Devices must not outlive it. Not
+// thread-safe.
 
 #include <cstdint>
 #include <cstdio>
@@ -82,6 +83,9 @@ class RecordingPrintSystem : public PrintSystem {
     void StartDocument(std::string_view title) override { Record("start doc '" + std::string(title) + "'"); }
     void StartPage() override { Record("page start"); }
     void EndPage() override { Record("page end"); }
+    void SetPageSize(std::int32_t width, std::int32_t height) override {
+      Record("page size " + std::to_string(width) + "x" + std::to_string(height));
+    }
     void EndDocument() override {
       ended_ = true;
       if (system_.OnEndDocument) system_.OnEndDocument();

@@ -5,9 +5,9 @@
 #include <string>
 #include <utility>
 
+#include "emulation/block_characters.h"
 #include "emulation/code_pages.h"
 #include "emulation/dot_math.h"
-#include "emulation/escp2/escp2_blocks.h"
 #include "emulation/escp2/escp2_character_codes.h"
 #include "emulation/escp2/escp2_charsets.h"
 #include "emulation/escp2/escp2_commands.h"

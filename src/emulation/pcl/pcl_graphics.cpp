@@ -14,6 +14,45 @@ constexpr std::size_t kMaxMacros = 4096;
 
 }  // namespace
 
+bool PclInterpreter::ClipImageToPrintable(BitImage& image, TextRect& rect) const {
+  TextRect visible = rect;
+  if (!ClipToPrintable(visible)) return false;
+  if (visible == rect) return true;
+  const std::int64_t spanX = std::int64_t{rect.right} - rect.left;
+  const std::int64_t spanY = std::int64_t{rect.bottom} - rect.top;
+  // A pixel the edge crosses is left out: the printer puts no toner beyond it.
+  const auto x0 = static_cast<std::int32_t>(
+      ((std::int64_t{visible.left} - rect.left) * std::int64_t{image.width} + spanX - 1) / spanX);
+  const auto x1 = static_cast<std::int32_t>((std::int64_t{visible.right} - rect.left) *
+                                            std::int64_t{image.width} / spanX);
+  const auto y0 = static_cast<std::int32_t>(
+      ((std::int64_t{visible.top} - rect.top) * std::int64_t{image.height} + spanY - 1) / spanY);
+  const auto y1 = static_cast<std::int32_t>((std::int64_t{visible.bottom} - rect.top) *
+                                            std::int64_t{image.height} / spanY);
+  if (x1 <= x0 || y1 <= y0) return false;
+  BitImage cut;
+  cut.width = x1 - x0;
+  cut.height = y1 - y0;
+  cut.bits.assign(static_cast<std::size_t>(cut.BytesPerRow()) * static_cast<std::size_t>(cut.height), 0);
+  for (std::int32_t y = 0; y < cut.height; ++y) {
+    const std::uint8_t* from =
+        image.bits.data() + static_cast<std::size_t>(y + y0) * static_cast<std::size_t>(image.BytesPerRow());
+    std::uint8_t* to =
+        cut.bits.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(cut.BytesPerRow());
+    for (std::int32_t x = 0; x < cut.width; ++x) {
+      const std::int32_t source = x + x0;
+      if ((from[source / 8] & (0x80 >> (source % 8))) != 0)
+        to[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+    }
+  }
+  rect = TextRect{static_cast<std::int32_t>(rect.left + x0 * spanX / image.width),
+                  static_cast<std::int32_t>(rect.top + y0 * spanY / image.height),
+                  static_cast<std::int32_t>(rect.left + x1 * spanX / image.width),
+                  static_cast<std::int32_t>(rect.top + y1 * spanY / image.height)};
+  image = std::move(cut);
+  return true;
+}
+
 void PclInterpreter::Rectangle(std::int32_t fill) {
   if (fill < 0 || fill > 5 || fill == 4) return;
   PclState& state = state_;
@@ -63,7 +102,8 @@ void PclInterpreter::Rectangle(std::int32_t fill) {
       any = true;
     }
   }
-  if (any) page_.Image(std::move(image), rect);
+  TextRect placed = rect;
+  if (any && ClipImageToPrintable(image, placed)) page_.Image(std::move(image), placed);
 }
 
 void PclInterpreter::StartRaster(std::int32_t mode) {
@@ -146,10 +186,10 @@ void PclInterpreter::EndRaster() {
   raster.active = false;
   const std::int64_t pixel = kPclUnitsPerInch / raster.resolution;
   if (raster_.width > 0 && raster_.height > 0) {
-    const TextRect rect{DotX(raster.left), DotY(raster.top), DotX(raster.left + raster_.width * pixel),
-                        DotY(raster.top + raster_.height * pixel)};
+    TextRect rect{DotX(raster.left), DotY(raster.top), DotX(raster.left + raster_.width * pixel),
+                  DotY(raster.top + raster_.height * pixel)};
     pageMarked_ = true;
-    page_.Image(std::move(raster_), rect);
+    if (ClipImageToPrintable(raster_, rect)) page_.Image(std::move(raster_), rect);
   }
   raster_ = BitImage();
   raster.seed.clear();

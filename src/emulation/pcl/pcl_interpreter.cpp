@@ -252,12 +252,18 @@ void PclInterpreter::PrintSheet() {
     droppedCopies_ = true;
   }
   copySheets_ += copies - 1;
+  const std::pair<std::int32_t, std::int32_t> sheet = Sheet();
   for (std::int32_t copy = 0; copy < copies; ++copy) {
     if (target_.device != nullptr) {
       // The caller started the first sheet.
       if (sheets_ > 0) {
         target_.device->EndPage();
         target_.device->StartPage();
+      }
+      // A landscape page, or one of another size, gets a sheet of its own rather than being cut off.
+      if (sheet != sheet_) {
+        sheet_ = sheet;
+        target_.device->SetPageSize(sheet.first, sheet.second);
       }
       page_.Play(*target_.device);
     }
@@ -266,6 +272,20 @@ void PclInterpreter::PrintSheet() {
   lastLowest_ = page_.Lowest();
   lastTextTop_ = page_.LowestTextTop();
   page_.Clear();
+}
+
+std::pair<std::int32_t, std::int32_t> PclInterpreter::Sheet() const {
+  const bool landscape = (state_.orientation & 1) != 0;
+  const bool paperAcross = target_.paperWidth > target_.paperHeight;
+  if (state_.pageSize == target_.pageSize) {
+    if (landscape == paperAcross) return {0, 0};
+    // The tray's own paper turned.
+    if (target_.paperWidth > 0 && target_.paperHeight > 0) {
+      return {SaturateToInt32(std::int64_t{target_.paperHeight} * target_.dpiX / target_.dpiY),
+              SaturateToInt32(std::int64_t{target_.paperWidth} * target_.dpiY / target_.dpiX)};
+    }
+  }
+  return {PclDots(state_.physicalWidth, target_.dpiX), PclDots(state_.physicalLength, target_.dpiY)};
 }
 
 void PclInterpreter::Finish() {

@@ -18,14 +18,16 @@
 namespace quillmark {
 
 // Where the printer prints: the open device (nullptr: pages are counted, nothing is drawn), its dots and
-// the distance from the sheet's corner to its printable area, the paper in its tray and the symbol set it
-// starts with.
+// the distance from the sheet's corner to its printable area, its sheet in dots (0: not known), the paper
+// size in its tray and the symbol set it starts with.
 struct PclTarget {
   PrintDevice* device = nullptr;
   std::int32_t dpiX = 300;
   std::int32_t dpiY = 300;
   std::int32_t offsetX = 0;
   std::int32_t offsetY = 0;
+  std::int32_t paperWidth = 0;
+  std::int32_t paperHeight = 0;
   std::int32_t pageSize = 2;
   std::int32_t symbolSet = 341;  // PC-8
 };
@@ -114,9 +116,13 @@ class PclInterpreter final : private PclCommandSink {
   void FlushUnderline();
   // Cuts `rect` (dots) to the sheet's printable area; false when nothing of it is left.
   bool ClipToPrintable(TextRect& rect) const;
+  // The same for `image` stretched over `rect`: it keeps the whole pixels inside.
+  bool ClipImageToPrintable(BitImage& image, TextRect& rect) const;
   void ApplyPageGeometry();
   void DefaultMargins();
   void PrintSheet();
+  // The sheet the page needs in device dots: 0 x 0 for the paper as it lies in the tray.
+  std::pair<std::int32_t, std::int32_t> Sheet() const;
   void RunMacro(std::int32_t id, bool call);
 
   PclTarget target_;
@@ -158,6 +164,7 @@ class PclInterpreter final : private PclCommandSink {
   std::int32_t copySheets_ = 0;  // sheets printed as extra copies
   bool pageMarked_ = false;
   std::int32_t sheets_ = 0;
+  std::pair<std::int32_t, std::int32_t> sheet_{0, 0};  // the sheet the device was last given
   std::int32_t lastLowest_ = 0;
   std::int32_t lastTextTop_ = 0;
 };

@@ -64,6 +64,11 @@ void RunPcl(Printout& job, PrintSystem& printers, const ErrorLog* log) {
   if (usable && device->PaperWidthDots() > 0 && device->PaperHeightDots() > 0) {
     width = device->PaperWidthDots() * 25.4 / job.DpiX;
     length = device->PaperHeightDots() * 25.4 / job.DpiY;
+    target.paperWidth = device->PaperWidthDots();
+    target.paperHeight = device->PaperHeightDots();
+  } else if (usable) {
+    target.paperWidth = RoundToDots(width / 25.4 * job.DpiX);
+    target.paperHeight = RoundToDots(length / 25.4 * job.DpiY);
   }
   // A sheet lying across (landscape paper) holds the same size turned: a landscape page prints on it upright.
   target.pageSize = NearestPclPageSize(std::min(width, length), std::max(width, length)).code;

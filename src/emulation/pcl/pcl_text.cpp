@@ -4,8 +4,8 @@
 #include <cmath>
 #include <string>
 
+#include "emulation/block_characters.h"
 #include "emulation/dot_math.h"
-#include "emulation/escp2/escp2_blocks.h"
 #include "emulation/pcl/pcl_interpreter.h"
 #include "emulation/pcl/pcl_symbol_sets.h"
 
@@ -90,9 +90,8 @@ void PclInterpreter::PrintByte(std::uint8_t byte) {
     const std::int64_t top = state.cursor.y - glyph->top * dot;
     if (glyph->width > 0 && glyph->height > 0 && glyph->bits.size() == glyph->expected) {
       BitImage image{glyph->width, glyph->height, glyph->bits};
-      const TextRect rect{DotX(left), DotY(top), DotX(left + glyph->width * dot),
-                          DotY(top + glyph->height * dot)};
-      page_.Image(std::move(image), rect);
+      TextRect rect{DotX(left), DotY(top), DotX(left + glyph->width * dot), DotY(top + glyph->height * dot)};
+      if (ClipImageToPrintable(image, rect)) page_.Image(std::move(image), rect);
     }
     if (state.underline != 0) Underline(state.cursor.x, state.cursor.x + advance);
     state.cursor.x = std::min(state.cursor.x + advance, state.logicalWidth);

@@ -52,6 +52,8 @@ PdfPrintDevice::PdfPrintDevice(DeviceGeometry geometry, std::unique_ptr<Document
     : geometry_(geometry),
       paperWidthDots_(static_cast<std::int32_t>(std::lround(geometry.width / 72 * geometry.dotsPerInch))),
       paperHeightDots_(static_cast<std::int32_t>(std::lround(geometry.height / 72 * geometry.dotsPerInch))),
+      pageWidth_(geometry.width),
+      pageHeight_(geometry.height),
       output_(std::move(output)),
       fonts_(std::move(fonts)) {}
 
@@ -79,20 +81,41 @@ void PdfPrintDevice::StartPage() {
   contentColor_ = 0;
   contentFont_ = 0;
   contentSize_ = 0;
-  // Dots from the top-left corner, as the printer counts them.
-  AppendNumber(content_, 72.0 / geometry_.dotsPerInch, 6);
-  content_ += " 0 0 ";
-  AppendNumber(content_, -72.0 / geometry_.dotsPerInch, 6);
-  content_ += " 0 ";
-  AppendNumber(content_, geometry_.height);
-  content_ += " cm\n";
+  content_ = PageMatrix();
+}
+
+// Dots from the sheet's top-left corner, as the printer counts them.
+std::string PdfPrintDevice::PageMatrix() const {
+  std::string matrix;
+  AppendNumber(matrix, 72.0 / geometry_.dotsPerInch, 6);
+  matrix += " 0 0 ";
+  AppendNumber(matrix, -72.0 / geometry_.dotsPerInch, 6);
+  matrix += " 0 ";
+  AppendNumber(matrix, pageHeight_);
+  matrix += " cm\n";
+  return matrix;
+}
+
+void PdfPrintDevice::SetPageSize(std::int32_t widthDots, std::int32_t heightDots) {
+  const double width = widthDots * 72.0 / geometry_.dotsPerInch;
+  const double height = heightDots * 72.0 / geometry_.dotsPerInch;
+  // 0 x 0, or a sheet no PDF page can be, is the printer's paper.
+  constexpr double kLargestPoints = kLargestPaperMillimetres * 72 / 25.4;
+  const bool usable = width >= 1 && height >= 1 && width <= kLargestPoints && height <= kLargestPoints;
+  const std::string before = PageMatrix();
+  pageWidth_ = usable ? width : geometry_.width;
+  pageHeight_ = usable ? height : geometry_.height;
+  paperWidthDots_ = static_cast<std::int32_t>(std::lround(pageWidth_ / 72 * geometry_.dotsPerInch));
+  paperHeightDots_ = static_cast<std::int32_t>(std::lround(pageHeight_ / 72 * geometry_.dotsPerInch));
+  // The open page's marks are in dots from its top: only its matrix follows the new height.
+  if (pageOpen_ && content_.starts_with(before)) content_.replace(0, before.size(), PageMatrix());
 }
 
 void PdfPrintDevice::EndPage() {
   if (!pageOpen_) return;
   Flush();
   EndText();
-  if (document_) document_->AddPage(geometry_.width, geometry_.height, content_, pageFonts_, pageImages_);
+  if (document_) document_->AddPage(pageWidth_, pageHeight_, content_, pageFonts_, pageImages_);
   pageOpen_ = false;
   content_.clear();
   content_.shrink_to_fit();

@@ -47,6 +47,7 @@ class PdfPrintDevice final : public PrintDevice {
   void StartDocument(std::string_view title) override;
   void StartPage() override;
   void EndPage() override;
+  void SetPageSize(std::int32_t widthDots, std::int32_t heightDots) override;
   void EndDocument() override;
 
   void SetTextColor(std::uint32_t rgb) override;
@@ -79,6 +80,7 @@ class PdfPrintDevice final : public PrintDevice {
   };
 
   const PrinterFont* CurrentFont();
+  std::string PageMatrix() const;
   template <typename Text, typename Lookup>
   void Draw(const Text& text, const TextRect& rect, Lookup lookup);
   void FillWith(const TextRect& rect, std::uint32_t color);
@@ -88,9 +90,12 @@ class PdfPrintDevice final : public PrintDevice {
   bool Writing() const { return document_ != nullptr && pageOpen_; }
 
   DeviceGeometry geometry_;
-  // The sheet in dots, asked for every piece of text drawn.
+  // The sheet in dots, asked for every piece of text drawn; SetPageSize changes it.
   std::int32_t paperWidthDots_ = 0;
   std::int32_t paperHeightDots_ = 0;
+  // The sheet of the open page in points: the paper unless SetPageSize turned or changed it.
+  double pageWidth_ = 0;
+  double pageHeight_ = 0;
   std::unique_ptr<DocumentOutput> output_;
   std::shared_ptr<const FontTable> fonts_;
   std::shared_ptr<const PrinterFont> font_;

@@ -1,4 +1,4 @@
-#include "emulation/escp2/escp2_blocks.h"
+#include "emulation/block_characters.h"
 
 #include <algorithm>
 #include <array>
