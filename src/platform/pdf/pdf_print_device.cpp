@@ -21,6 +21,8 @@ constexpr std::size_t kMaxBatchGlyphs = 4096;
 std::int32_t Add(std::int32_t a, std::int32_t b) { return SaturateToInt32(std::int64_t{a} + b); }
 std::int32_t Span(std::int32_t from, std::int32_t to) { return SaturateToInt32(std::int64_t{to} - from); }
 
+constexpr auto kByUnicode = [](const PrinterFont& font, char32_t c) { return font.ForUnicode(c); };
+
 bool UsablePaperLength(double millimetres) {
   return std::isfinite(millimetres) && millimetres > 0 && millimetres <= kLargestPaperMillimetres;
 }
@@ -79,6 +81,7 @@ void PdfPrintDevice::StartPage() {
   contentColor_ = 0;
   contentFont_ = 0;
   contentSize_ = 0;
+  contentHidden_ = false;
   // Dots from the top-left corner, as the printer counts them.
   AppendNumber(content_, 72.0 / geometry_.dotsPerInch, 6);
   content_ += " 0 0 ";
@@ -171,11 +174,18 @@ void PdfPrintDevice::DrawText(std::string_view text, const TextRect& rect) {
 }
 
 void PdfPrintDevice::DrawUnicodeText(std::u32string_view text, const TextRect& rect) {
-  Draw(text, rect, [](const PrinterFont& font, char32_t c) { return font.ForUnicode(c); });
+  Draw(text, rect, kByUnicode);
+}
+
+void PdfPrintDevice::DrawHiddenText(std::u32string_view text, const TextRect& rect, FontHandle font) {
+  std::shared_ptr<const PrinterFont> selected = font_;
+  SelectFont(font);
+  Draw(text, rect, kByUnicode, true);
+  font_ = std::move(selected);
 }
 
 template <typename Text, typename Lookup>
-void PdfPrintDevice::Draw(const Text& text, const TextRect& rect, Lookup lookup) {
+void PdfPrintDevice::Draw(const Text& text, const TextRect& rect, Lookup lookup, bool hidden) {
   if (!Writing() || text.empty()) return;
   const PrinterFont* font = CurrentFont();
   if (font == nullptr) return;
@@ -186,10 +196,10 @@ void PdfPrintDevice::Draw(const Text& text, const TextRect& rect, Lookup lookup)
     return;
   }
   const std::int32_t baseline = Add(rect.top, font->Ascent());
-  const bool sameRun = batch_.font.get() == font && batch_.baseline == baseline;
+  const bool sameRun = batch_.font.get() == font && batch_.baseline == baseline && batch_.hidden == hidden;
   if (!sameRun || opaqueBackground_) Flush();
   std::int32_t x = rect.left;
-  if (opaqueBackground_) {
+  if (opaqueBackground_ && !hidden) {
     std::int64_t width = 0;
     for (const auto c : text) width += lookup(*font, c).advance;
     FillWith({rect.left, rect.top, SaturateToInt32(rect.left + width), Add(rect.top, font->LineHeight())},
@@ -204,6 +214,7 @@ void PdfPrintDevice::Draw(const Text& text, const TextRect& rect, Lookup lookup)
       if (batch_.glyphs.empty()) {
         batch_.font = font_ ? font_ : defaultFont_;
         batch_.baseline = baseline;
+        batch_.hidden = hidden;
         batch_.number = document_->Font(font->SharedProgram());
       }
       batch_.glyphs.push_back({character.glyph, x, character.width1000});
@@ -229,6 +240,10 @@ void PdfPrintDevice::Flush() {
     contentFont_ = batch_.number;
     contentSize_ = em;
     if (std::ranges::find(pageFonts_, batch_.number) == pageFonts_.end()) pageFonts_.push_back(batch_.number);
+  }
+  if (batch_.hidden != contentHidden_) {
+    content_ += batch_.hidden ? "3 Tr\n" : "0 Tr\n";
+    contentHidden_ = batch_.hidden;
   }
   const double scale = font.ScaleX();
   // The glyphs as one array of strings, with a correction wherever a glyph is not where the widths of
@@ -263,7 +278,7 @@ void PdfPrintDevice::Flush() {
   }
   // A double strike is a second pass over the whole run, a little lower, as the paper moves a fraction
   // of a dot between a printer's two passes. As a whole second run, text extraction drops it as a copy.
-  const std::int32_t strike = font.DoubleStrikeOffset();
+  const std::int32_t strike = batch_.hidden ? 0 : font.DoubleStrikeOffset();
   for (const std::int32_t pass : {0, strike}) {
     content_ += scaleText_;
     AppendInteger(content_, Add(geometry_.offsetX, batch_.glyphs.front().position));
