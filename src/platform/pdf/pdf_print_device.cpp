@@ -82,6 +82,7 @@ void PdfPrintDevice::StartPage() {
   contentFont_ = 0;
   contentSize_ = 0;
   contentHidden_ = false;
+  pen_.valid = false;
   // Dots from the top-left corner, as the printer counts them.
   AppendNumber(content_, 72.0 / geometry_.dotsPerInch, 6);
   content_ += " 0 0 ";
@@ -246,12 +247,24 @@ void PdfPrintDevice::Flush() {
     contentHidden_ = batch_.hidden;
   }
   const double scale = font.ScaleX();
+  // A double strike is a second pass over the whole run, a little lower, as the paper moves a fraction
+  // of a dot between a printer's two passes. As a whole second run, text extraction drops it as a copy.
+  const std::int32_t strike = batch_.hidden ? 0 : font.DoubleStrikeOffset();
+  const double origin = batch_.glyphs.front().position;
+  // A run on the line where the last one ended goes on from there, without a new text matrix: a framed
+  // table's line alternates between text and its invisible frame characters.
+  const bool goesOn = pen_.valid && pen_.baseline == batch_.baseline && pen_.scale == scale && strike == 0;
   // The glyphs as one array of strings, with a correction wherever a glyph is not where the widths of
   // the glyphs before it put the pen (gaps left by spaces, whole-dot advances of proportional text).
   run_.assign("[");
   codes_.clear();
   double pen = 0;  // in text space
-  const double origin = batch_.glyphs.front().position;
+  if (goesOn) {
+    const double from = (pen_.x - origin) / scale;
+    const double correction = std::round(from * 1000.0 / em * 100.0) / 100.0;
+    if (correction != 0) AppendNumber(run_, correction, 2);
+    pen = from - correction * em / 1000.0;
+  }
   for (std::size_t i = 0; i < batch_.glyphs.size(); ++i) {
     const PlacedGlyph& placed = batch_.glyphs[i];
     const double target = (placed.position - origin) / scale;
@@ -270,15 +283,19 @@ void PdfPrintDevice::Flush() {
   }
   AppendLiteralString(run_, std::string_view(codes_.data(), codes_.size()));
   run_ += "]TJ\n";
+  pen_ = Pen{strike == 0, batch_.baseline, scale, origin + pen * scale};
+  if (goesOn) {
+    content_ += run_;
+    batch_.glyphs.clear();
+    batch_.font.reset();
+    return;
+  }
   if (scale != scaleOfText_ || scaleText_.empty()) {
     scaleText_.clear();
     AppendNumber(scaleText_, scale, 6);
     scaleText_ += " 0 0 -1 ";
     scaleOfText_ = scale;
   }
-  // A double strike is a second pass over the whole run, a little lower, as the paper moves a fraction
-  // of a dot between a printer's two passes. As a whole second run, text extraction drops it as a copy.
-  const std::int32_t strike = batch_.hidden ? 0 : font.DoubleStrikeOffset();
   for (const std::int32_t pass : {0, strike}) {
     content_ += scaleText_;
     AppendInteger(content_, Add(geometry_.offsetX, batch_.glyphs.front().position));
@@ -295,6 +312,7 @@ void PdfPrintDevice::Flush() {
 void PdfPrintDevice::EndText() {
   if (inText_) content_ += "ET\n";
   inText_ = false;
+  pen_.valid = false;
 }
 
 void PdfPrintDevice::UseColor(std::uint32_t color) {

@@ -119,6 +119,14 @@ class PdfPrintDevice final : public PrintDevice {
   std::uint32_t contentFont_ = 0;
   double contentSize_ = 0;
   bool contentHidden_ = false;  // text render mode 3 in force
+  // Where the last run of the text object left the pen, in dots, on its baseline at its horizontal scale.
+  struct Pen {
+    bool valid = false;
+    std::int32_t baseline = 0;
+    double scale = 0;
+    double x = 0;
+  };
+  Pen pen_;
   GlyphBatch batch_;
 };
 
