@@ -345,7 +345,6 @@ void Escp2Interpreter::PrintByte(std::uint8_t byte) {
   lastLineY_ = job_.Y;
   // Box-drawing and block characters print as rules; their text stays in the line, without ink.
   const bool rules = IsBlockCharacter(character) && DrawBlockCharacter(character, advance);
-  if (rules) Decorate(job_.X, job_.X + advance, *glyph);
   const std::int32_t top = job_.Y + glyph->top;
   const bool continues = !run_.empty() && runFont_ == glyph->font && runRect_.top == top &&
                          runRect_.right == job_.X && glyph->extra == 0 && runHidden_ == rules &&
@@ -368,11 +367,8 @@ bool Escp2Interpreter::DrawBlockCharacter(char32_t character, std::int32_t width
   const std::int32_t pitch = RoundToDots(static_cast<double>(state_.lineSpacing) * state_.scale * dpiY_ /
                                          static_cast<double>(kUnitsPerInch));
   const TextRect cell{job_.X, job_.Y, job_.X + width, job_.Y + (pitch > 0 ? pitch : glyphs_[0].em)};
-  blocks_.clear();
-  // The diagonals print as glyphs.
-  if (!BlockRectangles(character, cell, std::max(1, dpiY_ / 100), blocks_)) return false;
-  for (const TextRect& rect : blocks_) AddFill(rect);
-  return true;
+  // The diagonals print as glyphs. The rules wait for the line's end with its text, for CAN.
+  return BlockRectangles(character, cell, std::max(1, dpiY_ / 100), lineRules_);
 }
 
 void Escp2Interpreter::Decorate(std::int32_t left, std::int32_t right, const Glyph& glyph) {
@@ -410,19 +406,21 @@ void Escp2Interpreter::Flush() {
     const LineRun& line = lineRuns_[i];
     if (line.hidden) {
       device->DrawHiddenText(line.text, line.rect, line.glyph.font);
-      continue;  // its rules and score lines are drawn
+    } else {
+      if (selected_ != line.glyph.font) {
+        device->SelectFont(line.glyph.font);
+        selected_ = line.glyph.font;
+      }
+      device->DrawUnicodeText(line.text, line.rect);
     }
-    if (selected_ != line.glyph.font) {
-      device->SelectFont(line.glyph.font);
-      selected_ = line.glyph.font;
-    }
-    device->DrawUnicodeText(line.text, line.rect);
     const std::int32_t y = job_.Y;
     job_.Y = line.rect.top - line.glyph.top;
     Decorate(line.rect.left, line.rect.right, line.glyph);
     job_.Y = y;
   }
   lineRunCount_ = 0;
+  for (const TextRect& rect : lineRules_) AddFill(rect);
+  lineRules_.clear();
 }
 
 }  // namespace quillmark

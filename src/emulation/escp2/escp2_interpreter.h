@@ -141,7 +141,7 @@ class Escp2Interpreter {
   };
   std::vector<LineRun> lineRuns_;  // the first lineRunCount_ are the line's runs not yet drawn
   std::size_t lineRunCount_ = 0;
-  std::vector<TextRect> blocks_;
+  std::vector<TextRect> lineRules_;  // the rules of the line's box and block characters, not yet drawn
   std::vector<TextRect> fills_;  // rectangles of the page not yet drawn
 
   bool pagePending_ = false;
