@@ -179,8 +179,8 @@ std::vector<Row> VerticalMotion() {
   return {
       {.send = "A\nB", .prints = "A@0,0 B@0,100"},
       {.send = "AB\r\nC\rD", .prints = "AB@0,0 C@0,100 D@0,100"},
-      {.send = "AB\bC\rX\xc4Y\x18Z\rQR\x7fS",
-       .prints = "AB@0,0 C@60,0 Z@0,0 QS@0,0"},  // CAN drops a box character's rule too
+      // BS; CAN drops the line, a box character's rule too; DEL takes back the character before it.
+      {.send = "AB\bC\rX\xc4Y\x18Z\rQR\x7fS", .prints = "AB@0,0 C@60,0 Z@0,0 QS@0,0"},
       {.send = Esc('0') + "A\nB", .prints = "A@0,0 B@0,75"},
       {.send = Esc('1') + "A\nB", .prints = "A@0,0 B@0,58"},
       {.send = Esc('0') + Esc('2') + "A\nB", .prints = "A@0,0 B@0,100"},
