@@ -172,12 +172,14 @@ TEST(Escp2EndToEnd, DosPrintoutsComeOutAsOnThePrinter) {
   EXPECT_LE(find(ean, "006381").xMax, bars + 45 * module);
   EXPECT_GE(find(ean, "333931").xMin, bars + 50 * module);
   EXPECT_LE(find(ean, "333931").xMax, bars + 92 * module);
-  // One line per take for the symbols the printer left out.
+  // One line per take for the symbols the printer left out, naming the first of them.
   const std::string log = testing::ReadFileBytes(dir.File("Error.log"));
   std::size_t rejected = 0;
   for (std::size_t at = 0; (at = log.find("Strichcode (ESC ( B, Typ ", at)) != std::string::npos; ++at)
     ++rejected;
   EXPECT_EQ(rejected, 2u) << log;
+  EXPECT_NE(log.find("Typ 0) nicht gedruckt: Daten, Maße oder Breite"), std::string::npos) << log;
+  EXPECT_NE(log.find("Typ 1) nicht gedruckt"), std::string::npos) << log;
 }
 
 // Forms on the sheet as the Epson printers put them, through quillmark-render without Border options:
