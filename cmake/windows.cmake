@@ -64,7 +64,7 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 set(QUILLMARK_WINDOWS_TESTS
-    application_test bit_image_test escp2_graphics_test escp2_interpreter_test escp_nine_pin_test interpreter_test
+    application_test bit_image_test escp2_graphics_test escp2_command_table_test interpreter_test
     print_worker_test
     printer_document_test program_state_test select_font_test settings_loader_test settings_reader_test
     spool_watcher_test)

@@ -143,7 +143,12 @@ void FuzzDocument(Reader in) {
       case 1: {
         std::u32string text;
         for (int n = in.Byte() % 16; n > 0; --n) text += static_cast<char32_t>((in.Byte() << 8 | in.Byte()) % 0x3000);
-        device.DrawUnicodeText(text, rect);
+        // Every other run invisible (box characters under their rules), in either font.
+        if (in.Byte() % 2 == 0) {
+          device.DrawUnicodeText(text, rect);
+        } else {
+          device.DrawHiddenText(text, rect, handles[in.Byte() % 2]);
+        }
         break;
       }
       case 2: {

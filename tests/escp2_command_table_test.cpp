@@ -32,6 +32,7 @@ using testing::Fill;
 using testing::W;
 
 struct Setup {
+  bool ninePin = false;  // Emulation = ESC/P, the 9-pin printer
   std::int32_t codePage = 437;
   std::int32_t dpi = 600;
   std::int32_t module = 0;  // dots per bar-code module: rows of fills read as bar widths in modules
@@ -134,7 +135,7 @@ std::string Print(const std::string& bytes, Setup setup = {}) {
   testing::RecordingPrintSystem printers;
   printers.AddPrinter("", {.dpiX = setup.dpi, .dpiY = setup.dpi});
   PrintJob take;
-  take.Settings.Mode = Emulation::kEscP2;
+  take.Settings.Mode = setup.ninePin ? Emulation::kEscP : Emulation::kEscP2;
   take.Settings.CodePage = setup.codePage;
   take.Settings.PaperWidth = 210.0f;
   take.Settings.PaperHeight = 297.0f;
@@ -178,7 +179,8 @@ std::vector<Row> VerticalMotion() {
   return {
       {.send = "A\nB", .prints = "A@0,0 B@0,100"},
       {.send = "AB\r\nC\rD", .prints = "AB@0,0 C@0,100 D@0,100"},
-      {.send = "AB\bC\rXY\x18Z\rQR\x7fS", .prints = "AB@0,0 C@60,0 Z@0,0 QS@0,0"},
+      // BS; CAN drops the line, a box character's rule too; DEL takes back the character before it.
+      {.send = "AB\bC\rX\xc4Y\x18Z\rQR\x7fS", .prints = "AB@0,0 C@60,0 Z@0,0 QS@0,0"},
       {.send = Esc('0') + "A\nB", .prints = "A@0,0 B@0,75"},
       {.send = Esc('1') + "A\nB", .prints = "A@0,0 B@0,58"},
       {.send = Esc('0') + Esc('2') + "A\nB", .prints = "A@0,0 B@0,100"},
@@ -466,6 +468,44 @@ std::vector<Row> BarCodes() {
   return rows;
 }
 
+// The 9-pin printer (FX/LX class): ESC 3, ESC J and ESC j in 1/216 inch, ESC A in 1/72, ESC \ and ESC SP
+// in 1/120; bit images of eight dots 1/72 inch apart (8/72 inch is 67 dots), nine with ESC ^. What only the
+// 24-pin printers know is consumed with its data and prints nothing. It starts in draft.
+std::vector<Row> NinePin() {
+  const Setup fx{.ninePin = true, .font = "[-88 60 400 Sans Serif]"};
+  const auto image = [&](std::string head, int columns, std::string prints) {
+    return Row{.send = head + Bytes(0x80) + Fill(static_cast<std::size_t>(columns - 2), 0) + Bytes(1) + "X", .prints = prints, .setup = fx};
+  };
+  return {
+      {.send = Esc('3', 36) + "A\nB", .prints = "A@0,0 B@0,100", .setup = fx},
+      {.send = Esc('3', 24) + "A" + std::string(9, '\n') + "B", .prints = "A@0,0 B@0,600", .setup = fx},  // no drift
+      {.send = Esc('A', 12) + "A\nB", .prints = "A@0,0 B@0,100", .setup = fx},
+      {.send = "A" + Esc('J', 216) + "B" + Esc('j', 108) + "C", .prints = "A@0,0 B@60,600 C@120,300", .setup = fx},
+      {.send = Esc('\\', W{120}) + "A" + Esc('x', 1) + Esc('\\', W{120}) + "B", .prints = "A@600,0 [-88 60 400 Roman] B@1260,0", .setup = fx},
+      {.send = Esc(' ', 12) + "AB", .prints = "A@0,0 B@120,0", .setup = fx},
+      {.send = Esc('+', 72) + "A" + EscParen('U', 10) + EscParen('V', W{360}) + EscParen('C', W{720}) + "\nB", .prints = "A@0,0 B@0,100", .setup = fx},
+      {.send = Esc('c', W{72}) + Esc('X', 1, W{40}) + Esc('g') + Esc('q', 1) + "AB", .prints = "AB@0,0", .setup = fx},
+      {.send = Esc('.', 0, 10, 10, 1, W{8}) + Bytes(0xFF) + Esc(':', 0, 0, 0) + Esc('%', 1) + "A", .prints = "A@0,0", .setup = fx},
+      {.send = Esc('&', 0, 'A', 'A', 0x8b) + Fill(11, 0x7f) + Esc('%', 1) + "A", .prints = "A@0,0", .setup = fx},
+      image(Esc('*', 0, W{6}), 6, "image 6x8@0,0-60,67: 0,0 5,7 X@60,0"),
+      image(Esc('*', 1, W{12}), 12, "image 12x8@0,0-60,67: 0,0 11,7 X@60,0"),
+      image(Esc('*', 2, W{12}), 12, "image 12x8@0,0-60,67: 0,0 11,7 X@60,0"),
+      image(Esc('*', 3, W{24}), 24, "image 24x8@0,0-60,67: 0,0 23,7 X@60,0"),
+      image(Esc('*', 4, W{8}), 8, "image 8x8@0,0-60,67: 0,0 7,7 X@60,0"),
+      image(Esc('*', 5, W{6}), 6, "image 6x8@0,0-50,67: 0,0 5,7 X@50,0"),
+      image(Esc('*', 6, W{9}), 9, "image 9x8@0,0-60,67: 0,0 8,7 X@60,0"),
+      image(Esc('*', 7, W{12}), 12, "image 12x8@0,0-50,67: 0,0 11,7 X@50,0"),
+      image(Esc('*', 32, W{2}), 6, "X@0,0"),
+      image(Esc('K', W{6}), 6, "image 6x8@0,0-60,67: 0,0 5,7 X@60,0"),
+      image(Esc('L', W{12}), 12, "image 12x8@0,0-60,67: 0,0 11,7 X@60,0"),
+      image(Esc('Y', W{12}), 12, "image 12x8@0,0-60,67: 0,0 11,7 X@60,0"),
+      image(Esc('Z', W{24}), 24, "image 24x8@0,0-60,67: 0,0 23,7 X@60,0"),
+      image(Esc('?', 'K', 5) + Esc('K', W{6}), 6, "image 6x8@0,0-50,67: 0,0 5,7 X@50,0"),
+      {.send = Esc('^', 0, W{6}) + Bytes(0x80, 0) + Fill(8, 0) + Bytes(0, 0x80) + "X", .prints = "image 6x9@0,0-60,75: 0,0 5,8 X@60,0", .setup = fx},
+      {.send = Esc('^', 1, W{12}) + Bytes(0x80, 0) + Fill(20, 0) + Bytes(0, 0x80) + "X", .prints = "image 12x9@0,0-60,75: 0,0 11,8 X@60,0", .setup = fx},
+  };
+}
+
 // Bad input prints no parameter and reads nothing beyond the data.
 std::vector<Row> BadInput() {
   return {
@@ -491,6 +531,7 @@ TEST(Escp2CommandTable, DownloadedCharacters) { Check(DownloadedCharacters()); }
 TEST(Escp2CommandTable, BitImagesAtEveryDensity) { Check(BitImagesAtEveryDensity()); }
 TEST(Escp2CommandTable, BarCodes) { Check(BarCodes()); }
 TEST(Escp2CommandTable, BadInput) { Check(BadInput()); }
+TEST(Escp2CommandTable, NinePin) { Check(NinePin()); }
 
 // Every command of the printer's table, and every ESC ( command of the manual, has a row above.
 TEST(Escp2CommandTable, EveryCommandHasACase) {
@@ -503,6 +544,16 @@ TEST(Escp2CommandTable, EveryCommandHasACase) {
     EXPECT_NE(sent.find(Esc(code)), std::string::npos) << "ESC " << code << " has no case";
   }
   for (const char sub : std::string("-BCUV^citv")) EXPECT_NE(sent.find(Esc('(', sub)), std::string::npos) << sub;
+  // The 9-pin printer: every row of its own, every command whose units or dots differ there, each density.
+  std::string ninePin;
+  for (const Row& row : NinePin()) ninePin += row.send;
+  for (int code = 0; code < 256; ++code) {
+    const auto c = static_cast<std::uint8_t>(code);
+    const bool own = FindEscp2Row(c, true) != FindEscp2Row(c);
+    if (!own && std::string_view("*KLYZ?^\\ ").find(static_cast<char>(c)) == std::string_view::npos) continue;
+    EXPECT_NE(ninePin.find(Esc(code)), std::string::npos) << "ESC " << code << " has no 9-pin case";
+  }
+  for (int mode = 0; mode <= 7; ++mode) EXPECT_NE(ninePin.find(Esc('*', mode)), std::string::npos) << mode;
 }
 
 }  // namespace

@@ -62,6 +62,25 @@ std::string Styles() {
   return kEsc + "@" + kEsc + "4kursiv" + kEsc + "5 " + kEsc + "-1unterstrichen" + kEsc + "-0\r\n";
 }
 
+// A table framed with the box and block characters of code page 437, which the printer draws as rules.
+std::string BoxedTable() {
+  return kEsc +
+         "@\xda\xc4\xc4\xc4\xc4\xc2\xc4\xc4\xc4\xc4\xbf\r\n\xb3 Nr \xb3 DM \xb3\r\n"
+         "\xc3\xc4\xc4\xc4\xc4\xc5\xc4\xc4\xc4\xc4\xb4\r\n\xb3 17 \xb3 42 \xb3\r\n"
+         "\xc0\xc4\xc4\xc4\xc4\xc1\xc4\xc4\xc4\xc4\xd9\r\n\xc9\xcd\xcd\xcd\xcd\xbb \xb0\xb1\xb2\xdb\r\n"
+         "\xba Ende \xba\r\n";
+}
+
+// ESC ( B: an EAN-13 (module 2/180 inch, check digit added) after eight columns of text, then two symbols
+// the printer rejects (a letter in the data, a type it does not have); a second take rejects one more.
+std::string BarCode(int type, const std::string& data) {
+  return kEsc + "(B" + static_cast<char>(6 + data.size()) + std::string(1, '\0') + static_cast<char>(type) +
+         std::string("\x02\x00\x5a\x00\x01", 5) + data;
+}
+std::string BarCodes() {
+  return "Artikel " + BarCode(0, "400638133393") + BarCode(0, "40063813339X") + BarCode(9, "1") + "\r\n";
+}
+
 TEST(Escp2EndToEnd, DosPrintoutsComeOutAsOnThePrinter) {
   if (!testing::PopplerInstalled()) GTEST_SKIP() << "poppler-utils missing";
   testing::TempDir dir;
@@ -83,7 +102,8 @@ TEST(Escp2EndToEnd, DosPrintoutsComeOutAsOnThePrinter) {
     std::sort(files.begin(), files.end());
     return files;
   };
-  for (const std::string& take : {Invoice(), WideReport(), Listing(), Form(), Styles()}) {
+  for (const std::string& take :
+       {Invoice(), WideReport(), Listing(), Form(), Styles(), BoxedTable(), BarCodes(), BarCode(1, "12")}) {
     testing::WriteFileBytes(spool, take);
     ASSERT_TRUE(testing::WaitUntil([&] { return pdfFiles().size() == pdfs.size() + 1; }, 30s));
     pdfs = pdfFiles();
@@ -136,6 +156,30 @@ TEST(Escp2EndToEnd, DosPrintoutsComeOutAsOnThePrinter) {
   EXPECT_TRUE(std::any_of(fonts.begin(), fonts.end(), [](const std::string& row) {
     return row.find("Italic") != std::string::npos || row.find("Oblique") != std::string::npos;
   }));
+
+  // The frame's characters, drawn as rules, are in the text layer at their columns.
+  const std::string table = testing::ReadPdfText(pdfs[5]);
+  EXPECT_EQ(table.substr(0, table.find("\n\n")),
+            "┌────┬────┐\n│ Nr │ DM │\n├────┼────┤\n│ 17 │ 42 │\n└────┴────┘\n╔════╗ ░▒▓█\n║ Ende ║")
+      << table;
+
+  // EAN-13's digits as printed under the bars: the first left of the left guard, the two groups of six
+  // under their 42 modules (3-45 and 50-92 of 95) from the symbol's left end, 8 columns from the margin.
+  const auto ean = words(pdfs[6]);
+  const double bars = kLeft + 480, module = 600.0 / 90;
+  EXPECT_LE(find(ean, "4").xMax, bars);
+  EXPECT_GE(find(ean, "006381").xMin, bars + 3 * module);
+  EXPECT_LE(find(ean, "006381").xMax, bars + 45 * module);
+  EXPECT_GE(find(ean, "333931").xMin, bars + 50 * module);
+  EXPECT_LE(find(ean, "333931").xMax, bars + 92 * module);
+  // One line per take for the symbols the printer left out, naming the first of them.
+  const std::string log = testing::ReadFileBytes(dir.File("Error.log"));
+  std::size_t rejected = 0;
+  for (std::size_t at = 0; (at = log.find("Strichcode (ESC ( B, Typ ", at)) != std::string::npos; ++at)
+    ++rejected;
+  EXPECT_EQ(rejected, 2u) << log;
+  EXPECT_NE(log.find("Typ 0) nicht gedruckt: Daten, Maße oder Breite"), std::string::npos) << log;
+  EXPECT_NE(log.find("Typ 1) nicht gedruckt"), std::string::npos) << log;
 }
 
 // Forms on the sheet as the Epson printers put them, through quillmark-render without Border options:

@@ -169,6 +169,13 @@ TEST_F(PdfPrintDeviceTest, FacesUnicodeTextRectanglesAndImagesArriveAsDrawn) {
     }
     device->DrawUnicodeText(lines[i].text, rect);
   }
+  // Invisible text between visible text on one line: read back in place, without ink.
+  FontRequest mono{.height = -84, .width = 60, .weight = 400, .pitchAndFamily = 0x31, .faceName = {}};
+  const FontHandle font = system_.CreateFont(mono);
+  device->SelectFont(font);
+  device->DrawUnicodeText(U"A", {230, 753, 290, 840});
+  device->DrawHiddenText(U"███", {350, 753, 530, 840}, font);
+  device->DrawUnicodeText(U"B", {590, 753, 650, 840});
   // Red rules and two copies of one picture (left half ink) over 100 x 50 dots at 60 dpi: 10 x 5 pixels.
   device->SetTextColor(0x0000FF);
   device->FillRectangle({600, 1200, 1200, 1300});
@@ -183,11 +190,16 @@ TEST_F(PdfPrintDeviceTest, FacesUnicodeTextRectanglesAndImagesArriveAsDrawn) {
 
   const std::string pdf = dir_.File("mixed.pdf");
   const auto words = testing::ReadPdfWords(pdf);
-  ASSERT_EQ(words.size(), std::size(lines));
+  ASSERT_EQ(words.size(), std::size(lines) + 3);
   for (std::size_t i = 0; i < std::size(lines); ++i) {
     EXPECT_EQ(words[i].text, Utf8(lines[i].text)) << i;
     EXPECT_NEAR(words[i].xMin, 230, 0.5) << i;
     EXPECT_NEAR(words[i].yMin, 253.0 + 100.0 * static_cast<double>(i), 1.0) << i;
+  }
+  for (std::size_t i = 0; i < 3; ++i) {
+    const auto& word = words[std::size(lines) + i];
+    EXPECT_EQ(word.text, std::vector<std::string>({"A", "███", "B"})[i]);
+    EXPECT_NEAR(word.xMin, std::vector<double>({230, 350, 590})[i], 0.5) << word.text;
   }
   // Each face its own embedded subset with a Unicode map.
   const auto fonts = testing::ReadPdfFonts(pdf);
@@ -213,7 +225,7 @@ TEST_F(PdfPrintDeviceTest, FacesUnicodeTextRectanglesAndImagesArriveAsDrawn) {
   const struct {
     int x, y, rgb;
   } probes[] = {{90, 125, 0xFF0000},  {90, 145, 0xFFFFFF},  {25, 225, 0xFF0000}, {75, 225, 0xFFFFFF},
-                {125, 225, 0xFF0000}, {175, 225, 0xFFFFFF}, {25, 265, 0xFFFFFF}};
+                {125, 225, 0xFF0000}, {175, 225, 0xFFFFFF}, {25, 265, 0xFFFFFF}, {38, 80, 0xFFFFFF}};
   for (const auto& probe : probes) EXPECT_EQ(pixel(probe.x, probe.y), probe.rgb) << probe.x << "," << probe.y;
 }
 

@@ -105,6 +105,14 @@ class PrintDevice {
   // still advances and draws as the face's missing-glyph box.
   virtual void MeasureUnicodeText(std::u32string_view text, TextRect& rect) = 0;
   virtual void DrawUnicodeText(std::u32string_view text, const TextRect& rect) = 0;
+  // Places `text` in `font` as DrawUnicodeText would, but without ink and leaving the selected font as
+  // it is: characters the emulation draws as rules (box drawing) stay in a document's text layer, so that
+  // text copied out of it keeps its frames. A device without a text layer ignores it.
+  virtual void DrawHiddenText(std::u32string_view text, const TextRect& rect, FontHandle font) {
+    static_cast<void>(text);
+    static_cast<void>(rect);
+    static_cast<void>(font);
+  }
 
   // Fills [left, right) x [top, bottom) with the text colour: underlines, rules, block characters.
   // An empty or inverted rectangle draws nothing.

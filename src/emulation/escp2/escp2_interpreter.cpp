@@ -343,46 +343,32 @@ void Escp2Interpreter::PrintByte(std::uint8_t byte) {
   }
   BeginDrawing();
   lastLineY_ = job_.Y;
-  if (IsBlockCharacter(character)) {
-    EndRun();
-    DrawBlockCharacter(character, advance);
-    Decorate(job_.X, job_.X + advance, *glyph);
-    job_.X += advance;
-    return;
-  }
+  // Box-drawing and block characters print as rules; their text stays in the line, without ink.
+  const bool rules = IsBlockCharacter(character) && DrawBlockCharacter(character, advance);
   const std::int32_t top = job_.Y + glyph->top;
   const bool continues = !run_.empty() && runFont_ == glyph->font && runRect_.top == top &&
-                         runRect_.right == job_.X && glyph->extra == 0 &&
+                         runRect_.right == job_.X && glyph->extra == 0 && runHidden_ == rules &&
                          SameScoreLines(runGlyph_.score, glyph->score);
   if (!continues) {
     EndRun();
     runFont_ = glyph->font;
     runRect_ = TextRect{job_.X, top, job_.X, top + glyph->em};
     runGlyph_ = *glyph;
+    runHidden_ = rules;
   }
   run_.push_back(character);
   runRect_.right += advance;
   job_.X += advance;
 }
 
-void Escp2Interpreter::DrawBlockCharacter(char32_t character, std::int32_t width) {
-  PrintDevice* device = device_;
-  if (device == nullptr) return;
+bool Escp2Interpreter::DrawBlockCharacter(char32_t character, std::int32_t width) {
+  if (device_ == nullptr) return true;
   // The cell spans the whole line pitch, so that lines of neighbouring rows meet.
   const std::int32_t pitch = RoundToDots(static_cast<double>(state_.lineSpacing) * state_.scale * dpiY_ /
                                          static_cast<double>(kUnitsPerInch));
   const TextRect cell{job_.X, job_.Y, job_.X + width, job_.Y + (pitch > 0 ? pitch : glyphs_[0].em)};
-  blocks_.clear();
-  if (!BlockRectangles(character, cell, std::max(1, dpiY_ / 100), blocks_)) {
-    const char32_t text[1] = {character};
-    if (selected_ != glyphs_[0].font) {
-      device->SelectFont(glyphs_[0].font);
-      selected_ = glyphs_[0].font;
-    }
-    device->DrawUnicodeText(std::u32string_view(text, 1), cell);
-    return;
-  }
-  for (const TextRect& rect : blocks_) AddFill(rect);
+  // The diagonals print as glyphs. The rules wait for the line's end with its text, for CAN.
+  return BlockRectangles(character, cell, std::max(1, dpiY_ / 100), lineRules_);
 }
 
 void Escp2Interpreter::Decorate(std::int32_t left, std::int32_t right, const Glyph& glyph) {
@@ -408,6 +394,7 @@ void Escp2Interpreter::EndRun() {
   line.text.swap(run_);
   line.rect = runRect_;
   line.glyph = runGlyph_;
+  line.hidden = runHidden_;
   run_.clear();
   runFont_ = 0;
 }
@@ -417,17 +404,23 @@ void Escp2Interpreter::Flush() {
   PrintDevice* device = device_;
   for (std::size_t i = 0; i < lineRunCount_ && device != nullptr; ++i) {
     const LineRun& line = lineRuns_[i];
-    if (selected_ != line.glyph.font) {
-      device->SelectFont(line.glyph.font);
-      selected_ = line.glyph.font;
+    if (line.hidden) {
+      device->DrawHiddenText(line.text, line.rect, line.glyph.font);
+    } else {
+      if (selected_ != line.glyph.font) {
+        device->SelectFont(line.glyph.font);
+        selected_ = line.glyph.font;
+      }
+      device->DrawUnicodeText(line.text, line.rect);
     }
-    device->DrawUnicodeText(line.text, line.rect);
     const std::int32_t y = job_.Y;
     job_.Y = line.rect.top - line.glyph.top;
     Decorate(line.rect.left, line.rect.right, line.glyph);
     job_.Y = y;
   }
   lineRunCount_ = 0;
+  for (const TextRect& rect : lineRules_) AddFill(rect);
+  lineRules_.clear();
 }
 
 }  // namespace quillmark

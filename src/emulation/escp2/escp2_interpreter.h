@@ -96,7 +96,9 @@ class Escp2Interpreter {
   const Glyph& CurrentGlyph(bool italic);
   FontHandle FontFor(const FontRequest& request);
   std::int32_t Measure(char32_t character, const Glyph& glyph);
-  void DrawBlockCharacter(char32_t character, std::int32_t width);
+  // Adds the rules of a box-drawing or block character in a cell `width` wide; false for one that
+  // prints as a glyph.
+  bool DrawBlockCharacter(char32_t character, std::int32_t width);
   void Decorate(std::int32_t left, std::int32_t right, const Glyph& glyph);
   void BeginDrawing();  // starts the page a form feed left pending
   void AddFill(const TextRect& rect);
@@ -130,14 +132,16 @@ class Escp2Interpreter {
   TextRect runRect_;
   FontHandle runFont_ = 0;
   Glyph runGlyph_;
+  bool runHidden_ = false;  // characters drawn as rules: text without ink
   struct LineRun {
     std::u32string text;
     TextRect rect;
     Glyph glyph;
+    bool hidden = false;
   };
   std::vector<LineRun> lineRuns_;  // the first lineRunCount_ are the line's runs not yet drawn
   std::size_t lineRunCount_ = 0;
-  std::vector<TextRect> blocks_;
+  std::vector<TextRect> lineRules_;  // the rules of the line's box and block characters, not yet drawn
   std::vector<TextRect> fills_;  // rectangles of the page not yet drawn
 
   bool pagePending_ = false;

@@ -96,6 +96,7 @@ void Escp2Interpreter::ControlCode(std::uint8_t byte) {
       run_.clear();
       runFont_ = 0;
       lineRunCount_ = 0;
+      lineRules_.clear();
       job_.X = job_.OriginX + state_.leftMargin;
       break;
     case kDelete:

@@ -21,6 +21,8 @@ constexpr std::size_t kMaxBatchGlyphs = 4096;
 std::int32_t Add(std::int32_t a, std::int32_t b) { return SaturateToInt32(std::int64_t{a} + b); }
 std::int32_t Span(std::int32_t from, std::int32_t to) { return SaturateToInt32(std::int64_t{to} - from); }
 
+constexpr auto kByUnicode = [](const PrinterFont& font, char32_t c) { return font.ForUnicode(c); };
+
 bool UsablePaperLength(double millimetres) {
   return std::isfinite(millimetres) && millimetres > 0 && millimetres <= kLargestPaperMillimetres;
 }
@@ -81,6 +83,8 @@ void PdfPrintDevice::StartPage() {
   contentColor_ = 0;
   contentFont_ = 0;
   contentSize_ = 0;
+  contentHidden_ = false;
+  pen_.valid = false;
   content_ = PageMatrix();
 }
 
@@ -194,11 +198,18 @@ void PdfPrintDevice::DrawText(std::string_view text, const TextRect& rect) {
 }
 
 void PdfPrintDevice::DrawUnicodeText(std::u32string_view text, const TextRect& rect) {
-  Draw(text, rect, [](const PrinterFont& font, char32_t c) { return font.ForUnicode(c); });
+  Draw(text, rect, kByUnicode);
+}
+
+void PdfPrintDevice::DrawHiddenText(std::u32string_view text, const TextRect& rect, FontHandle font) {
+  std::shared_ptr<const PrinterFont> selected = font_;
+  SelectFont(font);
+  Draw(text, rect, kByUnicode, true);
+  font_ = std::move(selected);
 }
 
 template <typename Text, typename Lookup>
-void PdfPrintDevice::Draw(const Text& text, const TextRect& rect, Lookup lookup) {
+void PdfPrintDevice::Draw(const Text& text, const TextRect& rect, Lookup lookup, bool hidden) {
   if (!Writing() || text.empty()) return;
   const PrinterFont* font = CurrentFont();
   if (font == nullptr) return;
@@ -209,10 +220,10 @@ void PdfPrintDevice::Draw(const Text& text, const TextRect& rect, Lookup lookup)
     return;
   }
   const std::int32_t baseline = Add(rect.top, font->Ascent());
-  const bool sameRun = batch_.font.get() == font && batch_.baseline == baseline;
+  const bool sameRun = batch_.font.get() == font && batch_.baseline == baseline && batch_.hidden == hidden;
   if (!sameRun || opaqueBackground_) Flush();
   std::int32_t x = rect.left;
-  if (opaqueBackground_) {
+  if (opaqueBackground_ && !hidden) {
     std::int64_t width = 0;
     for (const auto c : text) width += lookup(*font, c).advance;
     FillWith({rect.left, rect.top, SaturateToInt32(rect.left + width), Add(rect.top, font->LineHeight())},
@@ -227,6 +238,7 @@ void PdfPrintDevice::Draw(const Text& text, const TextRect& rect, Lookup lookup)
       if (batch_.glyphs.empty()) {
         batch_.font = font_ ? font_ : defaultFont_;
         batch_.baseline = baseline;
+        batch_.hidden = hidden;
         batch_.number = document_->Font(font->SharedProgram());
       }
       batch_.glyphs.push_back({character.glyph, x, character.width1000});
@@ -253,13 +265,29 @@ void PdfPrintDevice::Flush() {
     contentSize_ = em;
     if (std::ranges::find(pageFonts_, batch_.number) == pageFonts_.end()) pageFonts_.push_back(batch_.number);
   }
+  if (batch_.hidden != contentHidden_) {
+    content_ += batch_.hidden ? "3 Tr\n" : "0 Tr\n";
+    contentHidden_ = batch_.hidden;
+  }
   const double scale = font.ScaleX();
+  // A double strike is a second pass over the whole run, a little lower, as the paper moves a fraction
+  // of a dot between a printer's two passes. As a whole second run, text extraction drops it as a copy.
+  const std::int32_t strike = batch_.hidden ? 0 : font.DoubleStrikeOffset();
+  const double origin = batch_.glyphs.front().position;
+  // A run on the line where the last one ended goes on from there, without a new text matrix: a framed
+  // table's line alternates between text and its invisible frame characters.
+  const bool goesOn = pen_.valid && pen_.baseline == batch_.baseline && pen_.scale == scale && strike == 0;
   // The glyphs as one array of strings, with a correction wherever a glyph is not where the widths of
   // the glyphs before it put the pen (gaps left by spaces, whole-dot advances of proportional text).
   run_.assign("[");
   codes_.clear();
   double pen = 0;  // in text space
-  const double origin = batch_.glyphs.front().position;
+  if (goesOn) {
+    const double from = (pen_.x - origin) / scale;
+    const double correction = std::round(from * 1000.0 / em * 100.0) / 100.0;
+    if (correction != 0) AppendNumber(run_, correction, 2);
+    pen = from - correction * em / 1000.0;
+  }
   for (std::size_t i = 0; i < batch_.glyphs.size(); ++i) {
     const PlacedGlyph& placed = batch_.glyphs[i];
     const double target = (placed.position - origin) / scale;
@@ -278,15 +306,19 @@ void PdfPrintDevice::Flush() {
   }
   AppendLiteralString(run_, std::string_view(codes_.data(), codes_.size()));
   run_ += "]TJ\n";
+  pen_ = Pen{strike == 0, batch_.baseline, scale, origin + pen * scale};
+  if (goesOn) {
+    content_ += run_;
+    batch_.glyphs.clear();
+    batch_.font.reset();
+    return;
+  }
   if (scale != scaleOfText_ || scaleText_.empty()) {
     scaleText_.clear();
     AppendNumber(scaleText_, scale, 6);
     scaleText_ += " 0 0 -1 ";
     scaleOfText_ = scale;
   }
-  // A double strike is a second pass over the whole run, a little lower, as the paper moves a fraction
-  // of a dot between a printer's two passes. As a whole second run, text extraction drops it as a copy.
-  const std::int32_t strike = font.DoubleStrikeOffset();
   for (const std::int32_t pass : {0, strike}) {
     content_ += scaleText_;
     AppendInteger(content_, Add(geometry_.offsetX, batch_.glyphs.front().position));
@@ -303,6 +335,7 @@ void PdfPrintDevice::Flush() {
 void PdfPrintDevice::EndText() {
   if (inText_) content_ += "ET\n";
   inText_ = false;
+  pen_.valid = false;
 }
 
 void PdfPrintDevice::UseColor(std::uint32_t color) {

@@ -58,6 +58,8 @@ class PdfPrintDevice final : public PrintDevice {
   void DrawText(std::string_view text, const TextRect& rect) override;
   void MeasureUnicodeText(std::u32string_view text, TextRect& rect) override;
   void DrawUnicodeText(std::u32string_view text, const TextRect& rect) override;
+  // Invisible text (render mode 3) in the same batches and order as the visible text around it.
+  void DrawHiddenText(std::u32string_view text, const TextRect& rect, FontHandle font) override;
   void FillRectangle(const TextRect& rect) override;
   void DrawBitImage(const BitImage& image, const TextRect& rect) override;
 
@@ -76,13 +78,14 @@ class PdfPrintDevice final : public PrintDevice {
     std::shared_ptr<const PrinterFont> font;
     std::uint32_t number = 0;  // the font's number in the document
     std::int32_t baseline = 0;
+    bool hidden = false;
     std::vector<PlacedGlyph> glyphs;
   };
 
   const PrinterFont* CurrentFont();
   std::string PageMatrix() const;
   template <typename Text, typename Lookup>
-  void Draw(const Text& text, const TextRect& rect, Lookup lookup);
+  void Draw(const Text& text, const TextRect& rect, Lookup lookup, bool hidden = false);
   void FillWith(const TextRect& rect, std::uint32_t color);
   void Flush();
   void EndText();
@@ -120,6 +123,15 @@ class PdfPrintDevice final : public PrintDevice {
   std::uint32_t contentColor_ = 0;
   std::uint32_t contentFont_ = 0;
   double contentSize_ = 0;
+  bool contentHidden_ = false;  // text render mode 3 in force
+  // Where the last run of the text object left the pen, in dots, on its baseline at its horizontal scale.
+  struct Pen {
+    bool valid = false;
+    std::int32_t baseline = 0;
+    double scale = 0;
+    double x = 0;
+  };
+  Pen pen_;
   GlyphBatch batch_;
 };
 
