@@ -140,14 +140,15 @@ TEST(PclEndToEnd, LandscapePagesPrintUprightAcrossTheSheet) {
   }
 }
 
-// HP-GL/2 is skipped whole, with one line for the take however many pictures it holds.
-TEST(PclEndToEnd, HpglIsSkippedWithOneLogLine) {
+// HP-GL/2 is skipped whole, with one line for the take however many pictures it holds. PC-8's box
+// characters, drawn as rules, stay in the text layer.
+TEST(PclEndToEnd, HpglIsSkippedWithOneLogLineAndBoxCharactersStayText) {
   if (!testing::PopplerInstalled()) GTEST_SKIP() << "poppler-utils missing";
   testing::TempDir dir;
   testing::WriteFileBytes(dir.File("plot.pcl"),
                           "\x1b"
                           "EBefore\x1b%0BIN;SP1;PA0,0;PD1000,1000;LBx\x03;\x1b%0A"
-                          "\r\nAfter\x1b%1BPU;PD;\x1b"
+                          "\r\nAfter\x1b(10U\r\n\xDA\xC4\xC2\xBF\r\n\xC0\xC4\xC1\xD9\x1b%1BPU;PD;\x1b"
                           "E");
   const auto result = testing::RunProgram({testing::BuiltProgram("quillmark-render"), "--emulation", "pcl",
                                            "-o", dir.File("plot.pdf"), dir.File("plot.pcl")},
@@ -160,6 +161,7 @@ TEST(PclEndToEnd, HpglIsSkippedWithOneLogLine) {
   EXPECT_NE(text.find("Before"), std::string::npos);
   EXPECT_NE(text.find("After"), std::string::npos);
   EXPECT_EQ(text.find("PD"), std::string::npos) << text;
+  EXPECT_NE(text.find("┌─┬┐\n└─┴┘"), std::string::npos) << text;
 }
 
 // Auto takes every LaserJet take the tests hold for PCL and every Epson take for ESC/P 2.

@@ -24,10 +24,11 @@ bool PclPage::Admit(std::size_t bytes, const TextRect& rect) {
   return true;
 }
 
-void PclPage::Text(FontHandle font, char32_t character, const TextRect& cell, std::int32_t advance) {
+void PclPage::Text(FontHandle font, char32_t character, const TextRect& cell, std::int32_t advance,
+                   bool hidden) {
   if (!marks_.empty()) {
     Mark& last = marks_.back();
-    if (last.kind == Mark::Kind::kText && last.font == font && last.rect.top == cell.top &&
+    if (last.kind == Mark::Kind::kText && last.hidden == hidden && last.font == font && last.rect.top == cell.top &&
         last.rect.right == cell.left && advance == cell.right - cell.left) {
       if (!Admit(sizeof(char32_t), cell)) return;
       last.text.push_back(character);
@@ -36,8 +37,13 @@ void PclPage::Text(FontHandle font, char32_t character, const TextRect& cell, st
     }
   }
   if (!Admit(kMarkBytes + sizeof(char32_t), cell)) return;
-  Mark mark{
-      .kind = Mark::Kind::kText, .ink = Ink::kBlack, .font = font, .rect = cell, .text = {}, .image = 0};
+  Mark mark{.kind = Mark::Kind::kText,
+            .ink = Ink::kBlack,
+            .hidden = hidden,
+            .font = font,
+            .rect = cell,
+            .text = {},
+            .image = 0};
   mark.text.push_back(character);
   marks_.push_back(std::move(mark));
   lowestTextTop_ = std::max(lowestTextTop_, cell.top);
@@ -92,6 +98,10 @@ void PclPage::Play(PrintDevice& device) const {
     }
     switch (mark.kind) {
       case Mark::Kind::kText:
+        if (mark.hidden) {
+          device.DrawHiddenText(mark.text, mark.rect, mark.font);
+          break;
+        }
         if (mark.font != selected) {
           device.SelectFont(mark.font);
           selected = mark.font;

@@ -18,8 +18,10 @@ class PclPage {
   // A colour of the marks: the device's text colour while they are drawn.
   enum class Ink : std::uint8_t { kBlack, kWhite };
 
-  // Text drawn with `font`; extends the run before when it continues it on the same line.
-  void Text(FontHandle font, char32_t character, const TextRect& cell, std::int32_t advance);
+  // Text drawn with `font`; extends the run before when it continues it on the same line. Hidden text
+  // leaves no ink: it keeps characters drawn as rules in the document's text layer.
+  void Text(FontHandle font, char32_t character, const TextRect& cell, std::int32_t advance,
+            bool hidden = false);
   void Fill(const TextRect& rect, Ink ink = Ink::kBlack);
   void Image(BitImage image, const TextRect& rect, Ink ink = Ink::kBlack);
 
@@ -41,6 +43,7 @@ class PclPage {
   struct Mark {
     enum class Kind : std::uint8_t { kText, kFill, kImage } kind;
     Ink ink = Ink::kBlack;
+    bool hidden = false;
     FontHandle font = 0;
     TextRect rect;
     std::u32string text;

@@ -127,6 +127,11 @@ void PclInterpreter::PrintByte(std::uint8_t byte) {
       for (TextRect& rect : blocks_) {
         if (ClipToPrintable(rect)) page_.Fill(rect);
       }
+      const std::int32_t top = DotY(state.cursor.y) - fontAscent_;
+      const TextRect text{cell.left, top, cell.right, top + fontEm_};
+      if (TextRect visible = text; fontHandle_ != 0 && ClipToPrintable(visible)) {
+        page_.Text(fontHandle_, character, text, text.right - text.left, true);
+      }
       if (state.underline != 0) Underline(state.cursor.x, state.cursor.x + advance);
       state.cursor.x += advance;
       return;
