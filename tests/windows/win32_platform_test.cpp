@@ -60,7 +60,7 @@ TEST_F(Win32Platform, SpoolFileTakeAndSharingRule) {
     EXPECT_EQ(OpenOther(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE), INVALID_HANDLE_VALUE);
     std::vector<std::uint8_t> bytes(10);
     EXPECT_EQ(file->Size(), 10);
-    EXPECT_EQ(file->Read(bytes.data(), 10), 10);
+    EXPECT_EQ(file->Read(0, bytes.data(), 10), 10);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "0123456789");
     EXPECT_FALSE(file->Empty(9).ok()) << "not the size that was read";
     EXPECT_TRUE(file->Empty(10).ok());
