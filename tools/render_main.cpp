@@ -314,5 +314,6 @@ int main(int argc, char** argv) {
   }
   // A print spooler or a closed standard stream must never end the process by signal.
   std::signal(SIGPIPE, SIG_IGN);
-  return toStandardOutput ? quillmark::RenderToStandardOutput(options, input) : quillmark::Render(options, input);
+  return toStandardOutput ? quillmark::RenderToStandardOutput(options, input)
+                          : quillmark::Render(options, input);
 }
