@@ -71,6 +71,7 @@ bench: build
 	bench/spool_queue_cost.sh $(BUILD)/release
 	bench/graphics.sh $(BUILD)/release
 	bench/texttopdf.sh $(BUILD)/release
+	bench/flat_memory.sh $(BUILD)/release
 
 install: build
 	cmake --install $(BUILD)/release

@@ -3,8 +3,8 @@
 #   bench/graphics.sh BUILD_DIR [PAGES]
 # The job: PAGES letter pages, each 80 strips of ESC * 40 (24 dots, 360 dpi across) 8 inches wide, an
 # ordered dither of rings: about 0.7 MB of image data per page. Targets: 100 pages in at most 2 s, peak
-# memory at most 150 MB, growing with the page count by no more than the job's own bytes (a take is
-# held in memory while it prints). Each figure is the best of three runs.
+# memory at most 150 MB, not growing with the page count (the take is read through a mapping, not held in
+# memory). Each figure is the best of three runs.
 set -euo pipefail
 source "$(dirname "$0")/best_of_three.sh"
 

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Peak memory of one large take: runs quillmark under /usr/bin/time -v, once idle and once with a single
-# take of SIZE bytes (default 100 MB), and prints both peaks. A take is held in memory exactly once, so the
-# difference should be about SIZE. The bytes are mostly NULs, which the interpreter skips, so the run measures
+# take of SIZE bytes (default 100 MB), and prints both peaks. A take prints from its file in the queue, read
+# through a mapping that gives back what is behind the reader, so the difference stays small whatever SIZE. The bytes are mostly NULs, which the interpreter skips, so the run measures
 # the spool path rather than rendering. KIND "lines" takes SIZE bytes of short lines instead ("Zeile\r\n"
 # over and over, no form feed), which under the Basic emulation run off the bottom of the sheet: what is
-# drawn there must not be kept, so the peak stays near the take's own size.
+# drawn there must not be kept, so the peak stays small too.
 #   bench/spool_memory.sh [BUILD_DIR] [SIZE] [KIND]
 set -euo pipefail
 build="$(cd "${1:-build/release}" && pwd)"

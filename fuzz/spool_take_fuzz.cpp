@@ -57,12 +57,13 @@ class FaultySpoolFile final : public SpoolFile {
     return size;
   }
 
-  std::int64_t Read(std::uint8_t* buffer, std::int64_t length) override {
+  std::int64_t Read(std::int64_t offset, std::uint8_t* buffer, std::int64_t length) override {
     if (std::exchange(file_.failRead, false)) return -1;
     const std::size_t cut = std::min(std::exchange(file_.cutBeforeRead, 0), file_.content.size());
     file_.content.resize(file_.content.size() - cut);
-    const std::size_t count = std::min(static_cast<std::size_t>(length), file_.content.size());
-    std::memcpy(buffer, file_.content.data(), count);
+    const auto from = std::min(static_cast<std::size_t>(offset), file_.content.size());
+    const std::size_t count = std::min(static_cast<std::size_t>(length), file_.content.size() - from);
+    std::memcpy(buffer, file_.content.data() + from, count);
     return static_cast<std::int64_t>(count);
   }
 
@@ -113,6 +114,11 @@ class LogAndStore final : public FileSystem, public LogSink {
   FileStatus WriteNewFile(const std::string& path, const std::uint8_t* data, std::size_t size) override {
     if (std::exchange(failKeep, false) || stored.contains(path)) return FileStatus::Failed(path, "full");
     stored[path].assign(reinterpret_cast<const char*>(data), size);
+    return FileStatus::Done(path);
+  }
+  FileStatus OpenTake(const std::string& path, std::unique_ptr<TakeFile>& take) override {
+    if (!stored.contains(path)) return FileStatus::Failed(path, "missing");
+    take = std::make_unique<MemoryTakeFile>(stored[path]);
     return FileStatus::Done(path);
   }
   FileStatus FlushToDisk(const std::string& path) override {
@@ -204,9 +210,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
         while (TakePrintJob(state, job)) {
           const std::string path(job.Settings.Path.View());
           FakeFile& taken = spool.files[path];
-          Check(job.Gate != nullptr && job.DataLength > 0);
-          const std::string_view data(reinterpret_cast<const char*>(job.Data.get()),
-                                      static_cast<std::size_t>(job.DataLength));
+          Check(job.Gate != nullptr && job.File != nullptr && job.DataLength > 0);
+          std::string data(static_cast<std::size_t>(job.DataLength), '\0');
+          Check(job.File->ReadAt(0, reinterpret_cast<std::uint8_t*>(data.data()), job.DataLength) ==
+                job.DataLength);
           if (!job.Gate->Wait()) {
             Check(taken.content.starts_with(data));
             continue;

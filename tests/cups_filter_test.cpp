@@ -63,6 +63,7 @@ TEST(CupsFilter, BadInputEndsInAPdfOrAnErrorNeverInAHangOrCrash) {
       // job, whether it makes a PDF
       {"", false},
       {noise, true},
+      {std::string(3 << 20, 'x'), true},  // read in more than one block
       {std::string("Text\r\n\x1bQ", 8), true},                        // cut in a command
       {std::string("Text\r\n\x1b*\x27\xff\x00\x01\x02", 11), true}};  // cut in a command's data
   for (const auto& [bytes, pdf] : rows) {

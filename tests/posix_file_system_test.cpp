@@ -3,8 +3,11 @@
 #include "platform/posix/posix_file_system.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,7 +19,9 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-const std::uint8_t* Data(const std::string& text) { return reinterpret_cast<const std::uint8_t*>(text.data()); }
+const std::uint8_t* Data(const std::string& text) {
+  return reinterpret_cast<const std::uint8_t*>(text.data());
+}
 
 class PosixFiles : public ::testing::Test {
  protected:
@@ -37,7 +42,8 @@ class PosixFiles : public ::testing::Test {
 
 // Regular files only, sorted by byte value, so that the queue's numbered names come out oldest first.
 TEST_F(PosixFiles, ListsRegularFilesInByteOrder) {
-  for (const char* name : {"b", "a", "B", "10-1.prn", "9-1.prn", "000000000002-1.new", "000000000010-1.prn"}) {
+  for (const char* name :
+       {"b", "a", "B", "10-1.prn", "9-1.prn", "000000000002-1.new", "000000000010-1.prn"}) {
     Write(name, "x");
   }
   std::filesystem::create_directory(At("folder"));
@@ -49,9 +55,11 @@ TEST_F(PosixFiles, ListsRegularFilesInByteOrder) {
 
 // New names sort by time and never replace a file: the next number when one is taken.
 TEST_F(PosixFiles, NewFilesGetTheNextFreeTimeName) {
-  EXPECT_EQ(Made(files_.SaveNewFile(At("Ungedruckt/deep"), Data("one"), 3)), At("Ungedruckt/deep/20070315-094105-001.prn"));
+  EXPECT_EQ(Made(files_.SaveNewFile(At("Ungedruckt/deep"), Data("one"), 3)),
+            At("Ungedruckt/deep/20070315-094105-001.prn"));
   Write("Ungedruckt/deep/20070315-094105-002.prn", "taken");
-  EXPECT_EQ(Made(files_.SaveNewFile(At("Ungedruckt/deep"), Data("two"), 3)), At("Ungedruckt/deep/20070315-094105-003.prn"));
+  EXPECT_EQ(Made(files_.SaveNewFile(At("Ungedruckt/deep"), Data("two"), 3)),
+            At("Ungedruckt/deep/20070315-094105-003.prn"));
   EXPECT_EQ(Read("Ungedruckt/deep/20070315-094105-001.prn"), "one");
   EXPECT_EQ(Read("Ungedruckt/deep/20070315-094105-002.prn"), "taken");
   EXPECT_EQ(Read("Ungedruckt/deep/20070315-094105-003.prn"), "two");
@@ -59,7 +67,8 @@ TEST_F(PosixFiles, NewFilesGetTheNextFreeTimeName) {
   EXPECT_EQ(Made(files_.SaveNewFile(At("file/sub"), Data("x"), 1)), "");  // its folder cannot be made
 
   Write("take.prn", "bytes");
-  EXPECT_EQ(Made(files_.MoveToNewFile(At("take.prn"), At("Ungedruckt/deep"))), At("Ungedruckt/deep/20070315-094105-004.prn"));
+  EXPECT_EQ(Made(files_.MoveToNewFile(At("take.prn"), At("Ungedruckt/deep"))),
+            At("Ungedruckt/deep/20070315-094105-004.prn"));
   EXPECT_FALSE(testing::FileExists(At("take.prn")));
   EXPECT_EQ(Read("Ungedruckt/deep/20070315-094105-004.prn"), "bytes");
   EXPECT_EQ(Made(files_.MoveToNewFile(At("take.prn"), At("Ungedruckt"))), "");
@@ -105,6 +114,41 @@ TEST_F(PosixFiles, ContinuesOnlyWhenTheWholeTakeIsFollowedByMore) {
   bool continues = true;
   EXPECT_FALSE(files_.Continues(At("missing"), At("take.prn"), continues).ok());
   EXPECT_FALSE(continues);
+}
+
+// A take larger than a block is copied and read back byte for byte; its pages may leave memory behind the
+// reader and come back when read again. A file cut short before it is mapped maps only what is left.
+TEST_F(PosixFiles, TakesAreCopiedInBlocksAndReadThroughAMapping) {
+  std::string bytes(2'500'007, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7919 % 251);
+  int blocks = 0;
+  const auto source = [&](std::uint8_t* block, std::size_t length, std::uint64_t offset) {
+    ++blocks;
+    std::memcpy(block, bytes.data() + offset, length);
+    return true;
+  };
+  ASSERT_TRUE(files_.CopyNewFile(At("Warteschlange/1-1.tmp"), bytes.size(), source).ok());
+  EXPECT_EQ(blocks, 3);
+  EXPECT_EQ(Read("Warteschlange/1-1.tmp"), bytes);
+  EXPECT_FALSE(files_.CopyNewFile(At("Warteschlange/2-1.tmp"), 10, [](auto...) { return false; }).ok());
+  EXPECT_FALSE(testing::FileExists(At("Warteschlange/2-1.tmp"))) << "a failed copy leaves nothing";
+
+  std::unique_ptr<TakeFile> take;
+  ASSERT_TRUE(files_.OpenTake(At("Warteschlange/1-1.tmp"), take).ok());
+  ASSERT_TRUE(files_.Rename(At("Warteschlange/1-1.tmp"), At("Warteschlange/1-1.prn")).ok());
+  const std::uint8_t* mapped = take->Map(take->Size());
+  ASSERT_NE(mapped, nullptr);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(mapped), bytes.size()), bytes);
+  take->Drop(2'000'000);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(mapped), bytes.size()), bytes) << "read again";
+
+  ASSERT_TRUE(files_.OpenTake(At("Warteschlange/1-1.prn"), take).ok());
+  ASSERT_EQ(::truncate(At("Warteschlange/1-1.prn").c_str(), 5000), 0);
+  EXPECT_EQ(take->Size(), 5000);
+  mapped = take->Map(static_cast<std::int64_t>(bytes.size()));
+  ASSERT_NE(mapped, nullptr);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(mapped), 5000), bytes.substr(0, 5000));
+  EXPECT_FALSE(files_.OpenTake(At("Warteschlange/missing.prn"), take).ok());
 }
 
 }  // namespace

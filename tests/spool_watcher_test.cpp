@@ -23,9 +23,9 @@ struct Faults {
 struct FaultyFile final : SpoolFile {
   explicit FaultyFile(Faults& faults) : f(faults) {}
   std::int64_t Size() override { return f.size != 0 ? f.size : std::ssize(f.bytes); }
-  std::int64_t Read(std::uint8_t* buffer, std::int64_t length) override {
-    const std::int64_t count = std::min(length, std::ssize(f.bytes)) - (f.shortRead ? 1 : 0);
-    std::copy_n(f.bytes.begin(), count, buffer);
+  std::int64_t Read(std::int64_t offset, std::uint8_t* buffer, std::int64_t length) override {
+    const std::int64_t count = std::min(length, std::ssize(f.bytes) - offset) - (f.shortRead ? 1 : 0);
+    std::copy_n(f.bytes.begin() + offset, count, buffer);
     return count;
   }
   FileStatus Empty(std::int64_t) override {

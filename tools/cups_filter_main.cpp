@@ -35,13 +35,13 @@ class CupsLogSink final : public StandardErrorSink {
 };
 
 // The one place where a job becomes a PDF file.
-bool RenderPdf(const PrintJob& job, const std::string& path) {
+bool RenderPdf(const JobSettings& settings, JobInput& input, const std::string& path) {
   LinuxPrintSystem pdfPrinters;
   FilePrintSystem printers(pdfPrinters, path, kDotsPerInch);
   CupsLogSink logSink;
   PosixClock clock;
   const ErrorLog log(logSink, clock);
-  Printout printout(job);
+  Printout printout(settings, input.data, static_cast<std::int32_t>(input.size), input.take.get());
   const bool written = PrintDocument(printout, printers, log);
   ReleaseDevice(printout, printers);
   return written;
@@ -82,16 +82,13 @@ int RunFilter(int argc, char** argv) {
 
   std::vector<std::string> warnings;
   const char* ppd = std::getenv("PPD");
-  PrintJob job;
-  job.Settings = CupsJobSettings(argv[5], ppd != nullptr ? PpdDefaultPageSize(ppd) : "", warnings);
-  job.Settings.Printer.Assign("PDF:");
+  JobSettings settings = CupsJobSettings(argv[5], ppd != nullptr ? PpdDefaultPageSize(ppd) : "", warnings);
+  settings.Printer.Assign("PDF:");
   for (const auto& warning : warnings) Report("WARNING", warning);
-  job.DataLength = static_cast<std::int32_t>(input.size);
-  job.Data = std::move(input.data);
 
-  Report("INFO", "Printing " + std::to_string(job.DataLength) + " bytes of printer data");
-  const PipeOutcome outcome =
-      WriteToStandardOutput("quillmark-cups", [&](const std::string& path) { return RenderPdf(job, path); });
+  Report("INFO", "Printing " + std::to_string(input.size) + " bytes of printer data");
+  const PipeOutcome outcome = WriteToStandardOutput(
+      "quillmark-cups", [&](const std::string& path) { return RenderPdf(settings, input, path); });
   if (!outcome.written) {
     Report("ERROR", outcome.why.empty() ? std::string("The PDF could not be written") : outcome.why);
     return 1;

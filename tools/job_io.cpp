@@ -1,5 +1,6 @@
 #include "job_io.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,11 +11,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <string>
 
+#include "platform/posix/posix_take_file.h"
+#include "platform/posix/unique_fd.h"
 #include "settings/paper.h"
 
 namespace quillmark {
 namespace {
+
+// Standard input is copied a block at a time, never whole.
+constexpr std::size_t kBlock = 1 << 20;
 
 // The temporary file's name, for the SIGTERM handler: a cancelled job leaves nothing behind.
 char temporaryPath[4096];
@@ -40,59 +48,102 @@ bool CopyToStandardOutput(const char* path) {
 
 }  // namespace
 
+namespace {
+
+std::string TemporaryFolder() {
+  const char* folder = std::getenv("TMPDIR");
+  return folder != nullptr && *folder != '\0' ? folder : "/tmp";
+}
+
+// Copies `from` into a new nameless temporary file, a block at a time; the descriptor of the copy, or an
+// invalid one with the problem set.
+UniqueFd SpoolToTemporary(int from, JobInput& input) {
+  std::string pattern = TemporaryFolder() + "/quillmark-input-XXXXXX";
+  UniqueFd copy(::mkstemp(pattern.data()));
+  if (!copy.valid()) {
+    input.problem = JobInput::Problem::kUnreadable;
+    input.reason = std::string("cannot make a temporary file: ") + std::strerror(errno);
+    return copy;
+  }
+  ::unlink(pattern.c_str());
+  std::unique_ptr<char[]> block(new char[kBlock]);
+  std::uint64_t total = 0;
+  for (;;) {
+    const ssize_t got = ::read(from, block.get(), kBlock);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      input.problem = JobInput::Problem::kUnreadable;
+      input.reason = std::strerror(errno);
+      return UniqueFd();
+    }
+    // A terminal's Ctrl-D ends the input at once, not only on a second one.
+    if (got == 0) break;
+    total += static_cast<std::uint64_t>(got);
+    if (total > kLargestJob) {
+      input.problem = JobInput::Problem::kTooLarge;
+      return UniqueFd();
+    }
+    for (ssize_t done = 0; done < got;) {
+      const ssize_t written = ::write(copy.get(), block.get() + done, static_cast<std::size_t>(got - done));
+      if (written < 0 && errno == EINTR) continue;
+      if (written < 0) {
+        input.problem = JobInput::Problem::kUnreadable;
+        input.reason = std::string("cannot write a temporary file: ") + std::strerror(errno);
+        return UniqueFd();
+      }
+      done += written;
+    }
+  }
+  return copy;
+}
+
+}  // namespace
+
 JobInput ReadJobInput(const std::string& path) {
   JobInput input;
-  std::FILE* file = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
-  if (file == nullptr) {
+  UniqueFd opened;
+  if (path != "-") {
+    opened.Reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!opened.valid()) {
+      input.problem = JobInput::Problem::kUnreadable;
+      input.reason = std::strerror(errno);
+      return input;
+    }
+  }
+  const int from = path == "-" ? STDIN_FILENO : opened.get();
+  struct stat status {};
+  UniqueFd file = ::fstat(from, &status) == 0 && S_ISREG(status.st_mode)
+                      ? UniqueFd(::fcntl(from, F_DUPFD_CLOEXEC, 0))
+                      : SpoolToTemporary(from, input);
+  if (input.problem != JobInput::Problem::kNone) return input;
+  if (!file.valid()) {
     input.problem = JobInput::Problem::kUnreadable;
     input.reason = std::strerror(errno);
     return input;
   }
-  std::size_t capacity = 1 << 16;
-  struct stat status {};
-  if (::fstat(::fileno(file), &status) == 0 && S_ISREG(status.st_mode)) {
-    if (static_cast<std::uint64_t>(status.st_size) > kLargestJob) {
-      if (file != stdin) std::fclose(file);
-      input.problem = JobInput::Problem::kTooLarge;
-      return input;
-    }
-    // One byte more than the file, so that its end is seen without growing the buffer.
-    capacity = static_cast<std::size_t>(status.st_size) + 1;
-  }
-  input.data = SpoolData(new std::uint8_t[capacity]);
-  for (;;) {
-    if (input.size > kLargestJob) break;
-    if (input.size == capacity) {
-      // One byte past the limit is enough to know the job is too large.
-      const std::size_t larger = std::min(capacity * 2, kLargestJob + 1);
-      SpoolData grown(new std::uint8_t[larger]);
-      std::memcpy(grown.get(), input.data.get(), input.size);
-      input.data = std::move(grown);
-      capacity = larger;
-    }
-    const std::size_t got = std::fread(input.data.get() + input.size, 1, capacity - input.size, file);
-    input.size += got;
-    // A terminal's Ctrl-D ends the input at once, not only on a second one.
-    if (got == 0 || std::feof(file) != 0 || std::ferror(file) != 0) break;
-  }
-  if (std::ferror(file) != 0) {
+  input.take = MakePosixTakeFile(std::move(file));
+  const std::int64_t size = input.take->Size();
+  if (size == 0) {
+    input.problem = JobInput::Problem::kEmpty;
+  } else if (size < 0 || static_cast<std::uint64_t>(size) > kLargestJob) {
+    input.problem = size < 0 ? JobInput::Problem::kUnreadable : JobInput::Problem::kTooLarge;
+    input.reason = std::strerror(errno);
+  } else if ((input.data = input.take->Map(size)) == nullptr) {
     input.problem = JobInput::Problem::kUnreadable;
     input.reason = std::strerror(errno);
-  } else if (input.size == 0) {
-    input.problem = JobInput::Problem::kEmpty;
-  } else if (input.size > kLargestJob) {
-    input.problem = JobInput::Problem::kTooLarge;
   }
-  if (file != stdin) std::fclose(file);
-  if (input.problem != JobInput::Problem::kNone) input.data.reset();
+  if (input.problem != JobInput::Problem::kNone) {
+    input.take.reset();
+    input.data = nullptr;
+    return input;
+  }
+  input.size = static_cast<std::size_t>(size);
   return input;
 }
 
 PipeOutcome WriteToStandardOutput(const std::string& program,
                                   const std::function<bool(const std::string&)>& write) {
-  const char* folder = std::getenv("TMPDIR");
-  const std::string pattern =
-      std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") + "/" + program + "-XXXXXX";
+  const std::string pattern = TemporaryFolder() + "/" + program + "-XXXXXX";
   if (pattern.size() >= sizeof temporaryPath) return {false, "the temporary folder's name is too long"};
   std::memcpy(temporaryPath, pattern.c_str(), pattern.size() + 1);
   std::signal(SIGTERM, RemoveTemporaryAndExit);

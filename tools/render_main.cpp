@@ -224,7 +224,7 @@ std::optional<std::string> CheckDestination(const Options& options) {
   return std::nullopt;
 }
 
-int Render(const Options& options, SpoolData data, std::size_t size) {
+int Render(const Options& options, JobInput& input) {
   LinuxPrintSystem linuxPrinters;
   FilePrintSystem filePrinters(linuxPrinters, options.output, options.dotsPerInch);
   PrintSystem& printers = options.printer.empty() ? static_cast<PrintSystem&>(filePrinters) : linuxPrinters;
@@ -246,10 +246,8 @@ int Render(const Options& options, SpoolData data, std::size_t size) {
   job.Settings.Media.Assign(options.media);
   job.Settings.Mode = options.emulation;
   job.Settings.CodePage = options.codePage;
-  job.DataLength = static_cast<std::int32_t>(size);
-  job.Data = std::move(data);
 
-  Printout printout(job);
+  Printout printout(job.Settings, input.data, static_cast<std::int32_t>(input.size), input.take.get());
   const bool delivered = PrintDocument(printout, printers, log);
   ReleaseDevice(printout, printers);
   if (!delivered) {
@@ -265,11 +263,11 @@ int Render(const Options& options, SpoolData data, std::size_t size) {
 }
 
 // A PDF for standard output is made in a private temporary file first: the writer needs a real file.
-int RenderToStandardOutput(Options options, SpoolData data, std::size_t size) {
+int RenderToStandardOutput(Options options, JobInput& input) {
   int status = 1;
   const PipeOutcome outcome = WriteToStandardOutput("quillmark-render", [&](const std::string& path) {
     options.output = path;
-    status = Render(options, std::move(data), size);
+    status = Render(options, input);
     return status == 0;
   });
   if (!outcome.why.empty()) std::cerr << "quillmark-render: " << outcome.why << "\n";
@@ -316,6 +314,6 @@ int main(int argc, char** argv) {
   }
   // A print spooler or a closed standard stream must never end the process by signal.
   std::signal(SIGPIPE, SIG_IGN);
-  return toStandardOutput ? quillmark::RenderToStandardOutput(options, std::move(input.data), input.size)
-                          : quillmark::Render(options, std::move(input.data), input.size);
+  return toStandardOutput ? quillmark::RenderToStandardOutput(options, input)
+                          : quillmark::Render(options, input);
 }

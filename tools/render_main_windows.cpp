@@ -7,9 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
-#include <fstream>
 #include <iostream>
-#include <iterator>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,7 +18,9 @@
 #include "emulation/printer_document.h"
 #include "log/error_log.h"
 #include "platform/win32/win32_clock.h"
+#include "platform/win32/win32_handle.h"
 #include "platform/win32/win32_print_system.h"
+#include "platform/win32/win32_take_file.h"
 #include "platform/win32/win32_text.h"
 #include "platform/win32/windows_api.h"
 #include "settings/paper.h"
@@ -151,7 +152,53 @@ class OnePrinter final : public PrintSystem {
   const Options& options_;
 };
 
-int Render(const Options& options, std::vector<char>& bytes) {
+// FILE, shared with every other opener.
+HANDLE OpenInput(const std::string& path, std::string& why) {
+  const HANDLE file = ::CreateFileW(WideFromSettings(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) why = SystemReason(::GetLastError());
+  return file;
+}
+
+// Standard input copied a block at a time into a temporary file, which the system removes when it is
+// closed, however the program ends; its handle, or INVALID_HANDLE_VALUE.
+HANDLE SpoolStandardInput(std::string& why) {
+  wchar_t folder[MAX_PATH + 1] = {};
+  wchar_t name[MAX_PATH + 1] = {};
+  if (::GetTempPathW(MAX_PATH + 1, folder) == 0 || ::GetTempFileNameW(folder, L"qmi", 0, name) == 0) {
+    why = "cannot make a temporary file: " + SystemReason(::GetLastError());
+    return INVALID_HANDLE_VALUE;
+  }
+  const HANDLE file =
+      ::CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                    CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    why = "cannot make a temporary file: " + SystemReason(::GetLastError());
+    ::DeleteFileW(name);
+    return file;
+  }
+  std::vector<char> block(1 << 20);
+  unsigned long long total = 0;
+  for (;;) {
+    const std::size_t got = std::fread(block.data(), 1, block.size(), stdin);
+    total += got;
+    if (total > kLargestJob + 1) break;  // one byte past the limit says it is too large
+    if (got > 0 && !WriteFully(file, block.data(), got)) {
+      why = "cannot write a temporary file: " + SystemReason(::GetLastError());
+      ::CloseHandle(file);
+      return INVALID_HANDLE_VALUE;
+    }
+    if (got < block.size()) break;
+  }
+  if (std::ferror(stdin) != 0) {
+    ::CloseHandle(file);
+    return INVALID_HANDLE_VALUE;
+  }
+  return file;
+}
+
+int Render(const Options& options, const std::uint8_t* data, std::int32_t length, TakeFile* take) {
   Win32PrintSystem printers;
   OnePrinter printer(printers, options);
   RenderLogSink logSink;
@@ -169,11 +216,8 @@ int Render(const Options& options, std::vector<char>& bytes) {
   job.Settings.BorderLeftGiven = options.borderLeftGiven;
   job.Settings.BorderTopGiven = options.borderTopGiven;
   job.Settings.Mode = options.emulation;
-  job.DataLength = static_cast<std::int32_t>(bytes.size());
-  job.Data = SpoolData(new std::uint8_t[bytes.size() + 1]);
-  std::copy(bytes.begin(), bytes.end(), job.Data.get());
 
-  Printout printout(job);
+  Printout printout(job.Settings, data, length, take);
   const bool delivered = PrintDocument(printout, printer, log);
   ReleaseDevice(printout, printer);
   if (!delivered) {
@@ -200,30 +244,34 @@ int main(int argc, char** argv) {
   // Printer data is binary: standard input must not turn CR LF into LF or stop at Ctrl-Z.
   const bool standardInput = options.input == "-";
   if (standardInput) _setmode(_fileno(stdin), _O_BINARY);
-  std::ifstream file;
-  if (!standardInput) file.open(options.input, std::ios::binary);
-  if (!standardInput && !file.is_open()) {
-    std::cerr << "quillmark-render: cannot open " << options.input << "\n";
+  const std::string inputName = standardInput ? "standard input" : options.input;
+  std::string why;
+  const HANDLE handle =
+      standardInput ? quillmark::SpoolStandardInput(why) : quillmark::OpenInput(options.input, why);
+  if (handle == INVALID_HANDLE_VALUE) {
+    std::cerr << "quillmark-render: cannot " << (why.empty() ? "read " : "open ") << inputName
+              << (why.empty() ? "" : ": " + why) << "\n";
     return 2;
   }
-  std::istream& input = standardInput ? std::cin : file;
-  std::vector<char> bytes((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
-  if (input.bad()) {
-    std::cerr << "quillmark-render: cannot read " << options.input << "\n";
-    return 2;
-  }
-  if (bytes.empty()) {
-    std::cerr << "quillmark-render: " << (standardInput ? "standard input" : options.input)
-              << " is empty; nothing printed\n";
+  const std::unique_ptr<quillmark::TakeFile> take = quillmark::MakeWin32TakeFile(handle);
+  const std::int64_t size = take->Size();
+  if (size == 0) {
+    std::cerr << "quillmark-render: " << inputName << " is empty; nothing printed\n";
     return 1;
   }
-  if (bytes.size() > quillmark::kLargestJob) {
-    std::cerr << "quillmark-render: " << options.input << " is too large (2 GiB at most)\n";
+  if (size < 0 || static_cast<std::uint64_t>(size) > quillmark::kLargestJob) {
+    std::cerr << "quillmark-render: " << inputName
+              << (size < 0 ? " cannot be read" : " is too large (2 GiB at most)") << "\n";
+    return 2;
+  }
+  const std::uint8_t* data = take->Map(size);
+  if (data == nullptr) {
+    std::cerr << "quillmark-render: cannot read " << inputName << "\n";
     return 2;
   }
   if (const std::string problem = quillmark::CheckPrinter(options.printer); !problem.empty()) {
     std::cerr << "quillmark-render: " << problem << "\n";
     return 1;
   }
-  return quillmark::Render(options, bytes);
+  return quillmark::Render(options, data, static_cast<std::int32_t>(size), take.get());
 }

@@ -12,7 +12,10 @@ class BasicEmulator final : public Emulator {
  public:
   void Print(Printout& printout, PrintSystem& printers, const ErrorLog&) override {
     std::int32_t readPosition = 0;
-    while (readPosition < printout.DataLength) InterpretByte(printout, readPosition, printers);
+    while (readPosition < printout.DataLength) {
+      InterpretByte(printout, readPosition, printers);
+      printout.Passed(readPosition);
+    }
   }
 };
 

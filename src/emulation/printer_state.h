@@ -41,12 +41,29 @@ struct PrinterState : Page, BasicPrintMode {};
 // A take being printed: a fresh printer state and a view of the take's settings and data, which must
 // outlive it. A state never carries over from one take to the next.
 struct Printout : PrinterState {
-  explicit Printout(const PrintJob& take)
-      : Settings(take.Settings), DataLength(take.DataLength), Data(take.Data.get()) {}
+  explicit Printout(const PrintJob& take) : Printout(take.Settings, take.Data.get(), take.DataLength) {}
+  // Data mapped from `file`, whose pages behind the read position leave memory as the take is read.
+  Printout(const JobSettings& settings, const std::uint8_t* data, std::int32_t length,
+           TakeFile* file = nullptr)
+      : Settings(settings), DataLength(length), Data(data), file_(file) {}
+
+  // Every interpreter's main loop tells where it reads: a large take then stays out of memory but for a few
+  // megabytes around that position. A look back is still correct, only slower.
+  void Passed(std::int32_t readPosition) {
+    if (file_ == nullptr || readPosition < nextDrop_) return;
+    file_->Drop(readPosition - kKeptBehind);
+    nextDrop_ = readPosition + kDropStep;
+  }
 
   const JobSettings& Settings;
   const std::int32_t DataLength;
   const std::uint8_t* const Data;
+
+ private:
+  static constexpr std::int32_t kDropStep = 4 << 20;
+  static constexpr std::int32_t kKeptBehind = 1 << 20;
+  TakeFile* file_;
+  std::int32_t nextDrop_ = kDropStep;
 };
 
 }  // namespace quillmark

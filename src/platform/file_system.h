@@ -9,10 +9,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/file_status.h"
+#include "platform/take_file.h"
 
 namespace quillmark {
 
@@ -36,6 +39,29 @@ class FileSystem {
   virtual FileStatus WriteNewFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
     static_cast<void>(data), static_cast<void>(size);
     return FileStatus::NotSupported(path);
+  }
+
+  // Fills `length` bytes at `block` with the bytes from `offset` on; false when it cannot.
+  using BlockSource = std::function<bool(std::uint8_t* block, std::size_t length, std::uint64_t offset)>;
+
+  // Writes the new file `path` as WriteNewFile does, its `size` bytes asked from `source` block by block,
+  // so that no more than a block is ever held. A source that fails fails the write (and removes the file).
+  virtual FileStatus CopyNewFile(const std::string& path, std::uint64_t size, const BlockSource& source) {
+    // A file system that cannot write in blocks gets the bytes in one piece.
+    std::string bytes(size, '\0');
+    auto* data = reinterpret_cast<std::uint8_t*>(bytes.data());
+    if (size > 0 && !source(data, bytes.size(), 0)) return FileStatus::Failed(path, "cannot be read");
+    return WriteNewFile(path, data, bytes.size());
+  }
+
+  // Opens the existing regular file `path` for reading as a take, into `take`. Failed (with the system's
+  // reason) when it is missing or cannot be read.
+  virtual FileStatus OpenTake(const std::string& path, std::unique_ptr<TakeFile>& take) {
+    // A file system without mappings reads the file whole.
+    std::string bytes;
+    FileStatus read = ReadWholeFile(path, bytes);
+    if (read.ok()) take = std::make_unique<MemoryTakeFile>(std::move(bytes));
+    return read;
   }
 
   // Moves the file `path` into `folder` (created when missing) under a new name chosen as by

@@ -16,8 +16,8 @@ class SpoolFile {
   virtual ~SpoolFile() = default;
   // The length in bytes; -1 when it cannot be read.
   virtual std::int64_t Size() = 0;
-  // Reads up to `length` bytes from the start into `buffer`; returns the count read, -1 on error.
-  virtual std::int64_t Read(std::uint8_t* buffer, std::int64_t length) = 0;
+  // Reads up to `length` bytes from `offset` into `buffer`; returns the count read, -1 on error.
+  virtual std::int64_t Read(std::int64_t offset, std::uint8_t* buffer, std::int64_t length) = 0;
   // Cuts the file to length 0 in place, through the descriptor that was read (same file, never deleted or
   // renamed), but only while nobody else can have written to it since it was opened and its length is still
   // `readSize`. Failed when it was left as it is: the reason says whether it changed or the system refused.

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/take_file.h"
+
 namespace quillmark {
 
 // A fixed, zero-padded 8-bit text field. A value of N bytes or more keeps its first N bytes and has no
@@ -64,13 +66,15 @@ using SpoolData = std::unique_ptr<std::uint8_t[]>;
 
 class TakeGate;
 
-// One take to print: a snapshot of its slot's settings and the data. The printer's state while it prints
-// belongs to the emulation (PrinterState). Move-only, because it owns its data.
+// One take to print: a snapshot of its slot's settings, and its bytes: held in Data only by a job that has no
+// file (a test's), otherwise read from its file in the queue as it prints. The printer's state while it
+// prints belongs to the emulation (PrinterState). Move-only.
 struct PrintJob {
   JobSettings Settings;
   std::int32_t DataLength = 0;
   SpoolData Data;
   std::string QueueFile;           // the take's copy on disk (see TakeStore); empty for a job without one
+  std::unique_ptr<TakeFile> File;  // that copy opened when it was written, while its name still changes
   std::shared_ptr<TakeGate> Gate;  // null once the take is known to be out of its spool file
 };
 

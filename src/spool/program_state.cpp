@@ -18,6 +18,12 @@ void QueuePrintJob(ProgramState& state, const JobSettings& settings, std::int32_
   state.QueueChanged.SignalAll();
 }
 
+void QueuePrintJob(ProgramState& state, PrintJob job) {
+  state.PrintQueue.push_back(std::move(job));
+  state.PrintQueueSize.store(state.PrintQueue.size(), std::memory_order_release);
+  state.QueueChanged.SignalAll();
+}
+
 namespace {
 
 void TakeNext(ProgramState& state, PrintJob& job, std::optional<std::int32_t> afterSlot)

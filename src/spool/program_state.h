@@ -46,6 +46,9 @@ struct ProgramState {
 void QueuePrintJob(ProgramState& state, const JobSettings& settings, std::int32_t length, SpoolData data,
                    std::string queueFile = {}, std::shared_ptr<TakeGate> gate = {}) REQUIRES(state.QueueLock);
 
+// Appends `job` as it is and wakes the worker.
+void QueuePrintJob(ProgramState& state, PrintJob job) REQUIRES(state.QueueLock);
+
 // Moves the next job into `job` under QueueLock: the oldest of the slot after `afterSlot` in slot order
 // (see NextInSlotOrder), or without it the oldest. False when the queue is empty.
 bool TakePrintJob(ProgramState& state, PrintJob& job, std::optional<std::int32_t> afterSlot = {})

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
-#include <new>
 #include <string_view>
 #include <utility>
 
@@ -59,11 +58,11 @@ void ReportNotKept(SpoolWatcherMemory& memory, const ErrorLog& log, const std::s
                         status));
 }
 
-// The first half of a take: the whole file read into a new buffer of exactly its size. False when there
-// is nothing to queue; the file then holds every byte it held before. Otherwise `file` stays open for
-// FinishTake.
-bool ReadTake(const JobSettings& settings, SpoolFiles& files, const ErrorLog& log, SpoolWatcherMemory& memory,
-              std::unique_ptr<SpoolFile>& file, std::int32_t& length, SpoolData& data) {
+// The first half of a take: the spool file copied a block at a time into a new take in the queue, and the
+// copy opened for printing. False when there is nothing to queue; the spool file then holds every byte it
+// held before. Otherwise `file` stays open for FinishTake.
+bool CopyTake(const JobSettings& settings, SpoolFiles& files, TakeStore& store, const ErrorLog& log,
+              SpoolWatcherMemory& memory, std::unique_ptr<SpoolFile>& file, PrintJob& job) {
   const std::string path(settings.Path.View());
   SpoolNotice notice = SpoolNotice::kNone;
   file = files.Open(path, notice);
@@ -84,30 +83,41 @@ bool ReadTake(const JobSettings& settings, SpoolFiles& files, const ErrorLog& lo
     return false;
   }
 
-  SpoolData buffer(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(size)]());
-  if (buffer == nullptr) {
-    ReportOnce(memory, log, "memory", path,
-               quoted + ": kein Speicher fuer " + std::to_string(size) + " Bytes, sie bleibt unveraendert.");
-    return false;
-  }
-  if (file->Read(buffer.get(), size) != size) {
+  bool unreadable = false;
+  const FileStatus keep = store.Keep(
+      settings.JobNumber, static_cast<std::uint64_t>(size),
+      [&](std::uint8_t* block, std::size_t length, std::uint64_t offset) {
+        const auto wanted = static_cast<std::int64_t>(length);
+        unreadable = unreadable || file->Read(static_cast<std::int64_t>(offset), block, wanted) != wanted;
+        return !unreadable;
+      });
+  if (unreadable) {
     ReportOnce(memory, log, "read", path, quoted + " konnte nicht gelesen werden und bleibt unveraendert.");
     return false;
   }
-  length = static_cast<std::int32_t>(size);
-  data = std::move(buffer);
+  if (!keep.ok()) {
+    ReportNotKept(memory, log, path, keep);
+    return false;
+  }
+  // Opened now: the copy is renamed twice before it is settled, and the worker may print it meanwhile.
+  if (const FileStatus opened = store.Open(keep.path(), job.File); !opened.ok()) {
+    store.Forget(keep.path());
+    ReportNotKept(memory, log, path, opened);
+    return false;
+  }
+  job.Settings = settings;
+  job.DataLength = static_cast<std::int32_t>(size);
+  job.QueueFile = keep.path();
   return true;
 }
 
 // The second half, while the worker may already print the take: the bytes leave the spool file only once
-// they are on the disk elsewhere, and only if nobody can have written to it since it was read (else they
-// are taken next pass).
+// their copy is on the disk, and only if nobody can have written to it since it was read (else they are
+// taken next pass).
 void FinishTake(const JobSettings& settings, SpoolFile& file, TakeStore& store, const ErrorLog& log,
-                SpoolWatcherMemory& memory, const std::uint8_t* data, std::int32_t length, TakeGate& gate) {
+                SpoolWatcherMemory& memory, const std::string& kept, std::int32_t length, TakeGate& gate) {
   const std::string path(settings.Path.View());
-  const FileStatus keep = store.Keep(settings.JobNumber, data, static_cast<std::size_t>(length));
-  const std::string kept = keep.ok() ? keep.path() : std::string();
-  const FileStatus flush = keep.ok() ? store.Flush(kept) : keep;
+  const FileStatus flush = store.Flush(kept);
   const bool flushed = flush.ok();
   if (flushed) memory.Reported.erase("keep:" + path);
   if (!flushed) ReportNotKept(memory, log, path, flush);
@@ -117,8 +127,11 @@ void FinishTake(const JobSettings& settings, SpoolFile& file, TakeStore& store, 
     gate.Settle(true, store.Commit(marked.path()));
     return;
   }
-  if (!kept.empty()) store.Forget(marked.ok() ? marked.path() : kept);
-  gate.Settle(false, {});
+  const std::string copy = marked.ok() ? marked.path() : kept;
+  store.Forget(copy);
+  // Named again for the worker, which removes it once it stops reading it: a system that cannot remove a
+  // file in use leaves it here.
+  gate.Settle(false, copy);
 }
 
 }  // namespace
@@ -126,19 +139,21 @@ void FinishTake(const JobSettings& settings, SpoolFile& file, TakeStore& store, 
 void RunSpoolPass(ProgramState& state, SpoolFiles& files, TakeStore& store, const ErrorLog& log,
                   SpoolWatcherMemory& memory) {
   for (const JobSettings& settings : state.JobList) {
-    std::int32_t length = 0;
-    SpoolData data;
+    PrintJob job;
     std::unique_ptr<SpoolFile> file;
-    if (!ReadTake(settings, files, log, memory, file, length, data)) continue;
-    // The worker may start on the job at once: it reads the buffer only, as the rest of the take does,
-    // and delivers nothing before the gate says the take is out of the file.
+    if (!CopyTake(settings, files, store, log, memory, file, job)) continue;
+    // The worker may start on the job at once: it reads the copy, and delivers nothing before the gate
+    // says the take is out of the spool file.
     const auto gate = std::make_shared<TakeGate>();
-    const std::uint8_t* bytes = data.get();
+    const std::string kept = job.QueueFile;
+    const std::int32_t length = job.DataLength;
+    job.QueueFile.clear();  // the gate names it once it is settled
+    job.Gate = gate;
     {
       MutexLock queueLock(state.QueueLock);
-      QueuePrintJob(state, settings, length, std::move(data), {}, gate);
+      QueuePrintJob(state, std::move(job));
     }
-    FinishTake(settings, *file, store, log, memory, bytes, length, *gate);
+    FinishTake(settings, *file, store, log, memory, kept, length, *gate);
   }
 }
 

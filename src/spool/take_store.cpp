@@ -6,7 +6,6 @@
 #include <limits>
 #include <map>
 #include <memory>
-#include <new>
 #include <string_view>
 #include <utility>
 
@@ -93,12 +92,13 @@ std::string TakeStore::NextName(std::int32_t jobNumber) {
   return name;
 }
 
-FileStatus TakeStore::Keep(std::int32_t jobNumber, const std::uint8_t* data, std::size_t size) {
+FileStatus TakeStore::Keep(std::int32_t jobNumber, std::uint64_t size,
+                           const FileSystem::BlockSource& source) {
   // A name that is taken already is skipped; anything else fails at once as well.
   FileStatus status = FileStatus::NotSupported();
   for (int attempt = 0; attempt < 3; ++attempt) {
     status =
-        files_.WriteNewFile(kQueueFolder + ("/" + NextName(jobNumber)) + std::string(kWritten), data, size);
+        files_.CopyNewFile(kQueueFolder + ("/" + NextName(jobNumber)) + std::string(kWritten), size, source);
     if (status.ok()) return status;
   }
   return status;
@@ -242,20 +242,19 @@ bool StillInSpoolFile(FileSystem& files, const JobSettings& settings, const Take
   return files.Continues(spool, take.path, continues).ok() && continues;
 }
 
-// The take's bytes as a job's data; false (logged) when it cannot be read or is no job.
-bool ReadTake(FileSystem& files, const ErrorLog& log, const std::string& path, std::string& bytes,
-              SpoolData& data) {
-  if (const FileStatus read = files.ReadWholeFile(path, bytes); !read.ok()) {
-    log.LogError("", WithReason("Druckauftrag '" + path + "' konnte nicht gelesen werden.", read), "", 0, 0);
+// The length of a take to print, read from its file without reading the bytes (they are read as it prints):
+// false when it cannot be read (logged, `size` -1), is empty or too large.
+bool MeasureTake(FileSystem& files, const ErrorLog& log, const std::string& path, std::int64_t& size) {
+  std::unique_ptr<TakeFile> take;
+  FileStatus opened = files.OpenTake(path, take);
+  size = opened.ok() ? take->Size() : -1;
+  if (opened.ok() && size < 0) opened = FileStatus::Failed(path, "its length cannot be read");
+  if (!opened.ok()) {
+    log.LogError("", WithReason("Druckauftrag '" + path + "' konnte nicht gelesen werden.", opened), "", 0,
+                 0);
     return false;
   }
-  if (bytes.empty() || bytes.size() > kLargestJob) {
-    return false;
-  }
-  data.reset(new (std::nothrow) std::uint8_t[bytes.size()]);
-  if (data == nullptr) return false;  // stays on disk for the next run
-  std::copy(bytes.begin(), bytes.end(), data.get());
-  return true;
+  return size > 0 && static_cast<std::uint64_t>(size) <= kLargestJob;
 }
 
 }  // namespace
@@ -296,15 +295,14 @@ void QueueLeftoverTakes(ProgramState& state, TakeStore& store, FileSystem& files
           "", 0, 0);
       continue;
     }
-    std::string bytes;
-    SpoolData data;
-    if (!ReadTake(files, log, path, bytes, data)) {
-      if (bytes.empty()) store.Forget(path);
+    std::int64_t size = 0;
+    if (!MeasureTake(files, log, path, size)) {
+      if (size <= 0) store.Forget(path);
       continue;
     }
     log.LogError("", "Druckauftrag '" + path + "' eines frueheren Laufs wird gedruckt.", "", 0, 0);
     MutexLock queueLock(state.QueueLock);
-    QueuePrintJob(state, settings, static_cast<std::int32_t>(bytes.size()), std::move(data), path);
+    QueuePrintJob(state, settings, static_cast<std::int32_t>(size), nullptr, path);
   }
 }
 
@@ -325,12 +323,11 @@ void RequeueUnprintedTakes(ProgramState& state, TakeStore& store, FileSystem& fi
         log.Error(WithReason("Druckauftrag '" + from + "' konnte nicht erneut eingereiht werden.", moved));
         continue;
       }
-      std::string bytes;
-      SpoolData data;
-      if (!ReadTake(files, log, moved.path(), bytes, data)) continue;  // a later start prints it
+      std::int64_t size = 0;
+      if (!MeasureTake(files, log, moved.path(), size)) continue;  // a later start prints it
       log.Error("Druckauftrag '" + from + "' wird erneut gedruckt.");
       MutexLock queueLock(state.QueueLock);
-      QueuePrintJob(state, settings, static_cast<std::int32_t>(bytes.size()), std::move(data), moved.path());
+      QueuePrintJob(state, settings, static_cast<std::int32_t>(size), nullptr, moved.path());
     }
   }
 }

@@ -42,8 +42,13 @@ class TakeStore {
  public:
   explicit TakeStore(FileSystem& files) : files_(files) {}
 
-  // Writes a take, not yet flushed. Done with its path; otherwise the spool file must stay as it is.
-  FileStatus Keep(std::int32_t jobNumber, const std::uint8_t* data, std::size_t size);
+  // Writes a take of `size` bytes from `source` a block at a time, not yet flushed. Done with its path;
+  // otherwise the spool file must stay as it is.
+  FileStatus Keep(std::int32_t jobNumber, std::uint64_t size, const FileSystem::BlockSource& source);
+  // Opens a take's file for printing.
+  FileStatus Open(const std::string& path, std::unique_ptr<TakeFile>& take) {
+    return files_.OpenTake(path, take);
+  }
   // Right before its spool file is emptied: records the file's change stamp with the take. Done with the
   // take's path from now on; failed, the spool file must stay as it is.
   FileStatus MarkEmptying(const std::string& path, const std::string& stamp);
@@ -93,7 +98,7 @@ class TakeStore {
 class TakeGate {
  public:
   // Watcher: the take is out of the spool file and on the disk as `path` (taken), or it stays in the spool
-  // file and its copy is gone (not taken).
+  // file and its copy `path` was removed, or is to be once nothing reads it (not taken).
   void Settle(bool taken, std::string path) {
     {
       std::lock_guard lock(mutex_);

@@ -38,7 +38,9 @@ class CrashDisk final : public FileSystem, public SpoolFiles {
     for (Disk* disk : {&live_, &durable_}) disk->spool += bytes, ++disk->appended;
     if (steps_.empty()) first_ = durable_;
   }
-  void Deliver() { Step("deliver", [](Disk& disk) { ++disk.delivered; }); }
+  void Deliver() {
+    Step("deliver", [](Disk& disk) { ++disk.delivered; });
+  }
 
   FileStatus ReadWholeFile(const std::string& path, std::string& contents) override {
     const auto found = live_.files.find(path);
@@ -113,9 +115,9 @@ class CrashDisk final : public FileSystem, public SpoolFiles {
   struct Spool final : SpoolFile {
     explicit Spool(CrashDisk& d) : disk(d) {}
     std::int64_t Size() override { return std::ssize(disk.live_.spool); }
-    std::int64_t Read(std::uint8_t* buffer, std::int64_t length) override {
-      const auto count = std::min<std::int64_t>(length, Size());
-      std::copy_n(disk.live_.spool.begin(), count, buffer);
+    std::int64_t Read(std::int64_t offset, std::uint8_t* buffer, std::int64_t length) override {
+      const auto count = std::clamp<std::int64_t>(Size() - offset, 0, length);
+      std::copy_n(disk.live_.spool.begin() + offset, count, buffer);
       return count;
     }
     FileStatus Empty(std::int64_t readSize) override {
@@ -147,7 +149,9 @@ class CrashDisk final : public FileSystem, public SpoolFiles {
     });
     return true;
   }
-  static FileStatus Missing(const std::string& path) { return FileStatus::Failed(path, "No such file or directory"); }
+  static FileStatus Missing(const std::string& path) {
+    return FileStatus::Failed(path, "No such file or directory");
+  }
   std::string NewName(const std::string& folder) const {
     return folder + "/kept-" + std::to_string(steps_.size() + 1) + ".prn";
   }

@@ -125,6 +125,7 @@ void Escp2Interpreter::Run() {
   const std::int32_t length = job_.DataLength;
   std::int32_t position = 0;
   while (position < length) {
+    job_.Passed(position);
     const std::uint8_t byte = ApplyMsbControl(state_.msb, data[position++]);
     if (byte == kEscape) {
       Escp2Command command;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "emulation/dot_math.h"
 #include "emulation/pcl/pcl_commands.h"
@@ -302,7 +303,12 @@ void PclInterpreter::Finish() {
   }
 }
 
-void PclInterpreter::Run(const std::uint8_t* data, std::int32_t length) { Interpret(data, length); }
+void PclInterpreter::Run(const std::uint8_t* data, std::int32_t length,
+                         std::function<void(std::int32_t)> passed) {
+  take_ = data;
+  passed_ = std::move(passed);
+  Interpret(data, length);
+}
 
 std::int32_t PclInterpreter::SkipPjl(const std::uint8_t* data, std::int32_t length,
                                      std::int32_t position) const {
@@ -342,6 +348,10 @@ void PclInterpreter::Interpret(const std::uint8_t* data, std::int32_t length) {
     if (hpgl2_) {
       position = SkipHpgl2(data, length, position);
       continue;
+    }
+    if (data == take_ && position >= nextPassed_ && passed_) {
+      passed_(position);
+      nextPassed_ = position + (1 << 20);
     }
     if (lineStart && data[position] == '@') {
       const std::int32_t after = SkipPjl(data, length, position);

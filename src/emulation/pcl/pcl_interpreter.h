@@ -4,6 +4,7 @@
 // ejected, then printed once per copy. Print worker thread only.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -43,7 +44,8 @@ class PclInterpreter final : private PclCommandSink {
   PclInterpreter(const PclInterpreter&) = delete;
   PclInterpreter& operator=(const PclInterpreter&) = delete;
 
-  void Run(const std::uint8_t* data, std::int32_t length);
+  // Prints the take `data`; `passed` hears every megabyte or so how far the reading got.
+  void Run(const std::uint8_t* data, std::int32_t length, std::function<void(std::int32_t)> passed = {});
   // Prints the page still open, if anything is on it. The device's last page stays open.
   void Finish();
 
@@ -161,6 +163,9 @@ class PclInterpreter final : private PclCommandSink {
   bool skippedHpgl2_ = false;
   bool droppedMarks_ = false;
   bool droppedCopies_ = false;
+  const std::uint8_t* take_ = nullptr;  // the take's bytes; a macro's are read by Interpret as well
+  std::function<void(std::int32_t)> passed_;
+  std::int32_t nextPassed_ = 0;
   std::int32_t copySheets_ = 0;  // sheets printed as extra copies
   bool pageMarked_ = false;
   std::int32_t sheets_ = 0;

@@ -75,7 +75,7 @@ void RunPcl(Printout& job, PrintSystem& printers, const ErrorLog* log) {
   target.symbolSet = SymbolSetFor(job.Settings.CodePage);
 
   PclInterpreter printer(target, printers);
-  printer.Run(job.Data, job.DataLength);
+  printer.Run(job.Data, job.DataLength, [&job](std::int32_t position) { job.Passed(position); });
   printer.Finish();
   if (printer.SkippedHpgl2() && log != nullptr) {
     log->LogError("", "HP-GL/2-Grafik im PCL-Druckauftrag wird nicht gedruckt.", "", 0, 0);

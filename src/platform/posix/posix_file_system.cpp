@@ -9,10 +9,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "platform/posix/change_stamp.h"
 #include "platform/posix/posix_error.h"
+#include "platform/posix/posix_take_file.h"
 #include "platform/posix/trusted_path.h"
 #include "platform/posix/unique_fd.h"
 
@@ -21,6 +23,8 @@ namespace {
 
 // Kept job data is the user's printout: readable by its owner only.
 constexpr mode_t kKeptMode = 0600;
+// Takes are copied a block at a time, never whole.
+constexpr std::size_t kCopyBlock = 1 << 20;
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
   while (size > 0) {
@@ -149,6 +153,36 @@ FileStatus PosixFileSystem::WriteNewFile(const std::string& path, const std::uin
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kKeptMode);
   if (fd < 0) return ErrnoStatus(path);
   return FillNewFile(fd, path, data, size, false);
+}
+
+FileStatus PosixFileSystem::CopyNewFile(const std::string& path, std::uint64_t size,
+                                        const BlockSource& source) {
+  if (FileStatus own = CheckOwnFolder(FolderOf(path)); !own.ok()) return own;
+  if (FileStatus made = MakeFolders(FolderOf(path)); !made.ok()) return made;
+  UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kKeptMode));
+  if (!fd.valid()) return ErrnoStatus(path);
+  std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[kCopyBlock]);
+  FileStatus status = FileStatus::Done(path);
+  for (std::uint64_t offset = 0; offset < size && status.ok();) {
+    const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(kCopyBlock, size - offset));
+    if (!source(block.get(), length, offset)) {
+      status = FileStatus::Failed(path, "its source cannot be read");
+    } else if (!WriteAll(fd.get(), reinterpret_cast<const char*>(block.get()), length)) {
+      status = ErrnoStatus(path);
+    }
+    offset += length;
+  }
+  if (::close(fd.Release()) != 0 && status.ok()) status = ErrnoStatus(path);
+  if (!status.ok()) ::unlink(path.c_str());
+  return status;
+}
+
+FileStatus PosixFileSystem::OpenTake(const std::string& path, std::unique_ptr<TakeFile>& take) {
+  if (FileStatus links = CheckLinks(path); !links.ok()) return links;
+  UniqueFd file(OpenRegular(path, O_RDONLY));
+  if (!file.valid()) return ErrnoStatus(path);
+  take = MakePosixTakeFile(std::move(file));
+  return FileStatus::Done(path);
 }
 
 FileStatus PosixFileSystem::FlushToDisk(const std::string& path) {

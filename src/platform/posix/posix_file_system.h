@@ -6,9 +6,9 @@
 namespace quillmark {
 
 // Files through POSIX calls. A file without any write permission bit counts as read-only even for root,
-// the way a read-only attribute binds every user. SaveNewFile names files "YYYYMMDD-HHMMSS-<n>.prn" from `clock`
-// so that they sort by time, taking the next n when a name is taken; MoveToNewFile names alike. Files it
-// makes for job data are created exclusively and readable by their owner only (0600). Links on the way are
+// the way a read-only attribute binds every user. SaveNewFile names files "YYYYMMDD-HHMMSS-<n>.prn" from
+// `clock` so that they sort by time, taking the next n when a name is taken; MoveToNewFile names alike. Files
+// it makes for job data are created exclusively and readable by their owner only (0600). Links on the way are
 // followed only when they belong to this user or root, and the folders it keeps job data in must belong to
 // them too (platform/posix/trusted_path.h). Failures carry strerror's text.
 class PosixFileSystem final : public FileSystem {
@@ -19,6 +19,8 @@ class PosixFileSystem final : public FileSystem {
   FileStatus ReadWholeFile(const std::string& path, std::string& contents) override;
   FileStatus SaveNewFile(const std::string& folder, const std::uint8_t* data, std::size_t size) override;
   FileStatus WriteNewFile(const std::string& path, const std::uint8_t* data, std::size_t size) override;
+  FileStatus CopyNewFile(const std::string& path, std::uint64_t size, const BlockSource& source) override;
+  FileStatus OpenTake(const std::string& path, std::unique_ptr<TakeFile>& take) override;
   FileStatus FlushToDisk(const std::string& path) override;
   FileStatus MoveToNewFile(const std::string& path, const std::string& folder) override;
   FileStatus Rename(const std::string& path, const std::string& target) override;

@@ -45,10 +45,10 @@ std::int64_t SpoolFileBase::Size() {
   return static_cast<std::int64_t>(st.st_size);
 }
 
-std::int64_t SpoolFileBase::Read(std::uint8_t* buffer, std::int64_t length) {
+std::int64_t SpoolFileBase::Read(std::int64_t offset, std::uint8_t* buffer, std::int64_t length) {
   std::int64_t done = 0;
   while (done < length) {
-    const ssize_t got = ::pread(fd(), buffer + done, static_cast<std::size_t>(length - done), done);
+    const ssize_t got = ::pread(fd(), buffer + done, static_cast<std::size_t>(length - done), offset + done);
     if (got < 0) {
       if (errno == EINTR) continue;
       return done > 0 ? done : -1;

@@ -27,7 +27,7 @@ class SpoolFileBase : public SpoolFile {
   explicit SpoolFileBase(UniqueFd fd) : fd_(std::move(fd)) {}
 
   std::int64_t Size() override;
-  std::int64_t Read(std::uint8_t* buffer, std::int64_t length) override;
+  std::int64_t Read(std::int64_t offset, std::uint8_t* buffer, std::int64_t length) override;
   std::string ChangeStamp() override;
   FileStatus Empty(std::int64_t readSize) override;
 

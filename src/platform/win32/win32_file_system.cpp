@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <utility>
 
 #include "platform/win32/win32_handle.h"
+#include "platform/win32/win32_take_file.h"
 #include "platform/win32/win32_text.h"
 
 namespace quillmark {
@@ -153,6 +155,45 @@ FileStatus Win32FileSystem::WriteNewFile(const std::string& path, const std::uin
   }
   if (!status.ok()) ::DeleteFileW(widePath.c_str());
   return status;
+}
+
+FileStatus Win32FileSystem::CopyNewFile(const std::string& path, std::uint64_t size,
+                                        const BlockSource& source) {
+  constexpr std::size_t kBlock = 1 << 20;  // takes are copied a block at a time, never whole
+  const std::wstring widePath = WideFromSettings(path);
+  if (!MakeFolders(FolderOf(widePath))) return LastErrorStatus(path);
+  FileStatus status = FileStatus::Done(path);
+  {
+    FileHandle file(::CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return LastErrorStatus(path);
+    std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[kBlock]);
+    for (std::uint64_t offset = 0; offset < size && status.ok();) {
+      const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, size - offset));
+      if (!source(block.get(), length, offset)) {
+        status = FileStatus::Failed(path, "its source cannot be read");
+      } else if (!WriteFully(file.get(), block.get(), length)) {
+        status = LastErrorStatus(path);
+      }
+      offset += length;
+    }
+  }
+  if (!status.ok()) ::DeleteFileW(widePath.c_str());
+  return status;
+}
+
+FileStatus Win32FileSystem::OpenTake(const std::string& path, std::unique_ptr<TakeFile>& take) {
+  // Shared with every other opener, so that the take can be flushed, renamed and removed while it prints.
+  const HANDLE file = ::CreateFileW(WideFromSettings(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return LastErrorStatus(path);
+  if (!IsDiskFile(file)) {
+    ::CloseHandle(file);
+    return LastErrorStatus(path, ERROR_BAD_FILE_TYPE);
+  }
+  take = MakeWin32TakeFile(file);
+  return FileStatus::Done(path);
 }
 
 FileStatus Win32FileSystem::FlushToDisk(const std::string& path) {

@@ -17,6 +17,8 @@ class Win32FileSystem final : public FileSystem {
   FileStatus ReadWholeFile(const std::string& path, std::string& contents) override;
   FileStatus SaveNewFile(const std::string& folder, const std::uint8_t* data, std::size_t size) override;
   FileStatus WriteNewFile(const std::string& path, const std::uint8_t* data, std::size_t size) override;
+  FileStatus CopyNewFile(const std::string& path, std::uint64_t size, const BlockSource& source) override;
+  FileStatus OpenTake(const std::string& path, std::unique_ptr<TakeFile>& take) override;
   FileStatus FlushToDisk(const std::string& path) override;
   FileStatus MoveToNewFile(const std::string& path, const std::string& folder) override;
   FileStatus Rename(const std::string& path, const std::string& target) override;

@@ -18,8 +18,8 @@ class Win32SpoolFile final : public SpoolFile {
     return ::GetFileSizeEx(file_.get(), &size) ? size.QuadPart : -1;
   }
 
-  std::int64_t Read(std::uint8_t* buffer, std::int64_t length) override {
-    if (!Rewind()) return -1;
+  std::int64_t Read(std::int64_t offset, std::uint8_t* buffer, std::int64_t length) override {
+    if (!Seek(offset)) return -1;
     return ReadFully(file_.get(), buffer, length);
   }
 
@@ -30,8 +30,10 @@ class Win32SpoolFile final : public SpoolFile {
   }
 
  private:
-  bool Rewind() {
+  bool Rewind() { return Seek(0); }
+  bool Seek(std::int64_t offset) {
     LARGE_INTEGER start{};
+    start.QuadPart = offset;
     return ::SetFilePointerEx(file_.get(), start, nullptr, FILE_BEGIN);
   }
 
