@@ -285,14 +285,12 @@ void QueueLeftoverTakes(ProgramState& state, TakeStore& store, FileSystem& files
     }
     std::string path = leftover.stage == Stage::kTaken ? leftover.path : store.Commit(leftover.path);
     if (leftover.tries >= kMaxTries) {
+      // Logged before it moves: a kill between the two then leaves the line, and the next start moves it.
+      log.Error("Druckauftrag '" + path + "' hat das Programm " + std::to_string(leftover.tries) +
+                "-mal beim Drucken beendet und wird nicht mehr gedruckt; er kommt nach '" +
+                UnprintedFolder(leftover.jobNumber) + "'.");
       const FileStatus kept = store.KeepUnprinted(leftover.jobNumber, path, nullptr, 0);
-      log.LogError(
-          "",
-          WithReason("Druckauftrag '" + path + "' hat das Programm " + std::to_string(leftover.tries) +
-                         "-mal beim Drucken beendet und wird nicht mehr gedruckt" +
-                         (kept.ok() ? "; er liegt unter '" + kept.path() + "'." : "."),
-                     kept),
-          "", 0, 0);
+      if (!kept.ok()) log.Error(WithReason("Druckauftrag '" + path + "' bleibt in der Warteschlange.", kept));
       continue;
     }
     std::int64_t size = 0;
