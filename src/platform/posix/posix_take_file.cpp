@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "platform/posix/read_at.h"
+
 namespace quillmark {
 namespace {
 
@@ -27,18 +29,7 @@ class PosixTakeFile final : public TakeFile {
   }
 
   std::int64_t ReadAt(std::int64_t offset, std::uint8_t* buffer, std::int64_t length) override {
-    std::int64_t done = 0;
-    while (done < length) {
-      const ssize_t got =
-          ::pread(fd_.get(), buffer + done, static_cast<std::size_t>(length - done), offset + done);
-      if (got < 0) {
-        if (errno == EINTR) continue;
-        return done > 0 ? done : -1;
-      }
-      if (got == 0) break;
-      done += got;
-    }
-    return done;
+    return quillmark::ReadAt(fd_.get(), offset, buffer, length);
   }
 
   const std::uint8_t* Map(std::int64_t length) override {

@@ -6,6 +6,7 @@
 
 #include "platform/posix/change_stamp.h"
 #include "platform/posix/posix_error.h"
+#include "platform/posix/read_at.h"
 
 namespace quillmark::posix_spool {
 
@@ -46,17 +47,7 @@ std::int64_t SpoolFileBase::Size() {
 }
 
 std::int64_t SpoolFileBase::Read(std::int64_t offset, std::uint8_t* buffer, std::int64_t length) {
-  std::int64_t done = 0;
-  while (done < length) {
-    const ssize_t got = ::pread(fd(), buffer + done, static_cast<std::size_t>(length - done), offset + done);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return done > 0 ? done : -1;
-    }
-    if (got == 0) break;
-    done += got;
-  }
-  return done;
+  return ReadAt(fd(), offset, buffer, length);
 }
 
 std::string SpoolFileBase::ChangeStamp() {
