@@ -127,8 +127,9 @@ TEST_F(ApplicationThreads, SessionEndStopsThreadsAndBeendenEndsLater) {
       << log;
   EXPECT_NE(
       log.find("| 0 | Druckauftrag 'Warteschlange/000000000014-1.prn' hat das Programm 3-mal beim Drucken "
-               "beendet und wird nicht mehr gedruckt; er liegt unter 'Ungedruckt/saved-1.prn'."),
+               "beendet und wird nicht mehr gedruckt; er kommt nach 'Ungedruckt'.\r\n"),
       std::string::npos);
+  EXPECT_NE(log.find("| 0 | Druckdaten gespeichert unter 'Ungedruckt/saved-1.prn'.\r\n"), std::string::npos);
   desktop.Script([](DesktopEvents& e) { e.OnMenuChoice(2); });
   EXPECT_THROW(app.HandleEvent(app.WaitEvent()), Exited);
 }

@@ -290,7 +290,8 @@ void QueueLeftoverTakes(ProgramState& state, TakeStore& store, FileSystem& files
                 "-mal beim Drucken beendet und wird nicht mehr gedruckt; er kommt nach '" +
                 UnprintedFolder(leftover.jobNumber) + "'.");
       const FileStatus kept = store.KeepUnprinted(leftover.jobNumber, path, nullptr, 0);
-      if (!kept.ok()) log.Error(WithReason("Druckauftrag '" + path + "' bleibt in der Warteschlange.", kept));
+      log.Error(kept.ok() ? "Druckdaten gespeichert unter '" + kept.path() + "'."
+                          : WithReason("Druckauftrag '" + path + "' bleibt in der Warteschlange.", kept));
       continue;
     }
     std::int64_t size = 0;
