@@ -19,9 +19,9 @@ import sys
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-# Suites that start the real programs, a display or a print server.
+# Suites and tests that start the real programs, a display or a print server.
 SLOW_SUITES = ["*EndToEnd*", "CupsPrinting*", "CupsFilter*", "DosEmulator*", "PdfOutput*", "QtDesktop*",
-               "ProgramDesktop*"]
+               "ProgramDesktop*", "ErrorLog.TheProgram*"]
 TEST_TIMEOUT = 300
 
 
