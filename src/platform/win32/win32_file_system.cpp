@@ -144,17 +144,10 @@ FileStatus Win32FileSystem::SaveNewFile(const std::string& folder, const std::ui
 
 FileStatus Win32FileSystem::WriteNewFile(const std::string& path, const std::uint8_t* data,
                                          std::size_t size) {
-  const std::wstring widePath = WideFromSettings(path);
-  if (!MakeFolders(FolderOf(widePath))) return LastErrorStatus(path);
-  FileStatus status = FileStatus::Done(path);
-  {
-    FileHandle file(::CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return LastErrorStatus(path);
-    if (!WriteFully(file.get(), data, size)) status = LastErrorStatus(path);
-  }
-  if (!status.ok()) ::DeleteFileW(widePath.c_str());
-  return status;
+  return CopyNewFile(path, size, [data](std::uint8_t* block, std::size_t length, std::uint64_t offset) {
+    std::copy_n(data + offset, length, block);
+    return true;
+  });
 }
 
 FileStatus Win32FileSystem::CopyNewFile(const std::string& path, std::uint64_t size,
@@ -167,7 +160,7 @@ FileStatus Win32FileSystem::CopyNewFile(const std::string& path, std::uint64_t s
     FileHandle file(::CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return LastErrorStatus(path);
-    std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[kBlock]);
+    std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[std::min<std::uint64_t>(kBlock, size)]);
     for (std::uint64_t offset = 0; offset < size && status.ok();) {
       const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, size - offset));
       if (!source(block.get(), length, offset)) {
