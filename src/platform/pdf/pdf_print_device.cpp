@@ -159,7 +159,11 @@ void PdfPrintDevice::SetTransparentBackground() { opaqueBackground_ = false; }
 
 void PdfPrintDevice::SelectFont(FontHandle font) {
   // A handle this device does not know leaves the current font selected.
-  if (auto found = fonts_->Find(font)) font_ = std::move(found);
+  if (font == fontHandle_ && font_) return;
+  if (auto found = fonts_->Find(font)) {
+    font_ = std::move(found);
+    fontHandle_ = font;
+  }
 }
 
 const PrinterFont* PdfPrintDevice::CurrentFont() {
@@ -202,10 +206,17 @@ void PdfPrintDevice::DrawUnicodeText(std::u32string_view text, const TextRect& r
 }
 
 void PdfPrintDevice::DrawHiddenText(std::u32string_view text, const TextRect& rect, FontHandle font) {
+  // Box characters are mostly in the font of the text around them: then nothing is swapped.
+  if (font == fontHandle_ && font_) {
+    Draw(text, rect, kByUnicode, true);
+    return;
+  }
   std::shared_ptr<const PrinterFont> selected = font_;
+  const FontHandle selectedHandle = fontHandle_;
   SelectFont(font);
   Draw(text, rect, kByUnicode, true);
   font_ = std::move(selected);
+  fontHandle_ = selectedHandle;
 }
 
 template <typename Text, typename Lookup>
@@ -220,7 +231,10 @@ void PdfPrintDevice::Draw(const Text& text, const TextRect& rect, Lookup lookup,
     return;
   }
   const std::int32_t baseline = Add(rect.top, font->Ascent());
-  const bool sameRun = batch_.font.get() == font && batch_.baseline == baseline && batch_.hidden == hidden;
+  // Hidden glyphs join the inked ones' batch, so that a framed line stays one batch; with a double
+  // strike they could not, as its second pass repeats the batch.
+  const bool sameRun = batch_.font.get() == font && batch_.baseline == baseline &&
+                       (batch_.hidden == hidden || font->DoubleStrikeOffset() == 0);
   if (!sameRun || opaqueBackground_) Flush();
   std::int32_t x = rect.left;
   if (opaqueBackground_ && !hidden) {
@@ -241,7 +255,7 @@ void PdfPrintDevice::Draw(const Text& text, const TextRect& rect, Lookup lookup,
         batch_.hidden = hidden;
         batch_.number = document_->Font(font->SharedProgram());
       }
-      batch_.glyphs.push_back({character.glyph, x, character.width1000});
+      batch_.glyphs.push_back({static_cast<std::uint16_t>(character.glyph), hidden, x, character.width1000});
       document_->UseGlyph(batch_.number, character.glyph, character.unicode);
     }
     x = Add(x, character.advance);
@@ -294,7 +308,14 @@ void PdfPrintDevice::Flush() {
     const double off = (pen - target) * 1000.0 / em;
     // Corrections are written in hundredths of a thousandth of an em; a smaller one is no correction.
     const double correction = std::abs(off) < 0.005 ? 0.0 : std::round(off * 100.0) / 100.0;
-    if (correction != 0 && i > 0) {
+    if (i > 0 && placed.hidden != batch_.glyphs[i - 1].hidden) {
+      // The render mode changes between two arrays; the pen goes on.
+      AppendLiteralString(run_, std::string_view(codes_.data(), codes_.size()));
+      run_ += placed.hidden ? "]TJ\n3 Tr\n[" : "]TJ\n0 Tr\n[";
+      if (correction != 0) AppendNumber(run_, correction, 2);
+      codes_.clear();
+      pen -= correction * em / 1000.0;
+    } else if (correction != 0 && i > 0) {
       AppendLiteralString(run_, std::string_view(codes_.data(), codes_.size()));
       AppendNumber(run_, correction, 2);
       codes_.clear();
@@ -306,6 +327,7 @@ void PdfPrintDevice::Flush() {
   }
   AppendLiteralString(run_, std::string_view(codes_.data(), codes_.size()));
   run_ += "]TJ\n";
+  contentHidden_ = batch_.glyphs.back().hidden;
   pen_ = Pen{strike == 0, batch_.baseline, scale, origin + pen * scale};
   if (goesOn) {
     content_ += run_;

@@ -70,7 +70,8 @@ class PdfPrintDevice final : public PrintDevice {
  private:
   // Glyphs waiting to be written: one font, one baseline, one colour.
   struct PlacedGlyph {
-    std::uint32_t glyph = 0;
+    std::uint16_t glyph = 0;    // written as two bytes
+    bool hidden = false;        // text without ink (render mode 3)
     std::int32_t position = 0;  // dots from the printable area's left edge
     double width = 0;           // FontProgram::Width1000
   };
@@ -78,7 +79,7 @@ class PdfPrintDevice final : public PrintDevice {
     std::shared_ptr<const PrinterFont> font;
     std::uint32_t number = 0;  // the font's number in the document
     std::int32_t baseline = 0;
-    bool hidden = false;
+    bool hidden = false;  // of the first glyph; a batch mixes inked and hidden glyphs only without a double strike
     std::vector<PlacedGlyph> glyphs;
   };
 
@@ -102,6 +103,7 @@ class PdfPrintDevice final : public PrintDevice {
   std::unique_ptr<DocumentOutput> output_;
   std::shared_ptr<const FontTable> fonts_;
   std::shared_ptr<const PrinterFont> font_;
+  FontHandle fontHandle_ = 0;  // the handle font_ was selected by
   std::shared_ptr<const PrinterFont> defaultFont_;
   std::unique_ptr<DocumentWriter> document_;
 
