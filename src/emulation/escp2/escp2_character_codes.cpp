@@ -7,20 +7,9 @@ namespace quillmark {
 namespace {
 
 constexpr std::uint8_t kHighBit = 0x80;
-constexpr std::uint8_t kSpace = 32;
-constexpr std::uint8_t kDelete = 127;
 constexpr std::uint8_t kUpperControlsEnd = 160;
 
 }  // namespace
-
-std::uint8_t ApplyMsbControl(MsbControl control, std::uint8_t byte) {
-  if (control == MsbControl::kClear) return static_cast<std::uint8_t>(byte & ~kHighBit);
-  // Control codes stay control codes, so that lines still end and ESC # can still be sent.
-  if (control == MsbControl::kSet && byte >= kSpace && byte < kDelete) {
-    return static_cast<std::uint8_t>(byte | kHighBit);
-  }
-  return byte;
-}
 
 void SelectCharacterTable(Escp2State& state, std::int32_t n) {
   if (n >= '0') n -= '0';

@@ -16,8 +16,13 @@ enum class MsbControl : std::uint8_t {
 };
 
 // `byte`, read outside a command, as the MSB control leaves it. Command codes, parameters, image and
-// character data never pass through here.
-std::uint8_t ApplyMsbControl(MsbControl control, std::uint8_t byte);
+// character data never pass through here. Inline: it runs for every byte of text.
+inline std::uint8_t ApplyMsbControl(MsbControl control, std::uint8_t byte) {
+  if (control == MsbControl::kOff) return byte;
+  if (control == MsbControl::kClear) return static_cast<std::uint8_t>(byte & 0x7F);
+  // Control codes stay control codes, so that lines still end and ESC # can still be sent.
+  return byte >= 0x20 && byte < 0x7F ? static_cast<std::uint8_t>(byte | 0x80) : byte;
+}
 
 // ESC t n: selects table n (0-3 or "0"-"3"); table 2, unless ESC ( t has assigned it, takes a copy of the
 // downloaded characters 0-127 as codes 128-255.

@@ -143,6 +143,7 @@ void Escp2Interpreter::Run() {
       continue;
     }
     PrintByte(byte);
+    position += PrintPlainText(data + position, length - position);
   }
   Flush();
   FlushFills();
@@ -244,7 +245,7 @@ bool Escp2Interpreter::Decode(std::uint8_t byte, char32_t& character, bool& ital
   const std::int32_t table = state_.slots[state_.table & 3];
   italic = false;
   if (byte < 128) {
-    character = NationalCharacter(state_.nationalSet, byte);
+    character = state_.nationalSet == 0 ? byte : NationalCharacter(state_.nationalSet, byte);
     return true;
   }
   if (table == 0) {
@@ -259,10 +260,8 @@ bool Escp2Interpreter::Decode(std::uint8_t byte, char32_t& character, bool& ital
   return true;
 }
 
-const Escp2Interpreter::Glyph& Escp2Interpreter::CurrentGlyph(bool italic) {
-  const int slot = italic ? 1 : 0;
+const Escp2Interpreter::Glyph& Escp2Interpreter::MakeGlyph(int slot, bool italic) {
   Glyph& glyph = glyphs_[slot];
-  if (glyphValid_[slot] && glyphModes_[slot] == state_.mode) return glyph;
   const Escp2FontMetrics metrics = MakeEscp2Font(state_.mode, italic, dpiX_, dpiY_);
   glyph.font = FontFor(metrics.request);
   glyph.drawAdvance = metrics.request.width;
@@ -318,14 +317,16 @@ void Escp2Interpreter::Wrap() {
 
 void Escp2Interpreter::PrintByte(std::uint8_t byte) {
   // Table 2 may hold a copy of the downloaded characters in its upper half.
-  const bool upper = InUpperUserCharacters(state_, byte);
+  const bool upper = byte >= 128 && InUpperUserCharacters(state_, byte);
   const std::uint8_t code = upper ? static_cast<std::uint8_t>(byte - 128) : byte;
   char32_t character = 0;
   bool italic = false;
   if (!Decode(code, character, italic)) return;
   const Escp2UserCharacter* user = nullptr;
+  // Most text never meets a downloaded character: the test is inline.
+  const Escp2UserCharSet& set = upper ? state_.upperChars : state_.userChars;
   const UserCharChoice choice =
-      ChooseUserCharacter(upper ? state_.upperChars : state_.userChars, state_.mode, code, user);
+      set.selected ? ChooseUserCharacter(set, state_.mode, code, user) : UserCharChoice::kRom;
   if (choice == UserCharChoice::kImage) PrintUserCharacter(*user);
   // The printer's own tables hold no characters at the control codes.
   if (choice != UserCharChoice::kRom || code < 32 || code == kDelete) return;
@@ -346,20 +347,57 @@ void Escp2Interpreter::PrintByte(std::uint8_t byte) {
   lastLineY_ = job_.Y;
   // Box-drawing and block characters print as rules; their text stays in the line, without ink.
   const bool rules = IsBlockCharacter(character) && DrawBlockCharacter(character, advance);
-  const std::int32_t top = job_.Y + glyph->top;
-  const bool continues = !run_.empty() && runFont_ == glyph->font && runRect_.top == top &&
-                         runRect_.right == job_.X && glyph->extra == 0 && runHidden_ == rules &&
-                         SameScoreLines(runGlyph_.score, glyph->score);
-  if (!continues) {
-    EndRun();
-    runFont_ = glyph->font;
-    runRect_ = TextRect{job_.X, top, job_.X, top + glyph->em};
-    runGlyph_ = *glyph;
-    runHidden_ = rules;
-  }
+  ContinueRun(*glyph, rules);
   run_.push_back(character);
   runRect_.right += advance;
   job_.X += advance;
+}
+
+void Escp2Interpreter::ContinueRun(const Glyph& glyph, bool hidden) {
+  const std::int32_t top = job_.Y + glyph.top;
+  const bool continues = !run_.empty() && runFont_ == glyph.font && runRect_.top == top &&
+                         runRect_.right == job_.X && glyph.extra == 0 && runHidden_ == hidden &&
+                         SameScoreLines(runGlyph_.score, glyph.score);
+  if (continues) return;
+  EndRun();
+  runFont_ = glyph.font;
+  runRect_ = TextRect{job_.X, top, job_.X, top + glyph.em};
+  runGlyph_ = glyph;
+  runHidden_ = hidden;
+}
+
+std::int32_t Escp2Interpreter::PrintPlainText(const std::uint8_t* data, std::int32_t length) {
+  // Only text that PrintByte would print as it comes, a fixed advance each, with nothing to decide per
+  // character but its code; anything else stops here and goes the long way.
+  if (length <= 0 || state_.msb != MsbControl::kOff || state_.userChars.selected || pagePending_ ||
+      device_ == nullptr) {
+    return 0;
+  }
+  const std::int32_t table = state_.slots[state_.table & 3];
+  const char16_t* upper =
+      table == 0 || InUpperUserCharacters(state_, 0x80) ? nullptr : CodePageUpperHalf(table);
+  const Glyph& glyph = CurrentGlyph(false);
+  if (glyph.proportional || glyph.extra != 0 || glyph.font == 0) return 0;
+  const std::int32_t limit = job_.OriginX + RightLimit();
+  std::int32_t used = 0;
+  for (; used < length; ++used) {
+    const std::uint8_t byte = data[used];
+    char32_t character = 0;
+    if (byte >= 32 && byte < kDelete) {
+      character = state_.nationalSet == 0 ? byte : NationalCharacter(state_.nationalSet, byte);
+    } else if (byte >= 160 && upper != nullptr) {
+      character = upper[byte - 128];
+    } else {
+      break;
+    }
+    if (IsBlockCharacter(character) || job_.X + glyph.advance > limit) break;
+    if (used == 0) ContinueRun(glyph, false);
+    run_.push_back(character);
+    runRect_.right += glyph.advance;
+    job_.X += glyph.advance;
+  }
+  if (used > 0) lastLineY_ = job_.Y;
+  return used;
 }
 
 bool Escp2Interpreter::DrawBlockCharacter(char32_t character, std::int32_t width) {

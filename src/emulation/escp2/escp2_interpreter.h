@@ -90,10 +90,19 @@ class Escp2Interpreter {
   };
 
   void PrintByte(std::uint8_t byte);
+  // Prints the plain characters at the start of `data` without PrintByte's checks; returns how many.
+  std::int32_t PrintPlainText(const std::uint8_t* data, std::int32_t length);
+  // Makes the current run one that `glyph` can go on with.
+  void ContinueRun(const Glyph& glyph, bool hidden);
   void PrintUserCharacter(const Escp2UserCharacter& character);  // escp2_user_chars.cpp
   void ControlCode(std::uint8_t byte);
   bool Decode(std::uint8_t byte, char32_t& character, bool& italic) const;
-  const Glyph& CurrentGlyph(bool italic);
+  const Glyph& CurrentGlyph(bool italic) {
+    const int slot = italic ? 1 : 0;
+    if (glyphValid_[slot] && glyphModes_[slot] == state_.mode) [[likely]] return glyphs_[slot];
+    return MakeGlyph(slot, italic);
+  }
+  const Glyph& MakeGlyph(int slot, bool italic);
   FontHandle FontFor(const FontRequest& request);
   std::int32_t Measure(char32_t character, const Glyph& glyph);
   // Adds the rules of a box-drawing or block character in a cell `width` wide; false for one that

@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
+#include <type_traits>
 
 #include "emulation/escp2/escp2_character_codes.h"
 #include "emulation/escp2/escp2_graphics.h"
@@ -30,22 +32,16 @@ struct Escp2PrintMode {
   bool doubleHeight = false;                 // ESC w
   std::uint8_t script = 0;                   // ESC S: 0 none, 1 superscript, 2 subscript
   std::array<std::uint8_t, 3> scoreLines{};  // by ScoreLine: 0 off, 1 single, 2 double (broken prints solid)
+  std::uint8_t unused0 = 0;                  // the padding made a member, so that == can compare bytes
   std::int32_t hmi = 0;                      // ESC c: fixed advance in 1/360 inch; 0 = the pitch decides
   std::int32_t extraSpace = 0;               // ESC SP: space after each character, in units
   std::uint8_t style = 0;                    // ESC q: outline and shadow, printed as bold
+  std::array<std::uint8_t, 3> unused1{};
   std::int32_t halfPoints = 21;              // ESC X: character size; 10.5 points at power-on
-  // Field by field: this runs for every character, and the defaulted one calls memcmp for the array.
-  bool operator==(const Escp2PrintMode& o) const {
-    return pitch == o.pitch && halfPoints == o.halfPoints && hmi == o.hmi && extraSpace == o.extraSpace &&
-           letterQuality == o.letterQuality && typeface == o.typeface && proportional == o.proportional &&
-           condensed == o.condensed && bold == o.bold && doubleStrike == o.doubleStrike && italic == o.italic &&
-           doubleWidth == o.doubleWidth && doubleWidthLine == o.doubleWidthLine &&
-           doubleHeight == o.doubleHeight && script == o.script && scoreLines[0] == o.scoreLines[0] &&
-           scoreLines[1] == o.scoreLines[1] && scoreLines[2] == o.scoreLines[2] && style == o.style;
-  }
+  // Runs for every printed character: one compare of 32 bytes, which the padding members make exact.
+  bool operator==(const Escp2PrintMode& o) const { return std::memcmp(this, &o, sizeof(o)) == 0; }
 };
-// A field added to the mode must be added to operator== too.
-static_assert(sizeof(Escp2PrintMode) == 32);
+static_assert(sizeof(Escp2PrintMode) == 32 && std::has_unique_object_representations_v<Escp2PrintMode>);
 
 struct Escp2State {
   bool ninePin = false;  // the 9-pin ESC/P printer: its rows of the command table, 8-dot images 1/72 inch high
