@@ -48,40 +48,13 @@ PclInterpreter::~PclInterpreter() {
   for (const CachedFont& font : fonts_) printers_.DeleteFont(font.handle);
 }
 
-// units * dpi / 7200 to the nearest dot, a half to the even one, in exact integer arithmetic: half dots
-// are common (a first line at 187.5 dots) and must not round by floating-point noise.
-std::int32_t PclDots(std::int64_t units, std::int32_t dpi) {
-  const std::int64_t numerator = units * dpi;
-  std::int64_t quotient = numerator / kPclUnitsPerInch;
-  std::int64_t remainder = numerator % kPclUnitsPerInch;
-  if (remainder < 0) {
-    remainder += kPclUnitsPerInch;
-    --quotient;
-  }
-  if (2 * remainder > kPclUnitsPerInch || (2 * remainder == kPclUnitsPerInch && (quotient & 1) != 0))
-    ++quotient;
-  return SaturateToInt32(quotient);
-}
-
-std::int32_t PclInterpreter::DotX(std::int64_t x) const {
-  return PclDots(state_.logicalLeft + state_.leftRegistration + x, target_.dpiX) - target_.offsetX;
-}
-
-std::int32_t PclInterpreter::DotY(std::int64_t y) const {
-  return PclDots(state_.topRegistration + y, target_.dpiY) - target_.offsetY;
-}
-
-bool PclInterpreter::ClipToPrintable(TextRect& rect) const {
+void PclInterpreter::FindPrintable() const {
   // The printable area is fixed on the sheet: registration moves the logical page, not the paper.
-  const std::int32_t left = PclDots(kUnprintable, target_.dpiX) - target_.offsetX;
-  const std::int32_t right = PclDots(state_.physicalWidth - kUnprintable, target_.dpiX) - target_.offsetX;
-  const std::int32_t top = PclDots(kUnprintable, target_.dpiY) - target_.offsetY;
-  const std::int32_t bottom = PclDots(state_.physicalLength - kUnprintable, target_.dpiY) - target_.offsetY;
-  rect.left = std::max(rect.left, left);
-  rect.right = std::min(rect.right, right);
-  rect.top = std::max(rect.top, top);
-  rect.bottom = std::min(rect.bottom, bottom);
-  return rect.left < rect.right && rect.top < rect.bottom;
+  printableSheet_ = {state_.physicalWidth, state_.physicalLength};
+  printable_ = TextRect{PclDots(kUnprintable, target_.dpiX) - target_.offsetX,
+                        PclDots(kUnprintable, target_.dpiY) - target_.offsetY,
+                        PclDots(state_.physicalWidth - kUnprintable, target_.dpiX) - target_.offsetX,
+                        PclDots(state_.physicalLength - kUnprintable, target_.dpiY) - target_.offsetY};
 }
 
 void PclInterpreter::Reset() {
@@ -398,6 +371,7 @@ void PclInterpreter::Interpret(const std::uint8_t* data, std::int32_t length) {
       continue;
     }
     PrintByte(byte);
+    position += PrintPlainText(data + position, length - position);
   }
 }
 

@@ -3,6 +3,7 @@
 // page state in PCL units (1/7200 inch) and draws in the device's dots; each page is held until it is
 // ejected, then printed once per copy. Print worker thread only.
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -10,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "emulation/dot_math.h"
 #include "emulation/pcl/pcl_page.h"
 #include "emulation/pcl/pcl_parser.h"
 #include "emulation/pcl/pcl_soft_fonts.h"
@@ -33,8 +35,21 @@ struct PclTarget {
   std::int32_t symbolSet = 341;  // PC-8
 };
 
-// Dots of a length in 1/7200 inch at `dpi`.
-std::int32_t PclDots(std::int64_t units, std::int32_t dpi);
+// Dots of a length in 1/7200 inch at `dpi`:
+// units * dpi / 7200 to the nearest dot, a half to the even one, in exact integer arithmetic: half dots
+// are common (a first line at 187.5 dots) and must not round by floating-point noise.
+inline std::int32_t PclDots(std::int64_t units, std::int32_t dpi) {
+  const std::int64_t numerator = units * dpi;
+  std::int64_t quotient = numerator / kPclUnitsPerInch;
+  std::int64_t remainder = numerator % kPclUnitsPerInch;
+  if (remainder < 0) {
+    remainder += kPclUnitsPerInch;
+    --quotient;
+  }
+  if (2 * remainder > kPclUnitsPerInch || (2 * remainder == kPclUnitsPerInch && (quotient & 1) != 0))
+    ++quotient;
+  return SaturateToInt32(quotient);
+}
 
 class PclInterpreter final : private PclCommandSink {
  public:
@@ -60,8 +75,12 @@ class PclInterpreter final : private PclCommandSink {
   std::int32_t LastSheetLowest() const { return lastLowest_; }
   std::int32_t LastSheetTextTop() const { return lastTextTop_; }
   // Device dots of a position of the logical page.
-  std::int32_t DotX(std::int64_t x) const;
-  std::int32_t DotY(std::int64_t y) const;
+  std::int32_t DotX(std::int64_t x) const {
+    return PclDots(state_.logicalLeft + state_.leftRegistration + x, target_.dpiX) - target_.offsetX;
+  }
+  std::int32_t DotY(std::int64_t y) const {
+    return PclDots(state_.topRegistration + y, target_.dpiY) - target_.offsetY;
+  }
 
   // For the command handlers (pcl_commands.cpp).
   void Reset();
@@ -111,13 +130,27 @@ class PclInterpreter final : private PclCommandSink {
   std::int32_t SkipHpgl2(const std::uint8_t* data, std::int32_t length, std::int32_t position);
   void ControlCode(std::uint8_t byte);
   void PrintByte(std::uint8_t byte);  // pcl_text.cpp, with the font and underline helpers
-  const PclFont& CurrentFont();
+  // Prints the plain characters at the start of `data` without PrintByte's checks; returns how many.
+  std::int32_t PrintPlainText(const std::uint8_t* data, std::int32_t length);
+  const PclFont& CurrentFont() { return fontValid_ ? font_ : ChooseFont(); }
+  const PclFont& ChooseFont();
   FontHandle HandleFor(const FontRequest& request);
   std::int32_t DeviceAdvance(FontHandle font, char32_t character);
   void Underline(std::int64_t left, std::int64_t right);
   void FlushUnderline();
   // Cuts `rect` (dots) to the sheet's printable area; false when nothing of it is left.
-  bool ClipToPrintable(TextRect& rect) const;
+  bool ClipToPrintable(TextRect& rect) const {
+    // Asked for every character: the area is worked out again only when the sheet changes.
+    if (printableSheet_.first != state_.physicalWidth || printableSheet_.second != state_.physicalLength) {
+      FindPrintable();
+    }
+    rect.left = std::max(rect.left, printable_.left);
+    rect.right = std::min(rect.right, printable_.right);
+    rect.top = std::max(rect.top, printable_.top);
+    rect.bottom = std::min(rect.bottom, printable_.bottom);
+    return rect.left < rect.right && rect.top < rect.bottom;
+  }
+  void FindPrintable() const;
   // The same for `image` stretched over `rect`: it keeps the whole pixels inside.
   bool ClipImageToPrintable(BitImage& image, TextRect& rect) const;
   void ApplyPageGeometry();
@@ -134,6 +167,8 @@ class PclInterpreter final : private PclCommandSink {
   PclPage page_;
   std::vector<CachedFont> fonts_;
   PclFont font_;
+  mutable std::pair<std::int64_t, std::int64_t> printableSheet_{-1, -1};  // the sheet printable_ is for
+  mutable TextRect printable_;
   bool fontValid_ = false;
   FontHandle fontHandle_ = 0;
   std::int32_t fontEm_ = 0;

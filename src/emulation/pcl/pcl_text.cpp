@@ -23,8 +23,7 @@ void PclInterpreter::PrintTransparent(const std::uint8_t* data, std::int32_t len
   for (std::int32_t i = 0; i < length; ++i) PrintByte(data[i]);
 }
 
-const PclFont& PclInterpreter::CurrentFont() {
-  if (fontValid_) return font_;
+const PclFont& PclInterpreter::ChooseFont() {
   fontValid_ = true;
   const std::size_t which = state_.secondary ? 1 : 0;
   font_ = PclFont();
@@ -150,6 +149,37 @@ void PclInterpreter::PrintByte(std::uint8_t byte) {
   }
   if (state.underline != 0) Underline(state.cursor.x, state.cursor.x + advance);
   state.cursor.x += advance;
+}
+
+std::int32_t PclInterpreter::PrintPlainText(const std::uint8_t* data, std::int32_t length) {
+  // Only what PrintByte would print as it comes: a resident font of fixed pitch, no underline, no line or
+  // block characters, no wrap and nothing past the logical page; anything else goes the long way.
+  const PclFont& font = CurrentFont();
+  if (font.softFontId >= 0 || font.proportional || fontHandle_ == 0 || state_.underline != 0 ||
+      target_.device == nullptr) {
+    return 0;
+  }
+  PclState& state = state_;
+  const std::int64_t advance = state.hmi;
+  const std::int64_t limit = state.wrap ? std::min(state.rightMargin, state.logicalWidth) : state.logicalWidth;
+  const std::int32_t top = DotY(state.cursor.y) - fontAscent_;
+  std::int32_t used = 0;
+  for (; used < length; ++used) {
+    const std::uint8_t byte = data[used];
+    if (byte < 32) break;
+    const char32_t character = PclCharacter(font.symbolSet, byte);
+    if (character == 0 || IsBlockCharacter(character) || state.cursor.x + advance > limit) break;
+    if (character != U' ') {
+      const std::int32_t left = DotX(state.cursor.x);
+      const std::int32_t right = DotX(state.cursor.x + advance);
+      if (TextRect visible{left, top, right, top + fontEm_}; ClipToPrintable(visible)) {
+        page_.Text(fontHandle_, character, TextRect{left, top, right, top + fontEm_}, fontAdvance_);
+      }
+    }
+    state.cursor.x += advance;
+  }
+  if (used > 0) pageMarked_ = true;
+  return used;
 }
 
 void PclInterpreter::Underline(std::int64_t left, std::int64_t right) {
