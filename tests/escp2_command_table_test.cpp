@@ -534,6 +534,37 @@ TEST(Escp2CommandTable, BadInput) { Check(BadInput()); }
 TEST(Escp2CommandTable, NinePin) { Check(NinePin()); }
 
 // Every command of the printer's table, and every ESC ( command of the manual, has a row above.
+// Plain text takes a shorter way than a character between commands: both must print alike. A NUL after
+// each character (ignored by the printer) sends every one the long way.
+TEST(Escp2CommandTable, TextPrintsAsItDoesCharacterByCharacter) {
+  const struct {
+    std::string modes;
+    std::string text;
+    quillmark::Setup setup = {};
+  } rows[] = {
+      {"", "Hello, World"},
+      {"", std::string(100, 'x') + "yz"},  // wraps at the right margin
+      {Esc('Q', 40), std::string(45, 'x')},
+      {Esc('R', 2), "{|}~[\\]@"},
+      {Esc('t', 1), "\x84\x94\x81\xE1\xA0\xFF"},
+      {Esc('t', 0), "a\xE1\xB0\x9F"},  // the italic table
+      {"", "\xDA\xC4\xC4\xBF\xB3 a \xB3"},
+      {Esc('>'), "abc"},
+      {Esc('p', 1), "Wii Wii"},
+      {Esc(' ', 5), "abc"},
+      {Esc('-', 1), "a b c"},
+      {Esc('W', 1), std::string(50, 'w')},
+      {Esc('4'), "italic"},
+      {"", "9-pin " + std::string(90, 'n'), {.ninePin = true}},
+  };
+  for (const auto& row : rows) {
+    std::string slow;
+    for (const char c : row.text) slow += std::string{c, '\0'};
+    EXPECT_EQ(Print(row.modes + row.text, row.setup), Print(row.modes + slow, row.setup))
+        << Readable(row.modes + row.text);
+  }
+}
+
 TEST(Escp2CommandTable, EveryCommandHasACase) {
   std::string sent;
   for (const auto& rows : {VerticalMotion(), PageFormat(), HorizontalMotion(), CharacterModes(), NationalSets(), CharacterTables(), DownloadedCharacters(), BitImagesAtEveryDensity(), BarCodes()}) {

@@ -258,6 +258,34 @@ TEST(PclInterpreter, SyntaxIsReadWholeAndNothingLeaksIntoTheText) {
     EXPECT_EQ(Print(row.bytes).marks, row.marks) << ::testing::PrintToString(row.bytes);
 }
 
+// Plain text takes a shorter way than a character between commands: both must print alike. A NUL after
+// each character (ignored by the printer) sends every one the long way.
+TEST(PclInterpreter, TextPrintsAsItDoesCharacterByCharacter) {
+  const struct {
+    std::string modes;
+    std::string text;
+  } rows[] = {
+      {"", "Hello, World"},
+      {"", std::string(100, 'x')},           // past the logical page: dropped
+      {"\x1b&s0C", std::string(100, 'x')},  // wraps
+      {"\x1b&a10L\x1b&a40M\x1b&s0C", std::string(45, 'x')},
+      {"\x1b(10U", "\xDA\xC4\xC4\xBF\xB3 a \xB3\x84"},
+      {"\x1b(8U", "\xA1\xC5\xFF\x80"},
+      {"\x1b(s1P", "Wii Wii"},
+      {"\x1b&d0D", "a b c"},
+      {"\x1b&k8H\x1b*p-40X", "squeezed"},  // starting left of the printable area
+      {"\x1b(s16.67H", std::string(150, 'c')},
+  };
+  for (const auto& row : rows) {
+    std::string slow;
+    for (const char c : row.text) slow += std::string{c, '\0'};
+    const Outcome fast = Print(row.modes + row.text);
+    const Outcome each = Print(row.modes + slow);
+    EXPECT_EQ(fast.marks, each.marks) << ::testing::PrintToString(row.modes + row.text);
+    EXPECT_EQ(fast.x, each.x) << ::testing::PrintToString(row.modes + row.text);
+  }
+}
+
 // The raster compression methods decode as the manual's examples show.
 TEST(PclInterpreter, RasterRowsDecodeByEveryCompressionMethod) {
   const struct {
