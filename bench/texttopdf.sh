@@ -32,17 +32,21 @@ export -f run_texttopdf
 export ppd texttopdf work
 
 declare -A wall
-for name in texttopdf basic escp2; do
+for name in texttopdf basic escp2 escp pcl; do
   case $name in
     texttopdf) best_of_three "$work/time.txt" bash -c run_texttopdf ;;
     basic) best_of_three "$work/time.txt" "$build/quillmark-render" -o "$work/basic.pdf" "$work/report.prn" ;;
+    # The same report as a LaserJet program sends it.
+    pcl) best_of_three "$work/time.txt" "$build/quillmark-render" --emulation pcl -o "$work/pcl.pdf" \
+           "$work/report.pcl" ;;
     *) best_of_three "$work/time.txt" "$build/quillmark-render" --emulation "$name" -o "$work/$name.pdf" \
          "$work/report.prn" ;;
   esac
   wall[$name]=$best
   printf '%-10s %7.3f s wall  %7.3f s CPU  peak %6.1f MB\n' "$name" "$best" "$cpu" "$(awk -v k="$rss" 'BEGIN { print k / 1024 }')"
 done
-awk -v q="${wall[basic]}" -v e="${wall[escp2]}" -v t="${wall[texttopdf]}" 'BEGIN {
-  printf "Basic / texttopdf %.2f, ESC/P2 / Basic %.2f\n", q / t, e / q }'
+awk -v q="${wall[basic]}" -v e="${wall[escp2]}" -v n="${wall[escp]}" -v p="${wall[pcl]}" -v t="${wall[texttopdf]}" '
+BEGIN {
+  printf "Basic / texttopdf %.2f, ESC/P2 / Basic %.2f, ESC/P / Basic %.2f, PCL / Basic %.2f\n", q / t, e / q, n / q, p / q }'
 printf 'PDF: Basic %.2f MB, ESC/P2 %.2f MB\n' "$(stat -c %s "$work/basic.pdf" | awk '{ print $1 / 1e6 }')" \
   "$(stat -c %s "$work/escp2.pdf" | awk '{ print $1 / 1e6 }')"
