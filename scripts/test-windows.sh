@@ -164,8 +164,8 @@ printf 'Einzeln\032 gedruckt\r\n' >"$state/render.prn"
 printf '\033@\0334Kursiv\0335 \033-\001Unterstrichen\033-\000 \311\315\273\r\n\033*\000\020\000' \
   >"$state/escp2.prn"
 printf '\377%.0s' {1..16} >>"$state/escp2.prn"
-ink() { # share of dark pixels in a 30 x 25 pt area at X, Y (points) of the ESC/P 2 page
-  pdftoppm -r 72 -gray -x "$1" -y "$2" -W 30 -H 25 -singlefile "$state/escp2.pdf" "$state/area" &&
+ink() { # share of dark pixels in a 30 x 25 pt area at X, Y (points) of the first page of $3 (the ESC/P 2 page)
+  pdftoppm -r 72 -gray -x "$1" -y "$2" -W 30 -H 25 -singlefile "${3:-$state/escp2.pdf}" "$state/area" &&
     convert "$state/area.pgm" -threshold 50% -negate -format '%[fx:mean > 0.02]' info:
 }
 # The borders given, so that the form starts where these areas expect it on Wine's PostScript page.
@@ -175,6 +175,23 @@ ink() { # share of dark pixels in a 30 x 25 pt area at X, Y (points) of the ESC/
   grep -q 'Kursiv Unterstrichen' <(pdftotext "$state/escp2.pdf" -) && [ "$(ink 172 25)" = 1 ] &&
   [ "$(ink 28 41)" = 1 ] &&
   [ "$(ink 172 60)" = 0 ] || fail "quillmark-render.exe --emulation escp2"
+# A LaserJet landscape page on the upright Letter paper turns a quarter counter-clockwise: the top of its text
+# toward the paper's left edge, its far corner at the paper's top right. On the sheet (3300 x 2550 dots) the
+# logical page starts 60 dots from the left, PCL's Y counts from the 150-dot top margin, and the sheet's
+# (x, y) lands at the paper's (y, 792 - x) in points. "Ende" and a 150-dot square sit near the far corner.
+printf '\033E\033&l1OAnfang\033*p3000x2000Y\033*c150a150b0P\033*p3000x2300YEnde\f' >"$state/pcl.prn"
+at() { # word $1's box starts at x $2 and its bottom, where turned text begins, is at y $3, within 2 points
+  awk -v x="$2" -v y="$3" -v word="$1" 'index($0, ">" word "<") {
+      match($0, /xMin="[0-9.]+"/); x0 = substr($0, RSTART + 6, RLENGTH - 7)
+      match($0, /yMax="[0-9.]+"/); y1 = substr($0, RSTART + 6, RLENGTH - 7)
+      found = (x0 - x) ^ 2 < 4 && (y1 - y) ^ 2 < 4
+    } END { exit !found }' "$state/pcl.txt"
+}
+(cd "$state" && wine "$build/quillmark-render.exe" --emulation pcl -p "Quillmark PS" -o pcl.ps pcl.prn) &&
+  ps2pdf "$state/pcl.ps" "$state/pcl.pdf" && pdftotext -bbox "$state/pcl.pdf" "$state/pcl.txt" &&
+  at Anfang 36.4 777.6 && at Ende 579.3 57.6 && [ "$(ink 519 27 "$state/pcl.pdf")" = 1 ] &&
+  [ "$(ink 519 60 "$state/pcl.pdf")" = 0 ] ||
+  fail "a landscape PCL page on upright paper: $(grep word "$state/pcl.txt")"
 
 echo "== command lines: --version, wrong usage, a missing printer"
 version=$(sed -n 's/^project(Quillmark VERSION \([0-9.]*\).*/\1/p' "$scripts/../CMakeLists.txt")

@@ -23,6 +23,24 @@ std::int32_t Edge(std::int32_t start, std::int32_t span, std::int32_t index, std
   return start + static_cast<std::int32_t>(static_cast<long long>(span) * index / count);
 }
 
+// Wine converts text sizes through the world transform's diagonal, which a quarter turn makes zero: text
+// is measured with the turn set aside.
+class UprightScope {
+ public:
+  UprightScope(HDC dc, const XFORM* turn) : dc_(dc), turn_(turn) {
+    if (turn_ != nullptr) ::ModifyWorldTransform(dc_, nullptr, MWT_IDENTITY);
+  }
+  ~UprightScope() {
+    if (turn_ != nullptr) ::SetWorldTransform(dc_, turn_);
+  }
+  UprightScope(const UprightScope&) = delete;
+  UprightScope& operator=(const UprightScope&) = delete;
+
+ private:
+  HDC dc_;
+  const XFORM* turn_;
+};
+
 }  // namespace
 
 Win32PrintDevice::Win32PrintDevice(HDC dc, DocumentTarget target, std::shared_ptr<const Win32FontTable> fonts)
@@ -59,6 +77,53 @@ void Win32PrintDevice::StartDocument(std::string_view title) {
 
 void Win32PrintDevice::StartPage() {
   if (documentOpen_ && !failed_ && ::StartPage(dc_) <= 0) failed_ = true;
+  // Some drivers start each page with the device context's defaults.
+  if (turned_) ApplyTurn();
+}
+
+// A printer's paper cannot change between pages, so a sheet lying crosswise to it (landscape on upright
+// paper, or the other way round) is turned onto it as a LaserJet turns its landscape page: a quarter
+// counter-clockwise, the top of the text toward the paper's left edge and the sheet's top-left corner at the
+// paper's bottom-left. What extends beyond the paper even then is cut off. GDI turns only what is drawn
+// afterwards: marks already on the open page stay as they were drawn, which is why callers set the sheet
+// before they draw on it.
+void Win32PrintDevice::SetPageSize(std::int32_t widthDots, std::int32_t heightDots) {
+  const double dpiX = DotsPerInchX();
+  const double dpiY = DotsPerInchY();
+  const double paperWidth = PaperWidthDots();
+  const double paperHeight = PaperHeightDots();
+  const bool known =
+      widthDots > 0 && heightDots > 0 && dpiX > 0 && dpiY > 0 && paperWidth > 0 && paperHeight > 0;
+  const double across = widthDots / dpiX - heightDots / dpiY;
+  const bool paperAcross = paperWidth / dpiX > paperHeight / dpiY;
+  turned_ = known && (paperAcross ? across < 0 : across > 0);
+  if (turned_) {
+    // Positions count from the printable area's corner; sheet dots of one axis become dots of the other.
+    const double offsetX = PhysicalOffsetX();
+    const double offsetY = PhysicalOffsetY();
+    turn_.eM11 = 0;
+    turn_.eM12 = static_cast<FLOAT>(-dpiY / dpiX);
+    turn_.eM21 = static_cast<FLOAT>(dpiX / dpiY);
+    turn_.eM22 = 0;
+    turn_.eDx = static_cast<FLOAT>(offsetY * dpiX / dpiY - offsetX);
+    turn_.eDy = static_cast<FLOAT>(paperHeight - offsetX * dpiY / dpiX - offsetY);
+  }
+  ApplyTurn();
+}
+
+void Win32PrintDevice::ApplyTurn() {
+  if (turned_) {
+    ::SetGraphicsMode(dc_, GM_ADVANCED);
+    ::SetWorldTransform(dc_, &turn_);
+    ::SetTextAlign(dc_, TA_BASELINE | TA_LEFT | TA_NOUPDATECP);
+    worldTransform_ = true;
+  } else if (worldTransform_) {
+    // Back to the mode every page upright on its paper is drawn in.
+    ::ModifyWorldTransform(dc_, nullptr, MWT_IDENTITY);
+    ::SetGraphicsMode(dc_, GM_COMPATIBLE);
+    ::SetTextAlign(dc_, TA_TOP | TA_LEFT | TA_NOUPDATECP);
+    worldTransform_ = false;
+  }
 }
 
 void Win32PrintDevice::EndPage() {
@@ -108,6 +173,7 @@ void Win32PrintDevice::SelectFont(FontHandle font) {
 
 Win32PrintDevice::Run Win32PrintDevice::Layout(const std::u32string& text) {
   Run run;
+  const UprightScope upright(dc_, turned_ ? &turn_ : nullptr);
   const bool fixed = haveFont_ && FixedPitch(font_) && font_.width > 0;
   for (const char32_t c : text) {
     wchar_t units[2] = {static_cast<wchar_t>(c), 0};
@@ -127,25 +193,30 @@ Win32PrintDevice::Run Win32PrintDevice::Layout(const std::u32string& text) {
     if (count == 2) run.advances.push_back(0);
     run.width += advance;
   }
+  TEXTMETRICW metrics{};
+  run.metrics = ::GetTextMetricsW(dc_, &metrics) != 0;
+  run.ascent = metrics.tmAscent;
+  run.height = metrics.tmHeight;
   return run;
 }
 
 void Win32PrintDevice::Draw(const Run& run, const TextRect& rect) {
   if (!documentOpen_ || failed_ || run.text.empty()) return;
   const UINT length = static_cast<UINT>(run.text.size());
-  ::ExtTextOutW(dc_, rect.left, rect.top, 0, nullptr, run.text.c_str(), length, run.advances.data());
+  // A turned page's text is placed by its baseline: with the world turned, Wine's drivers leave out the
+  // step from the cell's top to the baseline.
+  const std::int32_t top = turned_ ? rect.top + run.ascent : rect.top;
+  ::ExtTextOutW(dc_, rect.left, top, 0, nullptr, run.text.c_str(), length, run.advances.data());
   if (const std::int32_t strike = haveFont_ ? DoubleStrikeOffset(font_) : 0; strike != 0) {
-    ::ExtTextOutW(dc_, rect.left, rect.top + strike, 0, nullptr, run.text.c_str(), length,
-                  run.advances.data());
+    ::ExtTextOutW(dc_, rect.left, top + strike, 0, nullptr, run.text.c_str(), length, run.advances.data());
   }
 }
 
 void Win32PrintDevice::MeasureUnicodeText(std::u32string_view text, TextRect& rect) {
   const Run run = Layout(std::u32string(text));
-  TEXTMETRICW metrics{};
-  if (!::GetTextMetricsW(dc_, &metrics)) return;
+  if (!run.metrics) return;
   rect.right = rect.left + run.width;
-  rect.bottom = rect.top + metrics.tmHeight;
+  rect.bottom = rect.top + run.height;
 }
 
 void Win32PrintDevice::DrawUnicodeText(std::u32string_view text, const TextRect& rect) {

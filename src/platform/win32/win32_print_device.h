@@ -2,7 +2,8 @@
 // A PrintDevice on a GDI printer device context. Text arrives as bytes of the DOS code page or as
 // Unicode and is drawn with ExtTextOutW with every character at its computed position: a fixed-pitch
 // font advances exactly its requested width, whatever the face's own advance. Positions are device
-// units, (0, 0) at the printable area's corner, as the core counts them. One thread at a time.
+// units, (0, 0) at the printable area's corner, as the core counts them; a sheet that SetPageSize lays
+// crosswise to the paper is drawn turned a quarter onto it. One thread at a time.
 
 #include <memory>
 #include <string>
@@ -40,6 +41,7 @@ class Win32PrintDevice final : public PrintDevice {
   void StartDocument(std::string_view title) override;
   void StartPage() override;
   void EndPage() override;
+  void SetPageSize(std::int32_t widthDots, std::int32_t heightDots) override;
   void EndDocument() override;
 
   void SetTextColor(std::uint32_t rgb) override;
@@ -65,10 +67,15 @@ class Win32PrintDevice final : public PrintDevice {
     std::wstring text;
     std::vector<INT> advances;
     std::int32_t width = 0;
+    // The selected font's metrics, when the device told them.
+    bool metrics = false;
+    std::int32_t ascent = 0;
+    std::int32_t height = 0;
   };
   Run Layout(const std::u32string& text);
   void Draw(const Run& run, const TextRect& rect);
   bool FinishOutputFile();
+  void ApplyTurn();
 
   HDC dc_;
   DocumentTarget target_;
@@ -80,6 +87,10 @@ class Win32PrintDevice final : public PrintDevice {
   bool failed_ = false;
   bool delivered_ = false;
   std::wstring savedFile_;
+  // Set while the sheet lies crosswise to the paper; worldTransform_ while the device context holds turn_.
+  bool turned_ = false;
+  bool worldTransform_ = false;
+  XFORM turn_{};
 };
 
 // Moves `file` into `folder` as "<stem>-YYYYMMDD-HHMMSS-NNN<ending>", never replacing a file. Returns the
