@@ -10,6 +10,7 @@
 #include <tuple>
 #include <utility>
 
+#include "emulation/code_pages.h"
 #include "settings/paper.h"
 #include "settings/settings_loader.h"
 
@@ -81,10 +82,12 @@ JobSettings CupsJobSettings(const std::string& options, const std::string& defau
     }
   }
   if (const char* value = option("quillmark-codepage")) {
-    if (const auto number = ParseNumber<std::int32_t>(value, 1, 65535)) {
+    // A number the printer has no table for would print as 437 without a word; say so instead.
+    const auto number = ParseNumber<std::int32_t>(value, 1, 65535);
+    if (number && CodePageUpperHalf(*number) != nullptr) {
       settings.CodePage = *number;
     } else {
-      reject("quillmark-codepage", value, "a code page number");
+      reject("quillmark-codepage", value, "437, 850, 852, 857, 858, 860, 863, 865, 866 or 895");
     }
   }
   const std::tuple<const char*, float*, bool*> borders[] = {
