@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <malloc.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -220,6 +221,9 @@ std::optional<std::string> CheckDestination(const Options& options) {
     ::unlink(options.output.c_str());
   } else if (errno != EEXIST || ::access(options.output.c_str(), W_OK) != 0) {
     return "cannot write " + options.output + ": " + std::strerror(errno);
+  } else if (struct stat status{}; ::stat(options.output.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+    // A folder passes the test above and would fail only after the whole render, without a reason.
+    return "cannot write " + options.output + ": " + std::strerror(EISDIR);
   }
   return std::nullopt;
 }
