@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -19,6 +20,10 @@ using namespace std::chrono_literals;
 TEST(StartupEndToEnd, CommandLinesOfBothPrograms) {
   testing::TempDir dir;
   const std::string sample = std::string(QUILLMARK_SOURCE_DIR) + "/demo/sample.prn";
+  std::filesystem::create_directory(dir.File("nomain"));
+  testing::WriteFileBytes(dir.File("nomain/Settings.ini"), "[Job_1]\r\nPath = SPOOL.PRN\r\n");
+  testing::WriteFileBytes(dir.File("big.prn"), "");
+  std::filesystem::resize_file(dir.File("big.prn"), std::uintmax_t{2} << 30);  // sparse: nothing is read
   const struct {
     std::vector<std::string> command;
     int exitCode;
@@ -34,6 +39,7 @@ TEST(StartupEndToEnd, CommandLinesOfBothPrograms) {
        1,
        "",
        "Keine Settings.ini gefunden!\nGesucht im Ordner '" + dir.path() + "'.\n"},
+      {{"quillmark", "-C", dir.File("nomain")}, 1, "", "Keinen Main Eintrag in der Settings.ini gefunden!"},
       {{"quillmark-render", "-V"}, 0, "quillmark-render 1.0\n", ""},
       {{"quillmark-render", "--help"}, 0, "Usage: quillmark-render", ""},
       {{"quillmark-render", "--paper=Legal", "-o", "-", sample}, 0, "%PDF-", ""},
@@ -42,6 +48,7 @@ TEST(StartupEndToEnd, CommandLinesOfBothPrograms) {
       {{"quillmark-render", "-o", "-", "/nonexistent.prn"}, 2, "", "cannot read /nonexistent.prn: No such file"},
       {{"quillmark-render", "-o", "-", "/dev/null"}, 1, "", "/dev/null is empty; nothing printed"},
       {{"quillmark-render", "-o", "/tmp", sample}, 1, "", "cannot write /tmp: Is a directory"},
+      {{"quillmark-render", "-o", "-", dir.File("big.prn")}, 2, "", "big.prn is too large"},
       {{"quillmark-cups", "--version"}, 0, "quillmark-cups 1.0\n", ""},
       {{"quillmark-cups", "--help"}, 0, "Usage: quillmark-cups job-id", ""},
       {{"quillmark-cups", "1", "user"},

@@ -83,19 +83,25 @@ TEST(CupsFilter, BadInputEndsInAPdfOrAnErrorNeverInAHangOrCrash) {
   }
 }
 
-// orientation-requested 3 and 6 print portrait, 4 and 5 landscape: the PDF's page says which.
-TEST(CupsFilter, EveryOrientationReachesThePage) {
+// orientation-requested 3 and 6 print portrait, 4 and 5 landscape: the PDF's page says which. Without a
+// paper of its own a job gets the queue's (`lpadmin -o PageSize=Letter` writes it into the queue's PPD).
+TEST(CupsFilter, EveryOrientationAndTheQueuesPaperReachThePage) {
   const testing::TempDir temporary;
+  testing::WriteFileBytes(temporary.File("DOS.ppd"), "*PPD-Adobe: \"4.3\"\n*DefaultPageSize: Letter\n");
   const std::string job = "Text\r\n";
-  for (const auto& [value, size] : {std::pair{"3", "595 x 842"}, {"4", "842 x 595"},
-                                    {"5", "842 x 595"}, {"6", "595 x 842"}}) {
+  for (const auto& [options, size] :
+       {std::pair{"media=iso_a4_210x297mm orientation-requested=3", "595 x 842"},
+        {"media=iso_a4_210x297mm orientation-requested=4", "842 x 595"},
+        {"media=iso_a4_210x297mm orientation-requested=5", "842 x 595"},
+        {"media=iso_a4_210x297mm orientation-requested=6", "595 x 842"}, {"", "612 x 792"},
+        {"landscape", "792 x 612"}}) {
     const testing::ProgramResult result = testing::RunProgram(
-        {testing::BuiltProgram("quillmark-cups"), "7", "user", "title", "1",
-         std::string("media=iso_a4_210x297mm orientation-requested=") + value},
-        "/tmp", std::chrono::seconds(30), {"TMPDIR=" + temporary.path()}, &job);
+        {testing::BuiltProgram("quillmark-cups"), "7", "user", "title", "1", options}, "/tmp",
+        std::chrono::seconds(30), {"TMPDIR=" + temporary.path(), "PPD=" + temporary.File("DOS.ppd")}, &job);
     ASSERT_EQ(result.exitCode, 0) << result.err;
     testing::WriteFileBytes(temporary.File("out.pdf"), result.out);
-    EXPECT_NE(testing::ReadPdfInfo(temporary.File("out.pdf"))["Page size"].find(size), std::string::npos) << value;
+    EXPECT_NE(testing::ReadPdfInfo(temporary.File("out.pdf"))["Page size"].find(size), std::string::npos)
+        << options;
     std::filesystem::remove(temporary.File("out.pdf"));
   }
 }
