@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,7 @@ TEST(SettingsLoader, FaultsAreLoggedAndOnlyAMissingJobLetsTheStartGoOn) {
 // Every present group Job_1 ... Job_99 is a slot; only a missing Job_1 is worth a line, and a second slot
 // on a spool file that one already watches is left out with one.
 TEST(SettingsLoader, EachJobGroupIsASlot) {
+  const std::string here = std::filesystem::current_path().generic_string();
   const struct {
     std::string groups;
     std::vector<std::int32_t> slots;
@@ -65,9 +67,12 @@ TEST(SettingsLoader, EachJobGroupIsASlot) {
       {.groups = "[Job_01]\nPath=A\n[Job_2]\nPath=B\n",
        .slots = {2},
        .log = "Kein Job_1 Eintrag in der Settings.ini gefunden!\n"},
-      {.groups = "[Job_1]\nPath=SPOOL.PRN\n[Job_2]\nPath=./SPOOL.PRN\n[Job_3]\nPath=LABELS.PRN\n",
+      {.groups = "[Job_1]\nPath=SPOOL.PRN\n[Job_2]\nPath=./SPOOL.PRN\n[Job_3]\nPath=LABELS.PRN\n[Job_4]\nPath=" +
+                 here + "/SPOOL.PRN\n",
        .slots = {1, 3},
-       .log = "Job_2 nennt dieselbe Spooldatei './SPOOL.PRN' wie Job_1 und wird nicht ueberwacht.\n"},
+       .log = "Job_2 nennt dieselbe Spooldatei './SPOOL.PRN' wie Job_1 und wird nicht ueberwacht.\nJob_4 nennt "
+              "dieselbe Spooldatei '" +
+              here + "/SPOOL.PRN' wie Job_1 und wird nicht ueberwacht.\n"},
   };
   for (const auto& c : cases) {
     Loader loader;

@@ -120,11 +120,13 @@ JobSettings ReadJobSlot(const SettingsReader& reader, int n, const ErrorLog& log
 }
 
 // The slot already watching `path`, or null. Two slots on one file would split its takes between two
-// printers at random, so the later one is left out. Paths are compared as written, after folding the
-// "./" and "a/../" steps that name the same file.
+// printers at random, so the later one is left out. Paths are compared as absolute paths, after folding the
+// "./" and "a/../" steps: "SPOOL.PRN" and "/home/you/Quillmark/SPOOL.PRN" name one file there.
 const JobSettings* SlotWithSpoolFile(const std::vector<JobSettings>& slots, std::string_view path) {
   const auto normal = [](std::string_view p) {
-    return std::filesystem::path(p).lexically_normal().generic_string();
+    std::error_code failure;
+    const auto absolute = p.empty() ? std::filesystem::path() : std::filesystem::absolute(p, failure);
+    return (failure ? std::filesystem::path(p) : absolute).lexically_normal().generic_string();
   };
   const std::string wanted = normal(path);
   for (const JobSettings& slot : slots) {
