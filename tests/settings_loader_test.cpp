@@ -67,12 +67,23 @@ TEST(SettingsLoader, EachJobGroupIsASlot) {
       {.groups = "[Job_01]\nPath=A\n[Job_2]\nPath=B\n",
        .slots = {2},
        .log = "Kein Job_1 Eintrag in der Settings.ini gefunden!\n"},
-      {.groups = "[Job_1]\nPath=SPOOL.PRN\n[Job_2]\nPath=./SPOOL.PRN\n[Job_3]\nPath=LABELS.PRN\n[Job_4]\nPath=" +
-                 here + "/SPOOL.PRN\n",
+      {.groups =
+           "[Job_1]\nPath=SPOOL.PRN\n[Job_2]\nPath=./SPOOL.PRN\n[Job_3]\nPath=LABELS.PRN\n[Job_4]\nPath=" +
+           here + "/SPOOL.PRN\n",
        .slots = {1, 3},
-       .log = "Job_2 nennt dieselbe Spooldatei './SPOOL.PRN' wie Job_1 und wird nicht ueberwacht.\nJob_4 nennt "
-              "dieselbe Spooldatei '" +
-              here + "/SPOOL.PRN' wie Job_1 und wird nicht ueberwacht.\n"},
+       .log =
+           "Job_2 nennt dieselbe Spooldatei './SPOOL.PRN' wie Job_1 und wird nicht ueberwacht.\nJob_4 nennt "
+           "dieselbe Spooldatei '" +
+           here + "/SPOOL.PRN' wie Job_1 und wird nicht ueberwacht.\n"},
+      // The program's own files, however a DOS user spells them.
+      {.groups = "[Job_1]\nPath=SETTINGS.INI\n[Job_2]\nPath=./Error.log\n[Job_3]\nPath=ungedruckt/1.prn\n"
+                 "[Job_4]\nPath=Warteschlange.PRN\n",
+       .slots = {4},
+       .log =
+           "Job_1 nennt als Spooldatei 'SETTINGS.INI' eine Datei von Quillmark und wird nicht ueberwacht.\n"
+           "Job_2 nennt als Spooldatei './Error.log' eine Datei von Quillmark und wird nicht ueberwacht.\n"
+           "Job_3 nennt als Spooldatei 'ungedruckt/1.prn' eine Datei von Quillmark und wird nicht "
+           "ueberwacht.\n"},
   };
   for (const auto& c : cases) {
     Loader loader;

@@ -16,6 +16,7 @@
 #include "settings/dos_device_name.h"
 #include "settings/paper.h"
 #include "settings/settings_reader.h"
+#include "spool/take_store.h"
 
 namespace quillmark {
 namespace {
@@ -119,20 +120,39 @@ JobSettings ReadJobSlot(const SettingsReader& reader, int n, const ErrorLog& log
   return job;
 }
 
+// A spool file's path made absolute, with the "./" and "a/../" steps folded: "SPOOL.PRN" and
+// "/home/you/Quillmark/SPOOL.PRN" name one file there.
+std::string NormalPath(std::string_view path) {
+  std::error_code failure;
+  const auto absolute = path.empty() ? std::filesystem::path() : std::filesystem::absolute(path, failure);
+  return (failure ? std::filesystem::path(path) : absolute).lexically_normal().generic_string();
+}
+
 // The slot already watching `path`, or null. Two slots on one file would split its takes between two
-// printers at random, so the later one is left out. Paths are compared as absolute paths, after folding the
-// "./" and "a/../" steps: "SPOOL.PRN" and "/home/you/Quillmark/SPOOL.PRN" name one file there.
+// printers at random, so the later one is left out.
 const JobSettings* SlotWithSpoolFile(const std::vector<JobSettings>& slots, std::string_view path) {
-  const auto normal = [](std::string_view p) {
-    std::error_code failure;
-    const auto absolute = p.empty() ? std::filesystem::path() : std::filesystem::absolute(p, failure);
-    return (failure ? std::filesystem::path(p) : absolute).lexically_normal().generic_string();
-  };
-  const std::string wanted = normal(path);
+  const std::string wanted = NormalPath(path);
   for (const JobSettings& slot : slots) {
-    if (normal(slot.Path.View()) == wanted) return &slot;
+    if (NormalPath(slot.Path.View()) == wanted) return &slot;
   }
   return nullptr;
+}
+
+// Whether `path` is one of the program's own files: a slot on Settings.ini or Error.log would empty them,
+// one in the queue's folders would take its takes. Regardless of case, as Windows and DOS see names.
+bool IsOwnFile(std::string_view path) {
+  const std::string wanted = NormalPath(path);
+  for (const char* own : {"Settings.ini", "Error.log"}) {
+    if (EqualsIgnoringCase(wanted, NormalPath(own))) return true;
+  }
+  for (const char* folder : {kQueueFolder, kUnprintedFolder}) {
+    const std::string inside = NormalPath(folder) + "/";
+    if (wanted.size() > inside.size() &&
+        EqualsIgnoringCase(std::string_view(wanted).substr(0, inside.size()), inside)) {
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -156,10 +176,18 @@ bool SettingsLoader(ProgramState& state, FileSystem& files, const ErrorLog& log,
       const std::string number = std::to_string(n);
       if (!reader.SelectSettingsGroup("Job_" + number)) {
         // Slot 1 is expected; the others are there only when a second printer is.
-        if (n == 1) log.LogError("", "Kein Job_" + number + " Eintrag in der Settings.ini gefunden!", "", 0, 0);
+        if (n == 1)
+          log.LogError("", "Kein Job_" + number + " Eintrag in der Settings.ini gefunden!", "", 0, 0);
         continue;
       }
       JobSettings job = ReadJobSlot(reader, n, log);
+      if (IsOwnFile(job.Path.View())) {
+        log.LogError("",
+                     "Job_" + number + " nennt als Spooldatei '" + std::string(job.Path.View()) +
+                         "' eine Datei von Quillmark und wird nicht ueberwacht.",
+                     "", 0, 0);
+        continue;
+      }
       if (const JobSettings* first = SlotWithSpoolFile(state.JobList, job.Path.View())) {
         log.LogError("",
                      "Job_" + number + " nennt dieselbe Spooldatei '" + std::string(job.Path.View()) +
