@@ -119,7 +119,7 @@ void PclInterpreter::SetTopMargin(std::int64_t lines) {
 
 void PclInterpreter::SetTextLength(std::int64_t lines) {
   const std::int64_t length = lines * state_.vmi;
-  if (lines < 0 || state_.topMargin + length > state_.physicalLength) return;
+  if (state_.vmi == 0 || lines < 0 || state_.topMargin + length > state_.physicalLength) return;
   state_.textLength = length;
 }
 

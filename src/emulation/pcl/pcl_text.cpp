@@ -163,7 +163,8 @@ std::int32_t PclInterpreter::PrintPlainText(const std::uint8_t* data, std::int32
   }
   PclState& state = state_;
   const std::int64_t advance = state.hmi;
-  const std::int64_t limit = state.wrap ? std::min(state.rightMargin, state.logicalWidth) : state.logicalWidth;
+  const std::int64_t limit =
+      state.wrap ? std::min(state.rightMargin, state.logicalWidth) : state.logicalWidth;
   const std::int32_t top = DotY(state.cursor.y) - fontAscent_;
   std::int32_t used = 0;
   for (; used < length; ++used) {
