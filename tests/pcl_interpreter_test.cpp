@@ -27,6 +27,8 @@ struct Outcome {
   double y = 0;
   std::int32_t sheets = 0;
   std::string marks;
+  bool droppedCopies = false;
+  bool droppedMacros = false;
 };
 
 Outcome Print(std::string_view bytes, std::int32_t pageSize = kPclLetter) {
@@ -45,6 +47,8 @@ Outcome Print(std::string_view bytes, std::int32_t pageSize = kPclLetter) {
     outcome.y = static_cast<double>(printer.State().cursor.y) / kPclUnitsPerDot300;
     printer.Finish();
     outcome.sheets = printer.Sheets();
+    outcome.droppedCopies = printer.DroppedCopies();
+    outcome.droppedMacros = printer.DroppedMacros();
   }
   static const std::regex item(
       "utext '(.*)' at (-?\\d+),|fill (\\S+)|image (\\S+) at (\\S+)|page end|text color 0x(\\w+)|page size "
@@ -313,6 +317,35 @@ TEST(PclInterpreter, TextPrintsAsItDoesCharacterByCharacter) {
     const Outcome each = Print(row.modes + slow);
     EXPECT_EQ(fast.marks, each.marks) << ::testing::PrintToString(row.modes + row.text);
     EXPECT_EQ(fast.x, each.x) << ::testing::PrintToString(row.modes + row.text);
+  }
+}
+
+// A take gets up to 10,000 extra sheets of copies and 4 MB of macros; what goes past is left out and
+// reported, so that the log can say so.
+TEST(PclInterpreter, CopiesAndMacrosPastTheirLimitsAreLeftOutAndReported) {
+  const auto pages = [](int count) {
+    std::string take = "\x1b&l999X";  // 998 extra sheets a page
+    for (int page = 0; page < count; ++page) take += "P\f";
+    return take;
+  };
+  const auto macro = [](std::size_t bytes) { return "\x1b&f1y0X" + std::string(bytes, 'X') + "\x1b&f1X"; };
+  const struct {
+    std::string bytes;
+    std::int32_t sheets;
+    bool droppedCopies;
+    bool droppedMacros;
+  } rows[] = {
+      {pages(10), 9990, false, false},
+      {pages(11), 9991, true, false},  // the 11th page would pass 10,000 extra sheets: it prints once
+      {"\x1b&l1000XP\f", 999, false, false},
+      {macro(4 << 20), 0, false, false},
+      {macro((4 << 20) + 1), 0, false, true},
+  };
+  for (const auto& row : rows) {
+    const Outcome outcome = Print(row.bytes);
+    EXPECT_EQ(outcome.sheets, row.sheets) << row.bytes.size();
+    EXPECT_EQ(outcome.droppedCopies, row.droppedCopies) << row.bytes.size();
+    EXPECT_EQ(outcome.droppedMacros, row.droppedMacros) << row.bytes.size();
   }
 }
 

@@ -350,6 +350,8 @@ void PclInterpreter::Interpret(const std::uint8_t* data, std::int32_t length) {
           if (definition_.size() + static_cast<std::size_t>(used + 1) + macroBytes_ <= kMaxPclMacroBytes) {
             definition_.append(reinterpret_cast<const char*>(data + start),
                                static_cast<std::size_t>(used + 1));
+          } else {
+            droppedMacros_ = true;
           }
           position += used;
           continue;
@@ -362,8 +364,11 @@ void PclInterpreter::Interpret(const std::uint8_t* data, std::int32_t length) {
     }
     lineStart = byte == '\n';
     if (defining_) {
-      if (definition_.size() + macroBytes_ < kMaxPclMacroBytes)
+      if (definition_.size() + macroBytes_ < kMaxPclMacroBytes) {
         definition_.push_back(static_cast<char>(byte));
+      } else {
+        droppedMacros_ = true;
+      }
       continue;
     }
     if (byte < 32) {
