@@ -91,6 +91,15 @@ std::string SoftFontTake() {
   return "\x1b*c5D\x1b)s64W" + header + "\x1b*c65E\x1b(s26W" + character + "\x1b(5XA";
 }
 
+// The same A as a compressed (class 2) character, 8 x 2 dots: the row once more, then runs of 2 white,
+// 4 black and 2 white dots.
+std::string CompressedSoftFontTake() {
+  std::string take = SoftFontTake();
+  const std::string character =
+      std::string("\x04\x00\x0e\x02\x00\x00\x00\x00\x00\x0a\x00\x08\x00\x02\x00\x78\x01\x02\x04\x02", 20);
+  return take.replace(take.find("\x1b(s26W"), 6 + 26, "\x1b(s20W" + character);
+}
+
 // The same font as format 20 at 600 dpi: its dots are half as large.
 std::string SoftFont600Take() {
   std::string take = SoftFontTake();
@@ -110,6 +119,7 @@ TEST(PclInterpreter, CommandsMoveTheCursorAndMarkThePageAsTheManualSays) {
   }();
   static const std::string kSoftFont = SoftFontTake();
   static const std::string kSoftFont600 = SoftFont600Take();
+  static const std::string kCompressed = CompressedSoftFontTake();
   const Case cases[] = {
       {"power-on: left edge, first line", ""sv, 0, 187.5, "", 0},
       {"text advances by the HMI", "AB"sv, 60, 187.5, "'AB'@75"},
@@ -233,6 +243,7 @@ TEST(PclInterpreter, CommandsMoveTheCursorAndMarkThePageAsTheManualSays) {
        30, 187.5, "'A'@75"},
       {"a downloaded bitmap character prints as its dots", kSoftFont, 30, 187.5, "image 8x10 75,178-83,188"},
       {"a 600-dpi bitmap font's dots are half as large", kSoftFont600, 15, 187.5, "image 8x10 75,182-79,188"},
+      {"a compressed bitmap character", kCompressed, 30, 187.5, "image 8x2 75,178-83,180"},
       {"macros: define, execute, call",
        "\x1b&f1y0X"
        "AB\x1b&f1X\x1b&f1y2X\x1b&f3X"sv,
