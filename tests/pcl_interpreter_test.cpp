@@ -27,6 +27,8 @@ struct Outcome {
   double y = 0;
   std::int32_t sheets = 0;
   std::string marks;
+  bool droppedCopies = false;
+  bool droppedMacros = false;
 };
 
 Outcome Print(std::string_view bytes, std::int32_t pageSize = kPclLetter) {
@@ -45,6 +47,8 @@ Outcome Print(std::string_view bytes, std::int32_t pageSize = kPclLetter) {
     outcome.y = static_cast<double>(printer.State().cursor.y) / kPclUnitsPerDot300;
     printer.Finish();
     outcome.sheets = printer.Sheets();
+    outcome.droppedCopies = printer.DroppedCopies();
+    outcome.droppedMacros = printer.DroppedMacros();
   }
   static const std::regex item(
       "utext '(.*)' at (-?\\d+),|fill (\\S+)|image (\\S+) at (\\S+)|page end|text color 0x(\\w+)|page size "
@@ -87,6 +91,15 @@ std::string SoftFontTake() {
   return "\x1b*c5D\x1b)s64W" + header + "\x1b*c65E\x1b(s26W" + character + "\x1b(5XA";
 }
 
+// The same A as a compressed (class 2) character, 8 x 2 dots: the row once more, then runs of 2 white,
+// 4 black and 2 white dots.
+std::string CompressedSoftFontTake() {
+  std::string take = SoftFontTake();
+  const std::string character =
+      std::string("\x04\x00\x0e\x02\x00\x00\x00\x00\x00\x0a\x00\x08\x00\x02\x00\x78\x01\x02\x04\x02", 20);
+  return take.replace(take.find("\x1b(s26W"), 6 + 26, "\x1b(s20W" + character);
+}
+
 // The same font as format 20 at 600 dpi: its dots are half as large.
 std::string SoftFont600Take() {
   std::string take = SoftFontTake();
@@ -98,8 +111,15 @@ std::string SoftFont600Take() {
 
 TEST(PclInterpreter, CommandsMoveTheCursorAndMarkThePageAsTheManualSays) {
   static const std::string kSixtyLines = std::string(60, '\n') + "A";
+  static const std::string kA4Lines = "\x1b&l26A" + std::string(64, '\n') + "A";
+  static const std::string kPushes = [] {
+    std::string take;
+    for (int k = 1; k <= 21; ++k) take += "\x1b*p" + std::to_string(k * 10) + "X\x1b&f0S";
+    return take + "\x1b*p700X\x1b&f1S";
+  }();
   static const std::string kSoftFont = SoftFontTake();
   static const std::string kSoftFont600 = SoftFont600Take();
+  static const std::string kCompressed = CompressedSoftFontTake();
   const Case cases[] = {
       {"power-on: left edge, first line", ""sv, 0, 187.5, "", 0},
       {"text advances by the HMI", "AB"sv, 60, 187.5, "'AB'@75"},
@@ -107,9 +127,11 @@ TEST(PclInterpreter, CommandsMoveTheCursorAndMarkThePageAsTheManualSays) {
       {"LF keeps the column", "AB\n"sv, 60, 237.5},
       {"BS one column back, never past the margin", "AB\b\r\b"sv, 0, 187.5},
       {"HT to every eighth column", "A\tB\t"sv, 480, 187.5},
+      {"HT stops count from the left margin", "\x1b&a2L\r\t"sv, 300, 187.5},
       {"ESC = half line feed", "\x1b="sv, 0, 212.5},
       {"ESC & k 1 G: CR is CR LF", "AB\x1b&k1G\r"sv, 0, 237.5},
       {"ESC & k 2 G: LF is CR LF", "AB\x1b&k2G\n"sv, 0, 237.5},
+      {"ESC & k 3 G: FF is CR FF", "AB\x1b&k3G\fC"sv, 30, 187.5, "'AB'@75 | 'C'@75", 2},
       {"ESC & l 8 D: 8 lines per inch", "\x1b&l8D\n"sv, 0, 225},
       {"ESC & l # C: VMI in 1/48 inch", "\x1b&l12C\n"sv, 0, 262.5},
       {"ESC & l 5 D is no line spacing the printer has", "\x1b&l5D\n"sv, 0, 237.5},
@@ -121,10 +143,16 @@ TEST(PclInterpreter, CommandsMoveTheCursorAndMarkThePageAsTheManualSays) {
       {"ESC & a -# R: rows up", "\n\n\n\x1b&a-2R"sv, 0, 237.5},
       {"ESC * p # X / # Y: PCL units", "\x1b*p300x+30Y"sv, 300, 217.5},
       {"ESC & u 600 D: finer PCL units", "\x1b&u600D\x1b*p600X"sv, 300, 187.5},
+      {"ESC & u 4801 D: the unit nearest by relative error, 7200", "\x1b&u4801D\x1b*p7200X"sv, 300, 187.5},
       {"a move off the logical page stops at its edge", "\x1b&a-720H\x1b*p99999X"sv, 2400, 187.5},
       {"ESC & f 0 S / 1 S: push and pop", "\x1b*p100x100Y\x1b&f0S\x1b*p9x9Y\x1b&f1S"sv, 100, 250},
+      {"the stack holds 20 positions: the 21st push is ignored", kPushes, 200, 187.5},
       {"ESC & l 4 E: top margin in lines", "\x1b&l4E\x1b&a0R"sv, 0, 237.5},
+      {"ESC & l # E sets the text length anew: 59 lines below 4", "\x1b&l2F\x1b&l4E\x1b&a0R\n\nA"sv, 30,
+       337.5, "'A'@75", 1},
       {"ESC & a 5 L: left margin in columns", "\x1b&a5L\r"sv, 150, 187.5},
+      {"a left margin right of the cursor moves it there", "\x1b&a5L"sv, 150, 187.5},
+      {"a left margin right of the right margin is ignored", "\x1b&a10M\x1b&a20L\r"sv, 0, 187.5},
       {"ESC 9 clears the margins",
        "\x1b&a5L\x1b"
        "9\r"sv,
@@ -136,8 +164,10 @@ TEST(PclInterpreter, CommandsMoveTheCursorAndMarkThePageAsTheManualSays) {
        "AAA"sv,
        90, 187.5, "'AAA'@75"},
       {"ESC & k # H: HMI in 1/120 inch", "\x1b&k10HAB"sv, 50, 187.5, "'A'@75 'B'@100"},
+      {"ESC & k 0 H: characters print on top of each other", "\x1b&k0HAB"sv, 0, 187.5, "'A'@75 'B'@75"},
       {"ESC ( s 12 H: 12 pitch", "\x1b(s12HAB"sv, 50, 187.5, "'AB'@75"},
       {"ESC & k 2 S: compressed pitch 16.67", "\x1b&k2SAB"sv, 36, 187.5},
+      {"ESC & k 4 S: elite pitch 12", "\x1b&k4SAB"sv, 50, 187.5},
       {"ESC ( s 0 T Line Printer is 16.67 pitch only", "\x1b(s0T\x1b(s16.67HA"sv, 18, 187.5},
       {"the pitch outranks the typeface: Line Printer at 10 pitch is Courier", "\x1b(s0TA"sv, 30, 187.5},
       {"SO and SI switch to the secondary font and back",
@@ -151,12 +181,19 @@ TEST(PclInterpreter, CommandsMoveTheCursorAndMarkThePageAsTheManualSays) {
       {"ESC & l 3 O: reversed landscape prints upright as landscape", "\x1b&l3OA"sv, 30, 187.5,
        "sheet 3300x2550 'A'@60"},
       {"ESC & l 26 A: A4's logical page on an A4 sheet", "\x1b&l26AA"sv, 30, 187.5, "sheet 2480x3507 'A'@71"},
+      {"a repeated page size or orientation starts no page", "A\x1b&l2a0OB"sv, 60, 187.5, "'AB'@75", 1},
+      {"Executive and A3 have the manual's logical pages", "\x1b&l1AA\x1b&l27AB"sv, 30, 187.5,
+       "sheet 2175x3150 'A'@75 | sheet 3507x4960 'B'@71", 2},
+      {"ESC & l 720 U: left offset registration moves the logical page", "\x1b&l720UA"sv, 30, 187.5,
+       "'A'@375"},
       {"orientation and size change the following sheets; portrait Letter is the paper again",
        "\x1b&l1OA\x1b&l0OB\x1b&l81AC\x1b&l3AD"sv, 30, 187.5,
        "sheet 3300x2550 'A'@60 | sheet 0x0 'B'@75 | sheet 1237x2850 'C'@75 | sheet 2550x4200 'D'@75", 4},
       {"perforation skip: the 60th LF starts a new page", kSixtyLines, 30, 187.5, "| 'A'@75", 2},
+      {"on A4 the 64th LF starts a new page", kA4Lines, 30, 187.5, "sheet 2480x3507 | 'A'@71", 2},
       {"ESC & l 0 L: no skip, 60 lines fit the sheet", "\x1b&l0L\x1b&a59RA"sv, 30, 3137.5, "'A'@75", 1},
       {"ESC & l 2 F: text length in lines", "\x1b&l2F\n\nA"sv, 30, 187.5, "| 'A'@75", 2},
+      {"ESC & l # F is ignored at VMI 0", "\x1b&l0C\x1b&l2F\x1b&l6D\n\nA"sv, 30, 287.5, "'A'@75", 1},
       {"ESC & l 0 H prints a marked page, an empty one stays", "A\x1b&l0H\x1b&l0HB"sv, 60, 187.5,
        "'A'@75 | 'B'@105", 2},
       {"FF ejects even an empty page; ESC E only a marked one",
@@ -176,6 +213,8 @@ TEST(PclInterpreter, CommandsMoveTheCursorAndMarkThePageAsTheManualSays) {
       {"ESC * c 100 g 2 P: full shading is black", "\x1b*c30a30b100g2P"sv, 0, 187.5, "fill 75,188-105,218"},
       {"ESC * c 10 g 2 P: a shade is a pattern", "\x1b*c30a30b10g2P"sv, 0, 187.5,
        "image 30x30 75,188-105,218"},
+      {"ESC * c 1 g 3 P: a cross-hatch is a pattern", "\x1b*c30a30b1g3P"sv, 0, 187.5,
+       "image 30x30 75,188-105,218"},
       {"ESC * c 0 g 2 P: no shade, no mark", "\x1b*c30a30b0g2P"sv, 0, 187.5, ""},
       {"raster at the cursor moves down a row per row",
        "\x1b*t300R\x1b*p30X\x1b*r1A\x1b*b2W\xff\x00\x1b*b1W\x80\x1b*rB"sv, 30, 189.5,
@@ -188,10 +227,14 @@ TEST(PclInterpreter, CommandsMoveTheCursorAndMarkThePageAsTheManualSays) {
        "image 8x1 75,52-107,56"},
       {"ESC * b # W outside a picture starts one", "\x1b*r16S\x1b*b2W\xff\xff"sv, 0, 191.5,
        "image 16x1 75,188-139,192"},
+      {"ESC * t 150 R: two dots a pixel", "\x1b*t150R\x1b*r1A\x1b*b1W\xff\x1b*rB"sv, 0, 189.5,
+       "image 8x1 75,188-91,190"},
       {"ESC & p # X prints control codes as characters", "\x1b&p2X\r\x0c"sv, 60, 187.5, "'♪♀'@75"},
       {"ESC ( 0 N: Latin 1 prints 0xE9 as é", "\x1b(0N\xe9"sv, 30, 187.5, "'é'@75"},
       {"ESC ( 8 U: Roman-8 prints 0xE9 as Õ", "\x1b(8U\xe9"sv, 30, 187.5, "'Õ'@75"},
       {"PC-8 prints 0x81 as ü", "\x81"sv, 30, 187.5, "'ü'@75"},
+      {"ESC ( 12 U, 11 U, 19 U: PC-850 ø, PC-8 D/N Ø, Windows “", "\x1b(12U\x9b\x1b(11U\x9d\x1b(19U\x93"sv,
+       90, 187.5, "'øØ“'@75"},
       {"box lines fill the line pitch and join", "\xb3\n\b\xc0\xc4"sv, 60, 237.5,
        "fill 89,150-92,227 fill 88,224-135,227"},
       {"ASCII has no upper half",
@@ -200,6 +243,7 @@ TEST(PclInterpreter, CommandsMoveTheCursorAndMarkThePageAsTheManualSays) {
        30, 187.5, "'A'@75"},
       {"a downloaded bitmap character prints as its dots", kSoftFont, 30, 187.5, "image 8x10 75,178-83,188"},
       {"a 600-dpi bitmap font's dots are half as large", kSoftFont600, 15, 187.5, "image 8x10 75,182-79,188"},
+      {"a compressed bitmap character", kCompressed, 30, 187.5, "image 8x2 75,178-83,180"},
       {"macros: define, execute, call",
        "\x1b&f1y0X"
        "AB\x1b&f1X\x1b&f1y2X\x1b&f3X"sv,
@@ -266,7 +310,7 @@ TEST(PclInterpreter, TextPrintsAsItDoesCharacterByCharacter) {
     std::string text;
   } rows[] = {
       {"", "Hello, World"},
-      {"", std::string(100, 'x')},           // past the logical page: dropped
+      {"", std::string(100, 'x')},          // past the logical page: dropped
       {"\x1b&s0C", std::string(100, 'x')},  // wraps
       {"\x1b&a10L\x1b&a40M\x1b&s0C", std::string(45, 'x')},
       {"\x1b(10U", "\xDA\xC4\xC4\xBF\xB3 a \xB3\x84"},
@@ -274,6 +318,7 @@ TEST(PclInterpreter, TextPrintsAsItDoesCharacterByCharacter) {
       {"\x1b(s1P", "Wii Wii"},
       {"\x1b&d0D", "a b c"},
       {"\x1b&k8H\x1b*p-40X", "squeezed"},  // starting left of the printable area
+      {"\x1b&k0H", "overstruck"},
       {"\x1b(s16.67H", std::string(150, 'c')},
   };
   for (const auto& row : rows) {
@@ -283,6 +328,35 @@ TEST(PclInterpreter, TextPrintsAsItDoesCharacterByCharacter) {
     const Outcome each = Print(row.modes + slow);
     EXPECT_EQ(fast.marks, each.marks) << ::testing::PrintToString(row.modes + row.text);
     EXPECT_EQ(fast.x, each.x) << ::testing::PrintToString(row.modes + row.text);
+  }
+}
+
+// A take gets up to 10,000 extra sheets of copies and 4 MB of macros; what goes past is left out and
+// reported, so that the log can say so.
+TEST(PclInterpreter, CopiesAndMacrosPastTheirLimitsAreLeftOutAndReported) {
+  const auto pages = [](int count) {
+    std::string take = "\x1b&l999X";  // 998 extra sheets a page
+    for (int page = 0; page < count; ++page) take += "P\f";
+    return take;
+  };
+  const auto macro = [](std::size_t bytes) { return "\x1b&f1y0X" + std::string(bytes, 'X') + "\x1b&f1X"; };
+  const struct {
+    std::string bytes;
+    std::int32_t sheets;
+    bool droppedCopies;
+    bool droppedMacros;
+  } rows[] = {
+      {pages(10), 9990, false, false},
+      {pages(11), 9991, true, false},  // the 11th page would pass 10,000 extra sheets: it prints once
+      {"\x1b&l1000XP\f", 999, false, false},
+      {macro(4 << 20), 0, false, false},
+      {macro((4 << 20) + 1), 0, false, true},
+  };
+  for (const auto& row : rows) {
+    const Outcome outcome = Print(row.bytes);
+    EXPECT_EQ(outcome.sheets, row.sheets) << row.bytes.size();
+    EXPECT_EQ(outcome.droppedCopies, row.droppedCopies) << row.bytes.size();
+    EXPECT_EQ(outcome.droppedMacros, row.droppedMacros) << row.bytes.size();
   }
 }
 

@@ -14,6 +14,9 @@ using Printer = PclInterpreter;
 
 constexpr std::int64_t kDecipoint = kPclUnitsPerInch / 720;
 constexpr std::int32_t kLinesPerInch[] = {1, 2, 3, 4, 6, 8, 12, 16, 24, 48};
+constexpr std::int32_t kUnitsPerInch[] = {96,  100, 120,  144,  150,  160,  180,  200, 225,
+                                          240, 288, 300,  360,  400,  450,  480,  600, 720,
+                                          800, 900, 1200, 1440, 1800, 2400, 3600, 7200};
 
 std::int64_t Units(double value, std::int64_t unit) {
   return std::llround(value * static_cast<double>(unit));
@@ -93,8 +96,13 @@ void TopRegistration(Printer& p, const Command& c) {
   p.MutableState().topRegistration = Units(std::clamp(c.value, -32767.0, 32767.0), kDecipoint);
 }
 void UnitOfMeasure(Printer& p, const Command& c) {
-  const std::int32_t units = c.Int();
-  if (units >= 96 && units <= 7200 && kPclUnitsPerInch % units == 0) p.MutableState().unitsPerInch = units;
+  if (!(c.value > 0)) return;
+  // Any other value takes the unit nearest to it by relative error, as the printer does.
+  std::int32_t nearest = kUnitsPerInch[0];
+  for (const std::int32_t units : kUnitsPerInch) {
+    if (std::abs(c.value - units) / units < std::abs(c.value - nearest) / nearest) nearest = units;
+  }
+  p.MutableState().unitsPerInch = nearest;
 }
 void LeftMargin(Printer& p, const Command& c) { p.SetLeftMargin(Units(c.value, p.State().hmi)); }
 void RightMargin(Printer& p, const Command& c) { p.SetRightMargin(Units(c.value + 1, p.State().hmi)); }

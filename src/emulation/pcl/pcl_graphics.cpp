@@ -212,7 +212,10 @@ void PclInterpreter::MacroControl(std::int32_t operation) {
         macroBytes_ -= old->second.size();
         macros_.erase(old);
       }
-      if (macros_.size() >= kMaxMacros || macroBytes_ + definition_.size() > kMaxPclMacroBytes) return;
+      if (macros_.size() >= kMaxMacros || macroBytes_ + definition_.size() > kMaxPclMacroBytes) {
+        droppedMacros_ = true;
+        return;
+      }
       macroBytes_ += definition_.size();
       macros_.emplace(id, std::move(definition_));
       definition_.clear();

@@ -119,7 +119,7 @@ void PclInterpreter::SetTopMargin(std::int64_t lines) {
 
 void PclInterpreter::SetTextLength(std::int64_t lines) {
   const std::int64_t length = lines * state_.vmi;
-  if (lines < 0 || state_.topMargin + length > state_.physicalLength) return;
+  if (state_.vmi == 0 || lines < 0 || state_.topMargin + length > state_.physicalLength) return;
   state_.textLength = length;
 }
 
@@ -350,6 +350,8 @@ void PclInterpreter::Interpret(const std::uint8_t* data, std::int32_t length) {
           if (definition_.size() + static_cast<std::size_t>(used + 1) + macroBytes_ <= kMaxPclMacroBytes) {
             definition_.append(reinterpret_cast<const char*>(data + start),
                                static_cast<std::size_t>(used + 1));
+          } else {
+            droppedMacros_ = true;
           }
           position += used;
           continue;
@@ -362,8 +364,11 @@ void PclInterpreter::Interpret(const std::uint8_t* data, std::int32_t length) {
     }
     lineStart = byte == '\n';
     if (defining_) {
-      if (definition_.size() + macroBytes_ < kMaxPclMacroBytes)
+      if (definition_.size() + macroBytes_ < kMaxPclMacroBytes) {
         definition_.push_back(static_cast<char>(byte));
+      } else {
+        droppedMacros_ = true;
+      }
       continue;
     }
     if (byte < 32) {

@@ -71,6 +71,8 @@ class PclInterpreter final : private PclCommandSink {
   bool DroppedMarks() const { return droppedMarks_; }
   // Copies left out because the take asked for too many sheets.
   bool DroppedCopies() const { return droppedCopies_; }
+  // Macro bytes or macros left out because the take's macros outgrew their room.
+  bool DroppedMacros() const { return droppedMacros_; }
   // The lowest dot row marked on the last sheet, and the top of its lowest text line.
   std::int32_t LastSheetLowest() const { return lastLowest_; }
   std::int32_t LastSheetTextTop() const { return lastTextTop_; }
@@ -198,6 +200,7 @@ class PclInterpreter final : private PclCommandSink {
   bool skippedHpgl2_ = false;
   bool droppedMarks_ = false;
   bool droppedCopies_ = false;
+  bool droppedMacros_ = false;
   const std::uint8_t* take_ = nullptr;  // the take's bytes; a macro's are read by Interpret as well
   std::function<void(std::int32_t)> passed_;
   std::int32_t nextPassed_ = 0;

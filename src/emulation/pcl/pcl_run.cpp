@@ -84,6 +84,9 @@ void RunPcl(Printout& job, PrintSystem& printers, const ErrorLog* log) {
     log->LogError("", "Der PCL-Druckauftrag verlangt mehr als 10000 Kopien; weitere Seiten einmal gedruckt.",
                   "", 0, 0);
   }
+  if (printer.DroppedMacros() && log != nullptr) {
+    log->LogError("", "Die PCL-Makros passen nicht in den Speicher; was nicht mehr passte, fehlt.", "", 0, 0);
+  }
   if (printer.DroppedMarks() && log != nullptr) {
     log->LogError("", "Eine PCL-Seite war zu voll; was nicht mehr passte, fehlt.", "", 0, 0);
   }

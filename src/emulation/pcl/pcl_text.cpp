@@ -139,7 +139,9 @@ void PclInterpreter::PrintByte(std::uint8_t byte) {
   if (character != U' ' && fontHandle_ != 0) {
     const std::int32_t left = DotX(state.cursor.x);
     const std::int32_t top = DotY(state.cursor.y) - fontAscent_;
-    const std::int32_t right = font.proportional ? left + deviceAdvance : DotX(state.cursor.x + advance);
+    std::int32_t right = font.proportional ? left + deviceAdvance : DotX(state.cursor.x + advance);
+    // An HMI of 0 overstrikes: the character still takes its own width on paper.
+    if (right <= left) right = left + fontAdvance_;
     // A character wholly in the unprintable margin leaves no mark.
     TextRect visible{left, top, right, top + fontEm_};
     if (ClipToPrintable(visible)) {
@@ -161,7 +163,8 @@ std::int32_t PclInterpreter::PrintPlainText(const std::uint8_t* data, std::int32
   }
   PclState& state = state_;
   const std::int64_t advance = state.hmi;
-  const std::int64_t limit = state.wrap ? std::min(state.rightMargin, state.logicalWidth) : state.logicalWidth;
+  const std::int64_t limit =
+      state.wrap ? std::min(state.rightMargin, state.logicalWidth) : state.logicalWidth;
   const std::int32_t top = DotY(state.cursor.y) - fontAscent_;
   std::int32_t used = 0;
   for (; used < length; ++used) {
@@ -171,7 +174,8 @@ std::int32_t PclInterpreter::PrintPlainText(const std::uint8_t* data, std::int32
     if (character == 0 || IsBlockCharacter(character) || state.cursor.x + advance > limit) break;
     if (character != U' ') {
       const std::int32_t left = DotX(state.cursor.x);
-      const std::int32_t right = DotX(state.cursor.x + advance);
+      std::int32_t right = DotX(state.cursor.x + advance);
+      if (right <= left) right = left + fontAdvance_;
       if (TextRect visible{left, top, right, top + fontEm_}; ClipToPrintable(visible)) {
         page_.Text(fontHandle_, character, TextRect{left, top, right, top + fontEm_}, fontAdvance_);
       }
