@@ -292,7 +292,8 @@ std::vector<Row> CharacterModes() {
       {.send = Esc('l', 5) + Esc('3', 180) + "A\n" + Esc('@') + "B\nC", .prints = "A@300,0 B@0,600 C@0,700"},
       {.send = Esc(25, 'R') + Esc('8') + Esc('9') + Esc('<') + Esc('U', 1) + Esc('s', 1) + Esc('i', 1) + Esc('m', 4) + "A", .prints = "A@0,0"},
       {.send = Esc('e', 0, 5) + Esc('f', 0, 5) + Esc('I', 1) + "A", .prints = "A@0,0"},
-      {.send = EscParen('i', 1) + "A", .prints = "A@0,0"},
+      // Read and left out, DC3 holding nothing back: ESC ( i, ESC ( G, an ESC ( the printer lacks, DC1, DC3.
+      {.send = EscParen('i', 1) + EscParen('G', 1) + EscParen('z', 7, 8) + "A\x13" "B\x11" "C", .prints = "ABC@0,0"},
   };
 }
 
@@ -338,6 +339,8 @@ std::vector<Row> CharacterTables() {
       // MSB control: ESC = clears bit 7, ESC > sets it, ESC # ends both.
       {.send = Esc('=') + "\xc1" + Esc('#') + "\xe1", .prints = "Aß@0,0"},
       {.send = Esc('>') + "a" + Esc('#') + "a", .prints = "ßa@0,0"},
+      // ESC @ ends it too; parameters keep bit 7 (ESC $ 180 is three inches).
+      {.send = Esc('>') + "a\n" + Esc('@') + "a" + Esc('=') + Esc('$', W{180}) + "\xc1", .prints = "ß@0,0 a@0,100 A@1800,100"},
       {.send = Esc('=') + "A\x8a" "B" + Esc('>') + "a\nb", .prints = "A@0,0 Bß@0,100 Γ@0,200"},
       // ESC 6 / ESC 7: 128-159 of the italic table print or act as control codes (0x8D a carriage return).
       {.send = Esc('t', 0) + "AB\x8d" "C", .prints = "AB@0,0 C@0,0"},

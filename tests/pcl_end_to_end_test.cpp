@@ -179,8 +179,13 @@ TEST(PclEndToEnd, AutoTellsLaserJetTakesFromEpsonTakes) {
   }
   takes.emplace_back(root + "/demo/sample.prn", false);
   ASSERT_GT(takes.size(), 20u);
+  // The beginnings that decide, as README names them; then text that follows them.
+  for (const char* start : {"\x1b" "E", "\x1b%-12345X", "@PJL JOB\r\n", "\x1b&l0O", "\x1b*t300R"})
+    takes.emplace_back(std::string("bytes:") + start, true);
+  for (const char* start : {"\x1b@", "Hello", "\x1b(s3B", "\x1b*\x01", "\x1b&A"})
+    takes.emplace_back(std::string("bytes:") + start, false);
   for (const auto& [path, laserJet] : takes) {
-    std::string bytes = testing::ReadFileBytes(path);
+    std::string bytes = path.starts_with("bytes:") ? path.substr(6) + "Text\r\n" : testing::ReadFileBytes(path);
     if (path.find("/fuzz/corpus/") != std::string::npos) bytes.erase(0, 1);  // the fuzzer's printer byte
     EXPECT_EQ(LooksLikePcl(reinterpret_cast<const std::uint8_t*>(bytes.data()),
                            static_cast<std::int32_t>(bytes.size())),
