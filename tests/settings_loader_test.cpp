@@ -68,6 +68,7 @@ TEST(SettingsLoader, EachJobGroupIsASlot) {
       {.groups = "[Job_1]\nPath=SPOOL.PRN\n[Job_2]\nPath=./SPOOL.PRN\n[Job_3]\nPath=LABELS.PRN\n",
        .slots = {1, 3},
        .log = "Job_2 nennt dieselbe Spooldatei './SPOOL.PRN' wie Job_1 und wird nicht ueberwacht.\n"},
+      {.groups = "[Job_1]\n[Job_2]\nPath=\n", .slots = {1, 2}, .log = ""},  // no Path is no shared file
   };
   for (const auto& c : cases) {
     Loader loader;

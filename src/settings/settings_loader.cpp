@@ -126,6 +126,7 @@ const JobSettings* SlotWithSpoolFile(const std::vector<JobSettings>& slots, std:
   const auto normal = [](std::string_view p) {
     return std::filesystem::path(p).lexically_normal().generic_string();
   };
+  if (path.empty()) return nullptr;  // no spool file to share: each such slot is told it has no Path
   const std::string wanted = normal(path);
   for (const JobSettings& slot : slots) {
     if (normal(slot.Path.View()) == wanted) return &slot;
