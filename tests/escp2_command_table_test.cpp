@@ -463,6 +463,8 @@ std::vector<Row> BarCodes() {
       {.send = BarCode(2, std::string(29, '9'), 3) + "X", .prints = "bars 1111113311331111331133111133113311113311331111331133111133113311113311331111331133111133113311113311331111331133111133113311113311331111331133111133113311311@0,0-1116,180 X@1116,0", .setup = bars},
       // A module of 3 is 6 dots; the position moves to the bar code's right end.
       {.send = BarCode(2, "12", 2, 3) + "X", .prints = "bars 11113113111133311@0,0-162,180 X@162,0", .setup = {.dpi = 360, .module = 6, .font = "[-52 36 400 Roman]"}},
+      // One that would cross the bottom of a 2-inch form 1.6 inches down prints whole atop the next page.
+      {.send = Esc('C', 0, 2) + Esc('J', 180) + Esc('J', 108) + "A" + BarCode(2, "12", 2, 3) + "X", .prints = "A@0,576 | bars 11113113111133311@36,0-198,180 X@198,0", .setup = {.dpi = 360, .module = 6, .font = "[-52 36 400 Roman]"}},
       // Wrong data, a wrong type or module, and a bar code across the right margin print nothing.
       {.send = BarCode(0, "12345678901A") + BarCode(8, "1") + BarCode(0, "123456789012", 1, 6) + "X", .prints = "X@0,0", .setup = bars},
       {.send = Esc('Q', 5) + BarCode(0, "123456789012") + "X", .prints = "X@0,0", .setup = bars},
