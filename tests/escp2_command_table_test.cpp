@@ -339,8 +339,8 @@ std::vector<Row> CharacterTables() {
       // MSB control: ESC = clears bit 7, ESC > sets it, ESC # ends both.
       {.send = Esc('=') + "\xc1" + Esc('#') + "\xe1", .prints = "Aß@0,0"},
       {.send = Esc('>') + "a" + Esc('#') + "a", .prints = "ßa@0,0"},
-      // ESC @ ends it too; parameters keep bit 7 (ESC $ 180 is three inches).
-      {.send = Esc('>') + "a\n" + Esc('@') + "a" + Esc('=') + Esc('$', W{180}) + "\xc1", .prints = "ß@0,0 a@0,100 A@1800,100"},
+      // ESC @ ends it too; parameters and image data keep bit 7 (ESC $ 180 is three inches).
+      {.send = Esc('>') + "a\n" + Esc('@') + "a" + Esc('=') + Esc('$', W{180}) + "\xc1" + Esc('K', W{1}) + Bytes(0x81), .prints = "ß@0,0 a@0,100 A@1800,100 image 1x8@1860,100-1870,180: 0,0 0,7"},
       {.send = Esc('=') + "A\x8a" "B" + Esc('>') + "a\nb", .prints = "A@0,0 Bß@0,100 Γ@0,200"},
       // ESC 6 / ESC 7: 128-159 of the italic table print or act as control codes (0x8D a carriage return).
       {.send = Esc('t', 0) + "AB\x8d" "C", .prints = "AB@0,0 C@0,0"},
