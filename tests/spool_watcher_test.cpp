@@ -75,8 +75,9 @@ TEST(SpoolWatcherTest, FileThatCannotBeTakenWholeIsLeftAlone) {
                  "Programm sie geoeffnet hat und ihre Groesse gleich blieb.",
        .taken = true},
       {.notice = SpoolNotice::kInUse,  // held by another program for over a minute
-       .logged = "Spooldatei 'SPOOL.PRN' ist seit ueber 60 Sekunden von einem anderen Programm geoeffnet; sie "
-                 "wird gedruckt, sobald es sie schliesst."},
+       .logged =
+           "Spooldatei 'SPOOL.PRN' ist seit ueber 60 Sekunden von einem anderen Programm geoeffnet; sie "
+           "wird gedruckt, sobald es sie schliesst."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(&c - cases);
@@ -114,7 +115,8 @@ TEST(SpoolWatcherTest, FileThatCannotBeTakenWholeIsLeftAlone) {
     if (c.notice != SpoolNotice::kInUse) continue;
     spool.f.notice = SpoolNotice::kNone;  // closed at last: read again, and the take goes
     RunSpoolPass(state, spool, store, log, memory);
-    EXPECT_NE(logFiles.Get("Error.log").find("Spooldatei 'SPOOL.PRN' wird wieder gelesen."), std::string::npos);
+    EXPECT_NE(logFiles.Get("Error.log").find("Spooldatei 'SPOOL.PRN' wird wieder gelesen."),
+              std::string::npos);
     EXPECT_EQ(spool.f.bytes, "");
   }
 }
