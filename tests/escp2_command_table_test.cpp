@@ -488,6 +488,7 @@ std::vector<Row> NinePin() {
       {.send = "A" + Esc('J', 216) + "B" + Esc('j', 108) + "C", .prints = "A@0,0 B@60,600 C@120,300", .setup = fx},
       {.send = Esc('\\', W{120}) + "A" + Esc('x', 1) + Esc('\\', W{120}) + "B", .prints = "A@600,0 [-88 60 400 Roman] B@1260,0", .setup = fx},
       {.send = Esc(' ', 12) + "AB", .prints = "A@0,0 B@120,0", .setup = fx},
+      {.send = Esc('R', 2) + "@\x9b", .prints = "§ø@0,0", .setup = {.ninePin = true, .codePage = 850, .font = fx.font}},
       {.send = Esc('+', 72) + "A" + EscParen('U', 10) + EscParen('V', W{360}) + EscParen('C', W{720}) + "\nB", .prints = "A@0,0 B@0,100", .setup = fx},
       {.send = Esc('c', W{72}) + Esc('X', 1, W{40}) + Esc('g') + Esc('q', 1) + "AB", .prints = "AB@0,0", .setup = fx},
       {.send = Esc('.', 0, 10, 10, 1, W{8}) + Bytes(0xFF) + Esc(':', 0, 0, 0) + Esc('%', 1) + "A", .prints = "A@0,0", .setup = fx},
