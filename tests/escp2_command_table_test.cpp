@@ -250,7 +250,7 @@ std::vector<Row> HorizontalMotion() {
       {.send = EscParen('U', 10) + "A" + Esc('\\', W{360}) + "B", .prints = "A@0,0 B@660,0"},
       {.send = Esc('l', 5) + "A\rB", .prints = "A@300,0 B@300,0"},
       {.send = Esc('M') + Esc('l', 6) + "A", .prints = "[-88 50 400 Roman] A@300,0"},
-      {.send = Esc('Q', 3) + "ABCD", .prints = "ABC@0,0 D@0,100"},
+      {.send = Esc('Q', 3) + "ABC  D", .prints = "ABC@0,0 D@0,100"},  // spaces past the edge are dropped
       {.send = Esc('l', 2) + Esc('Q', 4) + "ABCD", .prints = "AB@120,0 CD@120,100"},
       {.send = Esc('a', 1) + "A", .prints = "A@0,0"},
   };
