@@ -250,7 +250,7 @@ std::vector<Row> HorizontalMotion() {
       {.send = EscParen('U', 10) + "A" + Esc('\\', W{360}) + "B", .prints = "A@0,0 B@660,0"},
       {.send = Esc('l', 5) + "A\rB", .prints = "A@300,0 B@300,0"},
       {.send = Esc('M') + Esc('l', 6) + "A", .prints = "[-88 50 400 Roman] A@300,0"},
-      {.send = Esc('Q', 3) + "ABCD", .prints = "ABC@0,0 D@0,100"},
+      {.send = Esc('Q', 3) + "ABC  D", .prints = "ABC@0,0 D@0,100"},  // spaces past the edge are dropped
       {.send = Esc('l', 2) + Esc('Q', 4) + "ABCD", .prints = "AB@120,0 CD@120,100"},
       {.send = Esc('a', 1) + "A", .prints = "A@0,0"},
   };
@@ -292,7 +292,8 @@ std::vector<Row> CharacterModes() {
       {.send = Esc('l', 5) + Esc('3', 180) + "A\n" + Esc('@') + "B\nC", .prints = "A@300,0 B@0,600 C@0,700"},
       {.send = Esc(25, 'R') + Esc('8') + Esc('9') + Esc('<') + Esc('U', 1) + Esc('s', 1) + Esc('i', 1) + Esc('m', 4) + "A", .prints = "A@0,0"},
       {.send = Esc('e', 0, 5) + Esc('f', 0, 5) + Esc('I', 1) + "A", .prints = "A@0,0"},
-      {.send = EscParen('i', 1) + "A", .prints = "A@0,0"},
+      // Read and left out, DC3 holding nothing back: ESC ( i, ESC ( G, an ESC ( the printer lacks, DC1, DC3.
+      {.send = EscParen('i', 1) + EscParen('G', 1) + EscParen('z', 7, 8) + "A\x13" "B\x11" "C", .prints = "ABC@0,0"},
   };
 }
 
@@ -338,6 +339,8 @@ std::vector<Row> CharacterTables() {
       // MSB control: ESC = clears bit 7, ESC > sets it, ESC # ends both.
       {.send = Esc('=') + "\xc1" + Esc('#') + "\xe1", .prints = "Aß@0,0"},
       {.send = Esc('>') + "a" + Esc('#') + "a", .prints = "ßa@0,0"},
+      // ESC @ ends it too; parameters and image data keep bit 7 (ESC $ 180 is three inches).
+      {.send = Esc('>') + "a\n" + Esc('@') + "a" + Esc('=') + Esc('$', W{180}) + "\xc1" + Esc('K', W{1}) + Bytes(0x81), .prints = "ß@0,0 a@0,100 A@1800,100 image 1x8@1860,100-1870,180: 0,0 0,7"},
       {.send = Esc('=') + "A\x8a" "B" + Esc('>') + "a\nb", .prints = "A@0,0 Bß@0,100 Γ@0,200"},
       // ESC 6 / ESC 7: 128-159 of the italic table print or act as control codes (0x8D a carriage return).
       {.send = Esc('t', 0) + "AB\x8d" "C", .prints = "AB@0,0 C@0,0"},
@@ -460,6 +463,8 @@ std::vector<Row> BarCodes() {
       {.send = BarCode(2, std::string(29, '9'), 3) + "X", .prints = "bars 1111113311331111331133111133113311113311331111331133111133113311113311331111331133111133113311113311331111331133111133113311113311331111331133111133113311311@0,0-1116,180 X@1116,0", .setup = bars},
       // A module of 3 is 6 dots; the position moves to the bar code's right end.
       {.send = BarCode(2, "12", 2, 3) + "X", .prints = "bars 11113113111133311@0,0-162,180 X@162,0", .setup = {.dpi = 360, .module = 6, .font = "[-52 36 400 Roman]"}},
+      // One that would cross the bottom of a 2-inch form 1.6 inches down prints whole atop the next page.
+      {.send = Esc('C', 0, 2) + Esc('J', 180) + Esc('J', 108) + "A" + BarCode(2, "12", 2, 3) + "X", .prints = "A@0,576 | bars 11113113111133311@36,0-198,180 X@198,0", .setup = {.dpi = 360, .module = 6, .font = "[-52 36 400 Roman]"}},
       // Wrong data, a wrong type or module, and a bar code across the right margin print nothing.
       {.send = BarCode(0, "12345678901A") + BarCode(8, "1") + BarCode(0, "123456789012", 1, 6) + "X", .prints = "X@0,0", .setup = bars},
       {.send = Esc('Q', 5) + BarCode(0, "123456789012") + "X", .prints = "X@0,0", .setup = bars},
@@ -483,6 +488,7 @@ std::vector<Row> NinePin() {
       {.send = "A" + Esc('J', 216) + "B" + Esc('j', 108) + "C", .prints = "A@0,0 B@60,600 C@120,300", .setup = fx},
       {.send = Esc('\\', W{120}) + "A" + Esc('x', 1) + Esc('\\', W{120}) + "B", .prints = "A@600,0 [-88 60 400 Roman] B@1260,0", .setup = fx},
       {.send = Esc(' ', 12) + "AB", .prints = "A@0,0 B@120,0", .setup = fx},
+      {.send = Esc('R', 2) + "@\x9b", .prints = "§ø@0,0", .setup = {.ninePin = true, .codePage = 850, .font = fx.font}},
       {.send = Esc('+', 72) + "A" + EscParen('U', 10) + EscParen('V', W{360}) + EscParen('C', W{720}) + "\nB", .prints = "A@0,0 B@0,100", .setup = fx},
       {.send = Esc('c', W{72}) + Esc('X', 1, W{40}) + Esc('g') + Esc('q', 1) + "AB", .prints = "AB@0,0", .setup = fx},
       {.send = Esc('.', 0, 10, 10, 1, W{8}) + Bytes(0xFF) + Esc(':', 0, 0, 0) + Esc('%', 1) + "A", .prints = "A@0,0", .setup = fx},

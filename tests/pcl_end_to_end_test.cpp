@@ -164,6 +164,24 @@ TEST(PclEndToEnd, HpglIsSkippedWithOneLogLineAndBoxCharactersStayText) {
   EXPECT_NE(text.find("┌─┬┐\n└─┴┘"), std::string::npos) << text;
 }
 
+// CodePage gives the LaserJet's symbol set, which ESC E keeps: PC-850 for 850 and 858, PC-8 Danish/Norwegian
+// for 865, PC-8 for the rest.
+TEST(PclEndToEnd, CodePageChoosesTheSymbolSet) {
+  if (!testing::PopplerInstalled()) GTEST_SKIP() << "poppler-utils missing";
+  testing::TempDir dir;
+  testing::WriteFileBytes(dir.File("upper.pcl"), "\033E\x9b\x9d\xd5\r\n\033E");
+  for (const auto& [codePage, text] :
+       {std::pair{"437", "¢¥╒"}, {"850", "øØı"}, {"858", "øØı"}, {"865", "øØ╒"}, {"866", "¢¥╒"}}) {
+    const auto result =
+        testing::RunProgram({testing::BuiltProgram("quillmark-render"), "--emulation", "pcl", "--codepage",
+                             codePage, "-o", dir.File("upper.pdf"), dir.File("upper.pcl")},
+                            dir.path(), 60s);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const std::string printed = testing::ReadPdfText(dir.File("upper.pdf"));
+    EXPECT_EQ(printed.substr(0, printed.find('\n')), text) << codePage;
+  }
+}
+
 // Auto takes every LaserJet take the tests hold for PCL and every Epson take for ESC/P 2.
 TEST(PclEndToEnd, AutoTellsLaserJetTakesFromEpsonTakes) {
   const std::string root = QUILLMARK_SOURCE_DIR;
@@ -179,8 +197,14 @@ TEST(PclEndToEnd, AutoTellsLaserJetTakesFromEpsonTakes) {
   }
   takes.emplace_back(root + "/demo/sample.prn", false);
   ASSERT_GT(takes.size(), 20u);
+  // The beginnings that decide, as README names them; then text that follows them.
+  for (const char* start : {"\033E", "\x1b%-12345X", "@PJL JOB\r\n", "\x1b&l0O", "\x1b*t300R"})
+    takes.emplace_back(std::string("bytes:") + start, true);
+  for (const char* start : {"\x1b@", "Hello", "\x1b(s3B", "\x1b*\x01", "\x1b&A"})
+    takes.emplace_back(std::string("bytes:") + start, false);
   for (const auto& [path, laserJet] : takes) {
-    std::string bytes = testing::ReadFileBytes(path);
+    std::string bytes =
+        path.starts_with("bytes:") ? path.substr(6) + "Text\r\n" : testing::ReadFileBytes(path);
     if (path.find("/fuzz/corpus/") != std::string::npos) bytes.erase(0, 1);  // the fuzzer's printer byte
     EXPECT_EQ(LooksLikePcl(reinterpret_cast<const std::uint8_t*>(bytes.data()),
                            static_cast<std::int32_t>(bytes.size())),

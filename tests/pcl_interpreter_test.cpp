@@ -202,6 +202,8 @@ TEST(PclInterpreter, CommandsMoveTheCursorAndMarkThePageAsTheManualSays) {
        "E"sv,
        0, 187.5, "'A'@75 |", 2},
       {"ESC & l 2 X: copies", "\x1b&l2XA\f"sv, 30, 187.5, "'A'@75 | 'A'@75", 2},
+      {"copies stop at 10,000 extra sheets: 10 pages of 999, then once each",
+       "\x1b&l999XA\fA\fA\fA\fA\fA\fA\fA\fA\fA\fA\fA\f"sv, 360, 187.5, "*", 9992},
       {"ESC & d D underlines the text until ESC & d @", "\x1b&dDAB\x1b&d@C"sv, 90, 187.5,
        "'ABC'@75 fill 75,192-135,196"},
       {"ESC * c # A # B 0 P: a black rule at the cursor", "\x1b*p300x300Y\x1b*c300a60b0P"sv, 300, 450,

@@ -92,6 +92,10 @@ TEST_F(PdfOutputTest, DocumentIsTitledWithEmbeddedFontsDosCharactersAndPagesPerF
   const auto fonts = testing::ReadPdfFonts(pdf);
   ASSERT_GE(fonts.size(), 3u);
   for (const auto& row : fonts) EXPECT_NE(row.find(" yes "), std::string::npos) << row;
+  // Basic prints code page 437 whatever the code page asked for: 0x9B is ¢, not 850's ø.
+  testing::WriteFileBytes(dir_.File("job.prn"), "\x9b");
+  ASSERT_EQ(Run({"--codepage", "850", "job.prn"}).exitCode, 0);
+  EXPECT_EQ(testing::ReadPdfWords(dir_.File("job.pdf")).at(0).text, "¢");
 }
 
 TEST_F(PdfOutputTest, PrinterFolderGetsNewFilesNamedByTimeAndOverwritesNothing) {

@@ -84,6 +84,7 @@ TEST(SettingsLoader, EachJobGroupIsASlot) {
            "Job_2 nennt als Spooldatei './Error.log' eine Datei von Quillmark und wird nicht ueberwacht.\n"
            "Job_3 nennt als Spooldatei 'ungedruckt/1.prn' eine Datei von Quillmark und wird nicht "
            "ueberwacht.\n"},
+      {.groups = "[Job_1]\n[Job_2]\nPath=\n", .slots = {1, 2}, .log = ""},  // no Path is no shared file
   };
   for (const auto& c : cases) {
     Loader loader;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -39,7 +40,7 @@ struct FaultyFile final : SpoolFile {
 struct FaultySpoolFiles final : SpoolFiles {
   std::unique_ptr<SpoolFile> Open(const std::string&, SpoolNotice& notice) override {
     notice = f.notice;
-    if (notice == SpoolNotice::kNotRegular) return nullptr;
+    if (notice == SpoolNotice::kNotRegular || notice == SpoolNotice::kInUse) return nullptr;
     return std::make_unique<FaultyFile>(f);
   }
   Faults f;
@@ -73,6 +74,10 @@ TEST(SpoolWatcherTest, FileThatCannotBeTakenWholeIsLeftAlone) {
        .logged = "Spooldatei 'SPOOL.PRN' wird ohne Lease bewacht: sie wird nur geleert, wenn kein anderes "
                  "Programm sie geoeffnet hat und ihre Groesse gleich blieb.",
        .taken = true},
+      {.notice = SpoolNotice::kInUse,  // held by another program for over a minute
+       .logged =
+           "Spooldatei 'SPOOL.PRN' ist seit ueber 60 Sekunden von einem anderen Programm geoeffnet; sie "
+           "wird gedruckt, sobald es sie schliesst."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(&c - cases);
@@ -89,6 +94,7 @@ TEST(SpoolWatcherTest, FileThatCannotBeTakenWholeIsLeftAlone) {
     testing::FixedClock clock;
     ErrorLog log(logFiles, clock);
     SpoolWatcherMemory memory;
+    memory.InUseSince["SPOOL.PRN"] = std::chrono::steady_clock::now() - std::chrono::seconds(61);
     for (int pass = 0; pass < 3; ++pass) RunSpoolPass(state, spool, store, log, memory);
 
     // A job is queued as soon as its take is read; only a take that left the file is delivered.
@@ -106,6 +112,12 @@ TEST(SpoolWatcherTest, FileThatCannotBeTakenWholeIsLeftAlone) {
     const std::size_t at = written.find(c.logged);  // once per run, not once per pass
     EXPECT_NE(at, std::string::npos) << written;
     EXPECT_EQ(written.find("Spooldatei", at + 1), std::string::npos) << written;
+    if (c.notice != SpoolNotice::kInUse) continue;
+    spool.f.notice = SpoolNotice::kNone;  // closed at last: read again, and the take goes
+    RunSpoolPass(state, spool, store, log, memory);
+    EXPECT_NE(logFiles.Get("Error.log").find("Spooldatei 'SPOOL.PRN' wird wieder gelesen."),
+              std::string::npos);
+    EXPECT_EQ(spool.f.bytes, "");
   }
 }
 

@@ -131,6 +131,7 @@ std::string NormalPath(std::string_view path) {
 // The slot already watching `path`, or null. Two slots on one file would split its takes between two
 // printers at random, so the later one is left out.
 const JobSettings* SlotWithSpoolFile(const std::vector<JobSettings>& slots, std::string_view path) {
+  if (path.empty()) return nullptr;  // no spool file to share: each such slot is told it has no Path
   const std::string wanted = NormalPath(path);
   for (const JobSettings& slot : slots) {
     if (NormalPath(slot.Path.View()) == wanted) return &slot;
