@@ -24,6 +24,7 @@ TEST(StartupEndToEnd, CommandLinesOfBothPrograms) {
   testing::WriteFileBytes(dir.File("nomain/Settings.ini"), "[Job_1]\r\nPath = SPOOL.PRN\r\n");
   testing::WriteFileBytes(dir.File("big.prn"), "");
   std::filesystem::resize_file(dir.File("big.prn"), std::uintmax_t{2} << 30);  // sparse: nothing is read
+  testing::WriteFileBytes(dir.File("take.prn"), "Hello\r\n");
   const struct {
     std::vector<std::string> command;
     int exitCode;
@@ -48,6 +49,7 @@ TEST(StartupEndToEnd, CommandLinesOfBothPrograms) {
       {{"quillmark-render", "-o", "-", "/nonexistent.prn"}, 2, "", "cannot read /nonexistent.prn: No such file"},
       {{"quillmark-render", "-o", "-", "/dev/null"}, 1, "", "/dev/null is empty; nothing printed"},
       {{"quillmark-render", "-o", "/tmp", sample}, 1, "", "cannot write /tmp: Is a directory"},
+      {{"quillmark-render", "-o", dir.File("./take.prn"), dir.File("take.prn")}, 1, "", "take.prn: it is the input"},
       {{"quillmark-render", "-o", "-", dir.File("big.prn")}, 2, "", "big.prn is too large"},
       {{"quillmark-cups", "--version"}, 0, "quillmark-cups 1.0\n", ""},
       {{"quillmark-cups", "--help"}, 0, "Usage: quillmark-cups job-id", ""},
@@ -76,6 +78,7 @@ TEST(StartupEndToEnd, CommandLinesOfBothPrograms) {
     }
   }
   EXPECT_TRUE(testing::FileExists(dir.File("Error.log"))) << "-C works in the folder it names";
+  EXPECT_EQ(testing::ReadFileBytes(dir.File("take.prn")), "Hello\r\n") << "a take is never written over";
 }
 
 // The manual pages cannot fall behind: every option of --help, every Settings.ini key of README's table and

@@ -221,9 +221,15 @@ std::optional<std::string> CheckDestination(const Options& options) {
     ::unlink(options.output.c_str());
   } else if (errno != EEXIST || ::access(options.output.c_str(), W_OK) != 0) {
     return "cannot write " + options.output + ": " + std::strerror(errno);
-  } else if (struct stat status{}; ::stat(options.output.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+  } else if (struct stat status{}; ::stat(options.output.c_str(), &status) == 0) {
     // A folder passes the test above and would fail only after the whole render, without a reason.
-    return "cannot write " + options.output + ": " + std::strerror(EISDIR);
+    if (S_ISDIR(status.st_mode)) return "cannot write " + options.output + ": " + std::strerror(EISDIR);
+    // The PDF written over the take it is made from would lose the take, and cut the input as it is read.
+    struct stat input{};
+    if (options.input != "-" && ::stat(options.input.c_str(), &input) == 0 && input.st_dev == status.st_dev &&
+        input.st_ino == status.st_ino) {
+      return "cannot write " + options.output + ": it is the input";
+    }
   }
   return std::nullopt;
 }
