@@ -373,24 +373,19 @@ std::int32_t Escp2Interpreter::PrintPlainText(const std::uint8_t* data, std::int
       device_ == nullptr) {
     return 0;
   }
-  const std::int32_t table = state_.slots[state_.table & 3];
-  const char16_t* upper =
-      table == 0 || InUpperUserCharacters(state_, 0x80) ? nullptr : CodePageUpperHalf(table);
+  const bool upperUser = InUpperUserCharacters(state_, 0x80);
   const Glyph& glyph = CurrentGlyph(false);
   if (glyph.proportional || glyph.extra != 0 || glyph.font == 0) return 0;
   const std::int32_t limit = job_.OriginX + RightLimit();
   std::int32_t used = 0;
   for (; used < length; ++used) {
     const std::uint8_t byte = data[used];
+    // Control codes, codes 128-159 (control codes in the italic table) and a downloaded upper half stop.
+    if (byte < 32 || byte == kDelete || (byte >= 128 && (byte < 160 || upperUser))) break;
     char32_t character = 0;
-    if (byte >= 32 && byte < kDelete) {
-      character = state_.nationalSet == 0 ? byte : NationalCharacter(state_.nationalSet, byte);
-    } else if (byte >= 160 && upper != nullptr) {
-      character = upper[byte - 128];
-    } else {
-      break;
-    }
-    if (IsBlockCharacter(character) || job_.X + glyph.advance > limit) break;
+    bool italic = false;
+    Decode(byte, character, italic);
+    if (italic || IsBlockCharacter(character) || job_.X + glyph.advance > limit) break;
     if (used == 0) ContinueRun(glyph, false);
     run_.push_back(character);
     runRect_.right += glyph.advance;
